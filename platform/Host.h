@@ -1,0 +1,97 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// A host shows the framework's top-level windows on screen (or nowhere, for tests).
+// Everything here is called on the UI thread, except Host::Wake().
+
+struct HostRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// Input as the framework wants it: Win32 virtual-key codes and client coordinates.
+struct HostInput {
+    enum class Kind {
+        MouseMove,
+        MouseDown,   // left button
+        MouseUp,
+        MouseLeave,
+        KeyDown,     // key = Win32 virtual-key code
+        KeyUp,
+        CloseRequest, // the window manager's close button
+        Exposed,      // the OS lost the window's pixels: present everything again
+        FocusOut,
+    };
+    Kind kind = Kind::MouseMove;
+    int x = 0;
+    int y = 0;
+    std::uint32_t key = 0;
+    bool ctrl = false;
+    bool alt = false;
+    bool shift = false;
+};
+
+class HostWindowListener {
+public:
+    virtual ~HostWindowListener() = default;
+    virtual void OnHostInput(const HostInput& input) = 0;
+};
+
+// 0xAARRGGBB pixels, row-major, stride in pixels.
+struct PixelView {
+    const std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+};
+
+class HostWindow;
+
+struct HostWindowSpec {
+    std::wstring caption;
+    std::string instanceName;         // X11 WM_CLASS instance ("MainFrm", "AppFrm", ...)
+    HostRect rect;
+    HostWindow* transientFor = nullptr; // dialogs: their owner's window
+};
+
+enum class ShowState { Hidden, Normal, Minimised };
+
+class HostWindow {
+public:
+    virtual ~HostWindow() = default;
+    virtual void SetCaption(const std::wstring& caption) = 0;
+    virtual void Move(int x, int y) = 0;
+    virtual void Resize(int width, int height) = 0;
+    virtual void Show(ShowState state) = 0;
+    virtual void Raise() = 0;
+    // Copies the given rectangle of the frame onto the screen.
+    virtual void Present(const PixelView& frame, const HostRect& dirty) = 0;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual const char* Name() const = 0;
+    virtual std::unique_ptr<HostWindow> CreateHostWindow(const HostWindowSpec& spec, HostWindowListener& listener) = 0;
+    // Delivers queued OS input to the listeners; returns whether anything was delivered.
+    virtual bool DispatchPendingInput() = 0;
+    // Blocks until OS input arrives, Wake() is called, or timeoutMs passes (-1: no limit).
+    virtual void WaitForInput(int timeoutMs) = 0;
+    // Any thread: makes a running or the next WaitForInput return.
+    virtual void Wake() = 0;
+    // The full-screen client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN).
+    virtual int ScreenWidth() const = 0;
+    virtual int ScreenHeight() const = 0;
+};
+
+// ARKEVEN_HOST=headless|x11; without it, x11 when DISPLAY is set, else headless.
+std::unique_ptr<Host> CreateHostFromEnvironment();
+
+} // namespace platform
