@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/Drives.h"
+#include "platform/posix/VirtualStickList.h"
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,10 +22,12 @@ struct DriveInfo {
     std::uint32_t busType = 0;       // 7: USB
     std::uint64_t sizeBytes = 0;
     std::uint32_t logicalSectorSize = 512;
+    std::string vendor;              // as the device names itself, may be empty
+    std::string product;
 };
 
 // The POSIX drive table: the CD root, whole-disk block devices from sysfs and virtual sticks,
-// each under a drive letter that stays while the device stays.
+// each under a drive letter that stays while the device stays. See docs/drives.md.
 class DriveTable {
 public:
     struct Options {
@@ -31,23 +35,55 @@ public:
         std::string devRoot = "/dev";
         std::string cdRoot;          // the folder above the executable's folder
         std::string virtualSticks;   // ARKEVEN_VIRTUAL_STICKS: "file[:removable|:fixed],..."
+        std::string mountInfoPath = "/proc/self/mountinfo";
     };
 
+    // Letters that came and went in one rescan.
+    struct Changes {
+        std::vector<char> arrived;
+        std::vector<char> removed;
+        bool Empty() const { return arrived.empty() && removed.empty(); }
+    };
+
+    static constexpr char kCdRootLetter = 'D';
+
+    // Scans once, so the table is filled from the start.
     explicit DriveTable(Options options);
 
-    // Process-wide table: /sys, /dev, the CD root found from the executable, ARKEVEN_VIRTUAL_STICKS.
-    static DriveTable& Instance();
+    // ARKEVEN_CD_ROOT or the folder above the executable's folder, ARKEVEN_VIRTUAL_STICKS
+    // (relative files taken from the current folder), /sys and /dev.
+    static Options DefaultOptions();
 
-    void Rescan();
+    // Process-wide table, built on first use from DefaultOptions().
+    static DriveTable& Instance();
+    // The same table, kept alive for as long as the caller holds it (the event thread does).
+    static std::shared_ptr<DriveTable> SharedInstance();
+    // Replaces the process-wide table (tests); without options the next use builds the default.
+    static void ResetInstance(Options options);
+    static void ResetInstance();
+
+    Changes Rescan();
     std::vector<DriveInfo> Drives() const;
     std::optional<DriveInfo> Find(char letter) const;
     std::optional<DriveInfo> CdRoot() const;
+
+    // Whether each virtual stick's file exists, in the order listed; cheap enough to poll.
+    std::vector<bool> VirtualStickFilesPresent() const;
 
     std::string ToNativePath(const std::wstring& drivePath) const;
     std::wstring ToDrivePath(const std::string& nativePath) const;
 
 private:
+    struct Candidate {
+        std::string key;
+        DriveInfo info;
+    };
+    std::vector<Candidate> CollectCandidates() const;
+    static std::string KeyOf(const DriveInfo& drive);
+
     Options m_options;
+    std::string m_cdRoot; // canonical, empty when there is none
+    std::vector<VirtualStick> m_virtualSticks;
     mutable std::mutex m_mutex;
     std::map<char, DriveInfo> m_drives;
 };
