@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/posix/UniqueFd.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace platform::posix {
+
+// A tool run with posix_spawn (no shell): optionally fed through its standard input, with its
+// standard output and error merged into lines for the caller. A child still running when the
+// object goes is killed and reaped.
+class ChildProcess {
+public:
+    struct Options {
+        std::vector<std::string> arguments;         // [0]: the program, a path or a name found in PATH
+        std::vector<std::string> extraEnvironment;  // "NAME=value", overriding the inherited value
+        bool feedInput = false;                     // false: standard input is /dev/null
+    };
+
+    // Empty when the program can't be started; `error` then says why.
+    static std::optional<ChildProcess> Spawn(const Options& options, std::string& error);
+
+    // Full path of a tool from PATH, /usr/sbin or /sbin; empty when absent.
+    static std::string FindProgram(const std::string& name);
+
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&&) = delete;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    // Writes all bytes to the child's input while collecting its output; false when the child
+    // stopped reading (it ended or failed).
+    bool WriteInput(const void* data, std::size_t size);
+    void CloseInput();
+
+    // Collects output until the child closes it, then reaps the child. Returns its exit code;
+    // 128 + signal number when a signal ended it; -1 when it can't be reaped.
+    int Wait();
+
+    // Lines of merged output seen so far (without line ends); each is handed to the sink once.
+    void SetOutputSink(std::function<void(const std::string& line)> sink) { m_outputSink = std::move(sink); }
+
+private:
+    ChildProcess(pid_t pid, UniqueFd input, UniqueFd output);
+    bool DrainOutput(bool block);
+    void EmitLines(bool flushPartial);
+    void KillAndReap();
+
+    pid_t m_pid = -1;
+    UniqueFd m_input;
+    UniqueFd m_output;
+    std::string m_pendingOutput;
+    std::function<void(const std::string&)> m_outputSink;
+};
+
+} // namespace platform::posix

@@ -1,0 +1,108 @@
+#include "platform/posix/FatFileWriter.h"
+
+#include "platform/posix/ChildProcess.h"
+#include "platform/posix/DiskLock.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace platform::posix {
+
+namespace {
+
+int RunQuietly(const std::vector<std::string>& arguments)
+{
+    ChildProcess::Options options;
+    options.arguments = arguments;
+    options.extraEnvironment = FatFileWriter::MtoolsEnvironment();
+    std::string error;
+    auto child = ChildProcess::Spawn(options, error);
+    return child ? child->Wait() : -1;
+}
+
+} // namespace
+
+FatFileWriter::FatFileWriter(StickVolume volume)
+    : m_volume(std::move(volume))
+{
+}
+
+std::vector<std::string> FatFileWriter::MtoolsEnvironment()
+{
+    return { "MTOOLS_SKIP_CHECK=1", "MTOOLSRC=/dev/null" };
+}
+
+bool FatFileWriter::Exists(const std::string& name) const
+{
+    return RunQuietly({ "mdir", "-b", "-i", m_volume.MtoolsImage(), VolumePath(name) }) == 0;
+}
+
+bool FatFileWriter::Remove(const std::string& name) const
+{
+    return RunQuietly({ "mdel", "-i", m_volume.MtoolsImage(), VolumePath(name) }) == 0;
+}
+
+bool FatFileWriter::Write(int sourceFd, std::uint64_t size, const std::string& name,
+    const std::function<bool(std::uint64_t written)>& progress, std::string& error)
+{
+    if (name.empty()) {
+        error = "no file name";
+        return false;
+    }
+    DiskLock lock(m_volume.diskPath);
+    if (progress && !progress(0)) {
+        error = "copy cancelled";
+        return false;
+    }
+
+    ChildProcess::Options options;
+    // -D o / -D O: a file of the same long or short name is replaced, never asked about.
+    options.arguments = { "mcopy", "-D", "o", "-D", "O", "-i", m_volume.MtoolsImage(), "-", VolumePath(name) };
+    options.extraEnvironment = MtoolsEnvironment();
+    options.feedInput = true;
+    auto child = ChildProcess::Spawn(options, error);
+    if (!child)
+        return false;
+    std::string mcopyOutput;
+    child->SetOutputSink([&mcopyOutput](const std::string& line) { mcopyOutput += (mcopyOutput.empty() ? "" : "; ") + line; });
+
+    std::vector<char> buffer(kChunkSize);
+    std::uint64_t written = 0;
+    bool fed = true;
+    while (written < size) {
+        ssize_t count = ::read(sourceFd, buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - written)));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            error = count < 0 ? std::string("read error: ") + std::strerror(errno) : "the source file shrank";
+            fed = false;
+            break;
+        }
+        if (!child->WriteInput(buffer.data(), static_cast<std::size_t>(count))) {
+            error = "mcopy stopped taking data";
+            fed = false;
+            break;
+        }
+        written += static_cast<std::uint64_t>(count);
+        if (written < size && progress && !progress(written)) {
+            error = "copy cancelled";
+            fed = false;
+            break;
+        }
+    }
+    child->CloseInput();
+    int status = child->Wait();
+    if (!fed || status != 0) {
+        if (fed)
+            error = "mcopy failed (status " + std::to_string(status) + ")" + (mcopyOutput.empty() ? "" : ": " + mcopyOutput);
+        Remove(name); // no truncated file is left behind
+        return false;
+    }
+    if (progress)
+        progress(size);
+    return true;
+}
+
+} // namespace platform::posix

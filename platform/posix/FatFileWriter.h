@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/posix/StickVolume.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform::posix {
+
+// Writes files into a stick's FAT volume with mtools, without mounting it: our own read loop
+// feeds `mcopy -i disk@@offset - ::/NAME`, so progress follows real byte counts.
+class FatFileWriter {
+public:
+    static constexpr std::size_t kChunkSize = 1024 * 1024;
+
+    explicit FatFileWriter(StickVolume volume);
+
+    // The environment every mtools run gets: no drive check, no user configuration.
+    static std::vector<std::string> MtoolsEnvironment();
+
+    bool Exists(const std::string& name) const;
+
+    // Copies `size` bytes from `sourceFd` to `name` (a path below the root, '/'-separated),
+    // replacing a file of that name. `progress` gets the bytes written so far: 0 first, then
+    // after every chunk, and `size` once mcopy has finished; false from it stops the copy.
+    bool Write(int sourceFd, std::uint64_t size, const std::string& name,
+        const std::function<bool(std::uint64_t written)>& progress, std::string& error);
+
+private:
+    bool Remove(const std::string& name) const;
+    static std::string VolumePath(const std::string& name) { return "::/" + name; }
+
+    StickVolume m_volume;
+};
+
+} // namespace platform::posix

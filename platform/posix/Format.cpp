@@ -1,0 +1,122 @@
+#include "platform/Format.h"
+
+#include "platform/posix/StickDrive.h"
+#include "platform/posix/UniqueFd.h"
+#include "platform/posix/VolumeFormatter.h"
+
+#include <cstdio>
+#include <cwctype>
+#include <fcntl.h>
+
+// The POSIX answer to "fmifs.dll": FormatEx formats a USB stick or virtual stick with
+// VolumeFormatter; EnableVolumeCompression exists, as the writer requires, but FAT has nothing
+// to compress.
+namespace platform {
+
+namespace {
+
+int g_moduleToken;
+
+bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i]))
+            return false;
+    return true;
+}
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string narrow;
+    for (; text && *text; ++text)
+        narrow += *text < 0x80 ? static_cast<char>(*text) : '_';
+    return narrow;
+}
+
+void ReportDone(FormatCallback callback, bool success)
+{
+    std::uint8_t flag = success ? 1 : 0;
+    if (callback)
+        callback(kFormatDone, 0, &flag);
+}
+
+void ReportLine(FormatCallback callback, const std::string& line)
+{
+    std::string text = line + "\n";
+    FormatTextOutput output { 1, text.c_str() };
+    if (callback)
+        callback(kFormatOutput, 0, &output);
+}
+
+void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileSystem, const wchar_t* label,
+    int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
+{
+    auto fail = [&](const std::string& why) {
+        std::fprintf(stderr, "format: %s\n", why.c_str());
+        ReportDone(callback, false);
+    };
+    if (!driveRoot || !fileSystem || !EqualsIgnoringCase(fileSystem, L"FAT32"))
+        return fail("only FAT32 volumes can be made");
+
+    std::string error;
+    char letter = posix::StickDrive::LetterOf(driveRoot);
+    auto disk = posix::StickDrive::Disk(letter, error);
+    if (!disk)
+        return fail(error);
+    if (!posix::StickDrive::ReleaseFromSystem(disk->diskPath, error))
+        return fail(error);
+
+    // The table's size may be stale; the disk itself tells.
+    posix::UniqueFd probe(::open(disk->diskPath.c_str(), O_RDONLY | O_CLOEXEC));
+    bool isBlockDevice = false;
+    auto size = probe ? posix::DiskSizeOf(probe.Get(), &isBlockDevice) : std::nullopt;
+    if (!size)
+        return fail(disk->diskPath + ": the stick is gone");
+    probe.Reset();
+    auto layout = posix::StickVolume::PlannedLayout(disk->diskPath, *size, disk->sectorSize, isBlockDevice);
+
+    posix::VolumeFormatter::Settings settings;
+    settings.label = Narrow(label);
+    settings.clusterSize = clusterSize;
+    settings.quick = quickFormat != 0;
+    posix::VolumeFormatter::Listener listener;
+    listener.progress = [callback](std::uint32_t percent) {
+        return !callback || callback(kFormatProgress, 0, &percent);
+    };
+    listener.output = [callback](const std::string& line) { ReportLine(callback, line); };
+
+    posix::VolumeFormatter formatter(layout, settings, listener);
+    if (!formatter.Run(error))
+        return fail(error);
+    ReportDone(callback, true);
+}
+
+bool PosixEnableVolumeCompression(const wchar_t*, std::uint16_t)
+{
+    return false;
+}
+
+} // namespace
+
+ModuleHandle LoadLibraryW(const std::wstring& name)
+{
+    if (EqualsIgnoringCase(name, L"fmifs.dll") || EqualsIgnoringCase(name, L"fmifs"))
+        return &g_moduleToken;
+    return nullptr;
+}
+
+void* GetProcAddress(ModuleHandle module, const char* name)
+{
+    if (module != &g_moduleToken || !name)
+        return nullptr;
+    std::string entry(name);
+    if (entry == "FormatEx")
+        return reinterpret_cast<void*>(&PosixFormatEx);
+    if (entry == "EnableVolumeCompression")
+        return reinterpret_cast<void*>(&PosixEnableVolumeCompression);
+    return nullptr;
+}
+
+} // namespace platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform::posix {
+
+// Where a stick's FAT volume lies: the disk (a block device or an image file) and the byte range
+// of its partition. The same value drives mkfs.fat --offset, mcopy -i disk@@offset and
+// syslinux --offset, so /dev/sdX and an image file take one code path.
+struct StickVolume {
+    std::string diskPath;
+    std::uint64_t diskSize = 0;
+    std::uint32_t sectorSize = 512;
+    bool isBlockDevice = false;
+    std::uint64_t partitionOffset = 0;
+    std::uint64_t partitionSize = 0;
+
+    static constexpr std::uint64_t kPartitionAlignment = 1024 * 1024;
+
+    // The layout a format creates: one partition from 1 MiB to the end of the disk.
+    static StickVolume PlannedLayout(const std::string& diskPath, std::uint64_t diskSize, std::uint32_t sectorSize,
+        bool isBlockDevice);
+
+    // The volume on a disk as it is now: the first partition of its master boot record, or the
+    // whole disk when it holds a FAT file system without a partition table. Empty, with the
+    // reason in `error`, when the disk can't be read or holds neither.
+    static std::optional<StickVolume> ReadFromDisk(const std::string& diskPath, std::uint32_t sectorSize,
+        std::string& error);
+
+    std::uint64_t PartitionFirstSector() const { return partitionOffset / sectorSize; }
+    // "disk@@offset", the image argument of mtools.
+    std::string MtoolsImage() const;
+};
+
+// Size in bytes of an open disk: BLKGETSIZE64 for block devices, the file size for images.
+std::optional<std::uint64_t> DiskSizeOf(int fd, bool* isBlockDevice);
+
+} // namespace platform::posix
