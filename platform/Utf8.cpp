@@ -1,4 +1,4 @@
-#include "framework/Strings.h"
+#include "platform/Utf8.h"
 
 #include <cstdint>
 

@@ -1,0 +1,6 @@
+#include "framework/CWinApp.h"
+
+int main()
+{
+    return AfxWinMain();
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "framework/Framebuffer.h"
+#include "framework/MessageMap.h"
+#include "framework/Types.h"
+#include "platform/Host.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CWnd;
+
+struct CREATESTRUCT {
+    UINT style = 0;
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+    std::wstring name;
+    CWnd* parent = nullptr;
+};
+
+// What a window paints into: the top-level window's frame, the rectangle being repainted and
+// the window's own origin, both in frame coordinates.
+struct PaintContext {
+    Framebuffer& frame;
+    CRect clip;
+    CPoint origin;
+};
+
+// A window of the framework: a handle of our own, a message map and a virtual WindowProc.
+// Top-level windows (frames, dialogs) own a framebuffer and, once shown, an OS window of the
+// host; child windows (controls) paint into their top-level window's framebuffer.
+// Everything runs on the UI thread except SendMessage and PostMessage.
+class CWnd : private platform::HostWindowListener {
+public:
+    CWnd();
+    ~CWnd() override;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    static CWnd* FromHandle(WindowHandle handle);
+    WindowHandle GetSafeHwnd() const { return m_hWnd; }
+
+    // Creates a top-level window (no OS window until it is first shown). Sends WM_CREATE.
+    bool CreateTopLevel(CREATESTRUCT& cs, CWnd* owner);
+    // Creates a child control at rect (parent client coordinates).
+    bool CreateChild(CWnd& parent, UINT id, const CRect& rect, bool visible = true);
+    bool DestroyWindow();
+
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual bool PreTranslateMessage(MSG& msg);
+    virtual bool PreCreateWindow(CREATESTRUCT& cs);
+    static const MessageMap* GetThisMessageMap();
+    virtual const MessageMap* GetMessageMap() const;
+
+    // On the UI thread: runs WindowProc now. From another thread: queues the message for the UI
+    // thread and blocks until it has run there. 0 when the window is gone.
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    bool PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    bool ShowWindow(int command);
+    bool IsWindowVisible() const; // this window and every parent visible
+    bool IsShownFlag() const { return m_visible; }
+    bool IsMinimized() const { return m_minimized; }
+    bool EnableWindow(bool enable); // returns whether it was disabled before
+    bool IsWindowEnabled() const;   // this window and every parent enabled
+    void SetWindowText(const std::wstring& text);
+    const std::wstring& GetWindowText() const { return m_text; }
+    void SetInstanceName(std::string name) { m_instanceName = std::move(name); }
+    const std::string& GetInstanceName() const { return m_instanceName; }
+
+    // Screen coordinates for every window.
+    void GetWindowRect(CRect* rect) const;
+    CRect GetWindowRect() const;
+    CRect GetClientRect() const { return { 0, 0, m_rect.Width(), m_rect.Height() }; }
+    void GetClientRect(CRect* rect) const { *rect = GetClientRect(); }
+    // The rectangle in the parent's client coordinates (screen for top-level windows).
+    const CRect& GetRelativeRect() const { return m_rect; }
+    void MoveWindow(int x, int y, int width, int height, bool repaint = true);
+
+    void InvalidateRect(const CRect* rect = nullptr, bool erase = true);
+    // Paints what is invalid now and presents it.
+    void UpdateWindow();
+    // Repaints rect (client coordinates) at once and presents just that rectangle.
+    void RedrawNow(const CRect& rect);
+
+    CWnd* GetParent() const { return m_parent; }
+    CWnd* GetOwner() const { return m_owner; }
+    CWnd* GetTopLevelWindow();
+    bool IsTopLevel() const { return m_parent == nullptr; }
+    UINT GetDlgCtrlID() const { return m_id; }
+    CWnd* GetDlgItem(UINT id) const;
+    const std::vector<CWnd*>& GetChildren() const { return m_children; }
+
+    void SetFocus();
+    CWnd* GetFocusChild() const; // top-level windows: the child with the keyboard focus
+    void SetCapture();
+    static void ReleaseCapture();
+    static CWnd* GetCapture();
+
+    void SetForegroundWindow(); // raise the OS window
+    Framebuffer* GetFramebuffer() { return m_frame.get(); }
+    platform::HostWindow* GetHostWindow() { return m_hostWindow.get(); }
+
+    // Top-level windows with the given caption; null when none.
+    static CWnd* FindTopLevelWindow(const std::wstring& caption);
+    static std::vector<CWnd*> TopLevelWindows();
+    // Paints and presents every top-level window with something invalid.
+    static void PaintAllInvalid();
+
+protected:
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs the message-map handler for the message; false when none matched.
+    bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    virtual void OnPaint(PaintContext& context);
+    // Painted after every sibling: content that lies above the other controls (open lists).
+    virtual void OnPaintOverlay(PaintContext& context);
+    // Whether a point in client coordinates belongs to this window for mouse input.
+    virtual bool HitTest(CPoint point) const;
+    // Called once the window is gone; frame windows delete themselves here.
+    virtual void PostNcDestroy() { }
+    // The host's close button.
+    virtual void OnHostCloseRequest();
+
+private:
+    void OnHostInput(const platform::HostInput& input) override;
+    void RouteMouse(UINT message, CPoint point);
+    void RouteKey(UINT message, UINT key);
+    CWnd* ChildAt(CPoint point);
+    void EnsureHostWindow();
+    void PaintTree(CWnd& window, Framebuffer& frame, const CRect& clip, CPoint origin, bool overlay);
+    void PaintAndPresent(const CRect& rect);
+    CPoint ScreenOrigin() const;
+    CPoint OriginInTopLevel() const;
+    void DestroyTree();
+
+    WindowHandle m_hWnd = 0;
+    CWnd* m_parent = nullptr;
+    CWnd* m_owner = nullptr;
+    std::vector<CWnd*> m_children;
+    UINT m_id = 0;
+    CRect m_rect;
+    std::wstring m_text;
+    std::string m_instanceName;
+    bool m_visible = false;
+    bool m_enabled = true;
+    bool m_minimized = false;
+    bool m_destroying = false;
+
+    // Top-level windows only.
+    std::unique_ptr<Framebuffer> m_frame;
+    std::unique_ptr<platform::HostWindow> m_hostWindow;
+    CRect m_invalid;
+    CWnd* m_focus = nullptr;
+    CWnd* m_hover = nullptr;
+};

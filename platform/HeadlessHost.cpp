@@ -1,0 +1,329 @@
+#include "platform/HeadlessHost.h"
+
+#include "platform/Utf8.h"
+
+#include <chrono>
+#include <cstdlib>
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image_write.h>
+#pragma GCC diagnostic pop
+
+namespace platform {
+
+namespace {
+
+const char* StateName(ShowState state)
+{
+    switch (state) {
+    case ShowState::Hidden:
+        return "hidden";
+    case ShowState::Normal:
+        return "normal";
+    case ShowState::Minimised:
+        return "minimised";
+    }
+    return "?";
+}
+
+} // namespace
+
+class HeadlessHost::Window final : public HostWindow {
+public:
+    Window(HeadlessHost& host, int id)
+        : m_host(host)
+        , m_id(id)
+    {
+    }
+
+    ~Window() override
+    {
+        std::string name;
+        {
+            std::lock_guard lock(m_host.m_mutex);
+            auto& record = m_host.m_windows[m_id];
+            record.state.alive = false;
+            record.listener = nullptr;
+            name = record.state.instanceName;
+        }
+        m_host.Record("destroy", name);
+    }
+
+    void SetCaption(const std::wstring& caption) override
+    {
+        std::string name = Update([&](WindowState& state) { state.caption = caption; });
+        m_host.Record("caption", name, ToUtf8(caption));
+    }
+
+    void Move(int x, int y) override
+    {
+        std::string name = Update([&](WindowState& state) {
+            state.rect.x = x;
+            state.rect.y = y;
+        });
+        m_host.Record("move", name, std::to_string(x) + "," + std::to_string(y));
+    }
+
+    void Resize(int width, int height) override
+    {
+        std::string name = Update([&](WindowState& state) {
+            state.rect.width = width;
+            state.rect.height = height;
+        });
+        std::lock_guard lock(m_host.m_mutex);
+        m_host.m_windows[m_id].pixels.assign(static_cast<size_t>(width) * height, 0xFF000000);
+    }
+
+    void Show(ShowState showState) override
+    {
+        std::string name = Update([&](WindowState& state) { state.state = showState; });
+        m_host.Record("show", name, StateName(showState));
+    }
+
+    void Raise() override
+    {
+        std::string name = Update([&](WindowState& state) { ++state.raiseCount; });
+        m_host.Record("raise", name);
+    }
+
+    void Present(const PixelView& frame, const HostRect& dirty) override
+    {
+        bool first = false;
+        {
+            std::lock_guard lock(m_host.m_mutex);
+            auto& record = m_host.m_windows[m_id];
+            auto& rect = record.state.rect;
+            if (rect.width != frame.width || rect.height != frame.height) {
+                rect.width = frame.width;
+                rect.height = frame.height;
+                record.pixels.assign(static_cast<size_t>(frame.width) * frame.height, 0xFF000000);
+            }
+            for (int y = dirty.y; y < dirty.y + dirty.height && y < frame.height; ++y) {
+                if (y < 0)
+                    continue;
+                for (int x = dirty.x; x < dirty.x + dirty.width && x < frame.width; ++x) {
+                    if (x >= 0)
+                        record.pixels[static_cast<size_t>(y) * frame.width + x] = frame.pixels[static_cast<size_t>(y) * frame.stride + x];
+                }
+            }
+            first = record.state.presentCount++ == 0;
+        }
+        if (first && m_host.m_exitOnFirstPresent)
+            std::_Exit(0); // benchmark mode: the first frame is the measurement's end
+    }
+
+private:
+    template<typename Change>
+    std::string Update(Change change)
+    {
+        std::lock_guard lock(m_host.m_mutex);
+        auto& state = m_host.m_windows[m_id].state;
+        change(state);
+        return state.instanceName;
+    }
+
+    HeadlessHost& m_host;
+    int m_id;
+};
+
+HeadlessHost::HeadlessHost(int screenWidth, int screenHeight)
+    : m_screenWidth(screenWidth)
+    , m_screenHeight(screenHeight)
+    , m_log(HostLog::FromEnvironment())
+{
+    const char* exitOnPresent = std::getenv("ARKEVEN_EXIT_ON_FIRST_PRESENT");
+    m_exitOnFirstPresent = exitOnPresent && *exitOnPresent == '1';
+}
+
+HeadlessHost::~HeadlessHost() = default;
+
+void HeadlessHost::Record(const char* verb, const std::string& instanceName, const std::string& argument)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(std::string(verb) + " " + instanceName + (argument.empty() ? "" : " " + argument));
+    }
+    m_log.Write(verb, instanceName, argument);
+}
+
+std::unique_ptr<HostWindow> HeadlessHost::CreateHostWindow(const HostWindowSpec& spec, HostWindowListener& listener)
+{
+    int id;
+    {
+        std::lock_guard lock(m_mutex);
+        id = m_nextId++;
+        WindowRecord& record = m_windows[id];
+        record.state.id = id;
+        record.state.instanceName = spec.instanceName;
+        record.state.caption = spec.caption;
+        record.state.rect = spec.rect;
+        record.state.hasOwner = spec.transientFor != nullptr;
+        record.listener = &listener;
+        record.pixels.assign(static_cast<size_t>(std::max(spec.rect.width, 0)) * std::max(spec.rect.height, 0), 0xFF000000);
+    }
+    Record("create", spec.instanceName,
+        std::to_string(spec.rect.x) + "," + std::to_string(spec.rect.y) + " " + std::to_string(spec.rect.width) + "x"
+            + std::to_string(spec.rect.height));
+    return std::make_unique<Window>(*this, id);
+}
+
+bool HeadlessHost::DispatchPendingInput()
+{
+    // One event at a time: the listener may run a nested loop that comes back here.
+    HostWindowListener* listener = nullptr;
+    HostInput input;
+    {
+        std::lock_guard lock(m_mutex);
+        while (!m_input.empty() && !listener) {
+            auto [id, next] = m_input.front();
+            m_input.pop_front();
+            auto it = m_windows.find(id);
+            if (it == m_windows.end() || !it->second.listener)
+                continue;
+            listener = it->second.listener;
+            input = next;
+        }
+    }
+    if (!listener)
+        return false;
+    listener->OnHostInput(input);
+    return true;
+}
+
+void HeadlessHost::WaitForInput(int timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    auto ready = [this] { return m_woken || !m_input.empty(); };
+    if (timeoutMs < 0)
+        m_wakeup.wait(lock, ready);
+    else
+        m_wakeup.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    m_woken = false;
+}
+
+void HeadlessHost::Wake()
+{
+    std::lock_guard lock(m_mutex);
+    m_woken = true;
+    m_wakeup.notify_all();
+}
+
+std::vector<HeadlessHost::WindowState> HeadlessHost::Windows() const
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<WindowState> states;
+    for (auto& [id, record] : m_windows)
+        states.push_back(record.state);
+    return states;
+}
+
+HeadlessHost::WindowRecord* HeadlessHost::FindRecord(const std::string& instanceName)
+{
+    for (auto it = m_windows.rbegin(); it != m_windows.rend(); ++it) {
+        if (it->second.state.alive && it->second.state.instanceName == instanceName)
+            return &it->second;
+    }
+    return nullptr;
+}
+
+const HeadlessHost::WindowRecord* HeadlessHost::FindRecord(const std::string& instanceName) const
+{
+    return const_cast<HeadlessHost*>(this)->FindRecord(instanceName);
+}
+
+std::optional<HeadlessHost::WindowState> HeadlessHost::Find(const std::string& instanceName) const
+{
+    std::lock_guard lock(m_mutex);
+    if (const WindowRecord* record = FindRecord(instanceName))
+        return record->state;
+    return std::nullopt;
+}
+
+bool HeadlessHost::Inject(const std::string& instanceName, const HostInput& input)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        WindowRecord* record = FindRecord(instanceName);
+        if (!record)
+            return false;
+        m_input.emplace_back(record->state.id, input);
+        m_wakeup.notify_all();
+    }
+    return true;
+}
+
+bool HeadlessHost::Click(const std::string& instanceName, int x, int y)
+{
+    HostInput input;
+    input.x = x;
+    input.y = y;
+    input.kind = HostInput::Kind::MouseMove;
+    bool ok = Inject(instanceName, input);
+    input.kind = HostInput::Kind::MouseDown;
+    ok = ok && Inject(instanceName, input);
+    input.kind = HostInput::Kind::MouseUp;
+    return ok && Inject(instanceName, input);
+}
+
+bool HeadlessHost::PressKey(const std::string& instanceName, std::uint32_t key, bool ctrl, bool alt, bool shift)
+{
+    HostInput input;
+    input.kind = HostInput::Kind::KeyDown;
+    input.key = key;
+    input.ctrl = ctrl;
+    input.alt = alt;
+    input.shift = shift;
+    bool ok = Inject(instanceName, input);
+    input.kind = HostInput::Kind::KeyUp;
+    return ok && Inject(instanceName, input);
+}
+
+bool HeadlessHost::CopyFrame(const std::string& instanceName, std::vector<std::uint32_t>& pixels, int& width, int& height) const
+{
+    std::lock_guard lock(m_mutex);
+    const WindowRecord* record = FindRecord(instanceName);
+    if (!record)
+        return false;
+    pixels = record->pixels;
+    width = record->state.rect.width;
+    height = record->state.rect.height;
+    return true;
+}
+
+bool HeadlessHost::SavePng(const std::string& instanceName, const std::string& path) const
+{
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    if (!CopyFrame(instanceName, pixels, width, height) || width <= 0 || height <= 0)
+        return false;
+    return WritePng(path, pixels.data(), width, height, width);
+}
+
+std::vector<std::string> HeadlessHost::Requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height, int stride)
+{
+    std::vector<unsigned char> rgba(static_cast<size_t>(width) * height * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t pixel = pixels[static_cast<size_t>(y) * stride + x];
+            unsigned char* out = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+            out[0] = static_cast<unsigned char>(pixel >> 16);
+            out[1] = static_cast<unsigned char>(pixel >> 8);
+            out[2] = static_cast<unsigned char>(pixel);
+            out[3] = static_cast<unsigned char>(pixel >> 24);
+        }
+    }
+    return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
+}
+
+} // namespace platform

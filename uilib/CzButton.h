@@ -1,0 +1,40 @@
+#pragma once
+
+#include "framework/CWnd.h"
+#include "uilib/SkinPainter.h"
+
+#include <optional>
+
+class CzCanvas;
+
+// A script button: hover and press feedback, BN_CLICKED to the window on a release inside.
+class CzButton : public CWnd {
+public:
+    CzButton(CzCanvas& canvas, const ButtonLayout& layout);
+
+    bool Create();
+    void SetCaption(std::wstring caption);
+    const std::wstring& Caption() const { return m_caption; }
+    void SetFaceText(FaceText faceText);
+    const FaceText* GetFaceText() const { return m_faceText ? &*m_faceText : nullptr; }
+    FaceState CurrentFace() const;
+    const ButtonLayout& Layout() const { return m_layout; }
+    // Sends BN_CLICKED as a click would.
+    void Activate();
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    void OnPaint(PaintContext& context) override;
+    bool HitTest(CPoint point) const override;
+
+private:
+    bool InsideFace(CPoint point) const;
+
+    CzCanvas& m_canvas;
+    const ButtonLayout& m_layout;
+    std::wstring m_caption;
+    std::optional<FaceText> m_faceText;
+    bool m_hover = false;
+    bool m_pressed = false;
+};

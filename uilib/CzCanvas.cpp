@@ -1,0 +1,315 @@
+#include "uilib/CzCanvas.h"
+
+#include "framework/Messages.h"
+#include "platform/Drives.h"
+#include "platform/Process.h"
+#include "platform/Utf8.h"
+#include "uilib/Color.h"
+#include "uilib/CzButton.h"
+#include "uilib/CzDropList.h"
+#include "uilib/CzProgressBar.h"
+#include "uilib/CzStatic.h"
+#include "uilib/Painter.h"
+#include "uilib/SkinPainter.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+std::wstring& SkinFolderOverride()
+{
+    static std::wstring folder;
+    return folder;
+}
+
+} // namespace
+
+CzCanvas::CzCanvas(CWnd& window)
+    : m_window(window)
+{
+}
+
+CzCanvas::~CzCanvas() = default;
+
+void CzCanvas::SetSkinFolder(const std::wstring& nativeFolder)
+{
+    SkinFolderOverride() = nativeFolder;
+}
+
+std::wstring CzCanvas::SkinFolder()
+{
+    if (!SkinFolderOverride().empty())
+        return SkinFolderOverride();
+    std::wstring executable = platform::GetModuleFileNameW();
+    size_t slash = executable.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : executable.substr(0, slash);
+    return FromUtf8(platform::ToNativePath(folder));
+}
+
+std::wstring CzCanvas::fnAcquireText(UINT)
+{
+    return {};
+}
+
+const Image* CzCanvas::fnAcquireImage(UINT)
+{
+    return nullptr;
+}
+
+const Image* CzCanvas::fnAcquireMask(UINT)
+{
+    return nullptr;
+}
+
+const Image* CzCanvas::fnAcquireIcon(UINT)
+{
+    return nullptr;
+}
+
+void CzCanvas::DropControls()
+{
+    m_focusId = 0;
+    m_buttons.clear();
+    m_statics.clear();
+    m_dropLists.clear();
+    m_progressBars.clear();
+}
+
+void CzCanvas::fnParseScript(const std::wstring& file, const std::wstring& section, int)
+{
+    auto skin = WindowSkin::Load(SkinFolder(), file, section);
+    DropControls();
+    m_skin = std::move(skin);
+    const WindowLayout& layout = m_skin->Layout();
+
+    std::string instanceName;
+    for (wchar_t c : section)
+        instanceName.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+    m_window.SetInstanceName(instanceName);
+    CRect rect = m_window.GetRelativeRect();
+    int x = rect.left;
+    int y = rect.top;
+    if (CWnd* owner = m_window.GetOwner()) {
+        // Dialogs open centred over the window that owns them.
+        CRect ownerRect = owner->GetWindowRect();
+        x = ownerRect.left + (ownerRect.Width() - layout.width) / 2;
+        y = ownerRect.top + (ownerRect.Height() - layout.height) / 2;
+    }
+    m_window.MoveWindow(x, y, layout.width, layout.height, true);
+
+    // Creation order is painting order: statics under buttons, lists last.
+    for (auto& [id, staticLayout] : layout.statics) {
+        auto control = std::make_unique<CzStatic>(*this, staticLayout);
+        if (control->Create())
+            m_statics[static_cast<UINT>(id)] = std::move(control);
+    }
+    for (auto& [id, progressLayout] : layout.progressBars) {
+        auto control = std::make_unique<CzProgressBar>(*this, progressLayout);
+        if (control->Create())
+            m_progressBars[static_cast<UINT>(id)] = std::move(control);
+    }
+    for (auto& [id, buttonLayout] : layout.buttons) {
+        auto control = std::make_unique<CzButton>(*this, buttonLayout);
+        if (control->Create())
+            m_buttons[static_cast<UINT>(id)] = std::move(control);
+    }
+    for (auto& [id, listLayout] : layout.dropLists) {
+        auto control = std::make_unique<CzDropList>(*this, listLayout);
+        if (control->Create())
+            m_dropLists[static_cast<UINT>(id)] = std::move(control);
+    }
+    m_window.InvalidateRect(nullptr);
+}
+
+CzButton* CzCanvas::FindButton(UINT id) const
+{
+    auto it = m_buttons.find(id);
+    return it == m_buttons.end() ? nullptr : it->second.get();
+}
+
+CzStatic* CzCanvas::FindStatic(UINT id) const
+{
+    auto it = m_statics.find(id);
+    return it == m_statics.end() ? nullptr : it->second.get();
+}
+
+bool CzCanvas::fnChangeBtnText(UINT id, const wchar_t* text)
+{
+    CzButton* button = FindButton(id);
+    if (!button)
+        return false;
+    // Without a text the script's own caption stays.
+    if (text)
+        button->SetCaption(text);
+    return true;
+}
+
+bool CzCanvas::fnShowBtn(UINT id, bool show, bool redraw)
+{
+    CzButton* button = FindButton(id);
+    if (!button)
+        return false;
+    button->ShowWindow(show ? SW_SHOW : SW_HIDE);
+    if (!show && m_focusId == id)
+        SetFocusedControl(0);
+    if (redraw)
+        m_window.UpdateWindow();
+    return true;
+}
+
+bool CzCanvas::fnEnableBtn(UINT id, bool enable)
+{
+    CzButton* button = FindButton(id);
+    if (!button)
+        return false;
+    button->EnableWindow(enable);
+    if (!enable && m_focusId == id)
+        SetFocusedControl(0);
+    return true;
+}
+
+bool CzCanvas::fnShowStatic(UINT id, bool show, bool redraw)
+{
+    CzStatic* label = FindStatic(id);
+    if (!label)
+        return false;
+    label->ShowWindow(show ? SW_SHOW : SW_HIDE);
+    if (redraw)
+        m_window.UpdateWindow();
+    return true;
+}
+
+bool CzCanvas::fnDrawBtnFace(UINT id, const std::wstring& text, COLORREF color, const Font* font, UINT format, const CPoint* offsets)
+{
+    CzButton* button = FindButton(id);
+    if (!button || !m_skin)
+        return false;
+    FaceText face;
+    face.text = text;
+    face.color = Color::FromColorref(color);
+    face.format = format;
+    // The button keeps the font alive: find the shared handle of the font we handed out.
+    for (auto& [index, spec] : m_skin->Layout().fonts) {
+        auto shared = m_skin->GetFont(index);
+        if (shared.get() == font)
+            face.font = shared;
+    }
+    if (offsets)
+        std::copy(offsets, offsets + FaceStateCount, face.offsets.begin());
+    button->SetFaceText(std::move(face));
+    return true;
+}
+
+const Font* CzCanvas::fnGetFont(int index)
+{
+    return m_skin ? m_skin->GetFont(index).get() : nullptr;
+}
+
+CWnd* CzCanvas::fnGetDlgItem(UINT id)
+{
+    return m_window.GetDlgItem(id);
+}
+
+bool CzCanvas::fnShowWindow(int command)
+{
+    return m_window.ShowWindow(command);
+}
+
+void CzCanvas::RedrawStatic(UINT id)
+{
+    CzStatic* label = FindStatic(id);
+    if (!label || !label->IsWindowVisible())
+        return;
+    label->RedrawNow(label->GetClientRect());
+}
+
+void CzCanvas::PaintBackground(PaintContext& context)
+{
+    Painter painter(context.frame);
+    Painter::ScopedClip clip(painter, context.clip);
+    if (!m_skin) {
+        painter.FillRect(context.clip, 0xFFF0F2F5);
+        return;
+    }
+    SkinPainter(painter, *m_skin).PaintBackground();
+}
+
+bool CzCanvas::IsFocusable(CWnd& control) const
+{
+    return control.IsWindowVisible() && control.IsWindowEnabled();
+}
+
+void CzCanvas::SetFocusedControl(UINT id)
+{
+    UINT old = m_focusId;
+    m_focusId = id;
+    if (CWnd* previous = old ? m_window.GetDlgItem(old) : nullptr)
+        previous->InvalidateRect(nullptr);
+    CWnd* control = id ? m_window.GetDlgItem(id) : nullptr;
+    if (control) {
+        control->SetFocus();
+        control->InvalidateRect(nullptr);
+    } else {
+        m_window.SetFocus();
+    }
+    // The focus ring lies just outside a button: repaint the area around it too.
+    for (UINT changed : { old, id }) {
+        if (CzButton* button = FindButton(changed)) {
+            CRect ring = SkinPainter::FocusBounds(button->Layout().rect);
+            m_window.InvalidateRect(&ring);
+        }
+    }
+}
+
+void CzCanvas::MoveFocus(bool backwards)
+{
+    std::vector<UINT> order;
+    for (auto& [id, button] : m_buttons) {
+        if (IsFocusable(*button))
+            order.push_back(id);
+    }
+    for (auto& [id, list] : m_dropLists) {
+        if (IsFocusable(*list))
+            order.push_back(id);
+    }
+    std::sort(order.begin(), order.end());
+    if (order.empty()) {
+        SetFocusedControl(0);
+        return;
+    }
+    auto current = std::find(order.begin(), order.end(), m_focusId);
+    if (current == order.end()) {
+        SetFocusedControl(backwards ? order.back() : order.front());
+        return;
+    }
+    size_t index = static_cast<size_t>(current - order.begin());
+    index = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
+    SetFocusedControl(order[index]);
+}
+
+bool CzCanvas::HandleCanvasKey(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN)
+        return false;
+    if (m_focusId) {
+        CWnd* focused = m_window.GetDlgItem(m_focusId);
+        if (!focused || !IsFocusable(*focused))
+            m_focusId = 0;
+    }
+    if (msg.wParam == VK_TAB) {
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (msg.wParam == VK_SPACE && m_focusId) {
+        if (CzButton* button = FindButton(m_focusId)) {
+            button->Activate();
+            return true;
+        }
+        if (auto it = m_dropLists.find(m_focusId); it != m_dropLists.end()) {
+            it->second->Open();
+            return true;
+        }
+    }
+    return false;
+}

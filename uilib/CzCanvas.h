@@ -1,0 +1,80 @@
+#pragma once
+
+#include "framework/CWnd.h"
+#include "uilib/WindowSkin.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class CzButton;
+class CzDropList;
+class CzProgressBar;
+class CzStatic;
+class Font;
+class Image;
+
+// What the canvas frame and the canvas dialog have in common: the window's skin section, its
+// controls built from it, the operations the program calls on them, and the virtual slots
+// through which the library asks the window for texts and pictures. Both bases mix it in.
+class CzCanvas {
+public:
+    explicit CzCanvas(CWnd& window);
+    virtual ~CzCanvas();
+    CzCanvas(const CzCanvas&) = delete;
+    CzCanvas& operator=(const CzCanvas&) = delete;
+
+    // Slots the library calls on the window, in this order.
+    virtual std::wstring fnAcquireText(UINT id);
+    virtual const Image* fnAcquireImage(UINT id);
+    virtual const Image* fnAcquireMask(UINT id);
+    virtual const Image* fnAcquireIcon(UINT id);
+
+    // Loads `section` of `file` (a bare name, looked for beside the executable) and builds the
+    // window's controls from it. Throws CException naming the file, line and reason.
+    void fnParseScript(const std::wstring& file, const std::wstring& section, int reserved);
+    bool fnChangeBtnText(UINT id, const wchar_t* text);
+    bool fnShowBtn(UINT id, bool show, bool redraw);
+    bool fnEnableBtn(UINT id, bool enable);
+    bool fnShowStatic(UINT id, bool show, bool redraw);
+    // Paints text onto the four faces of a button; offsets are one point per face state
+    // (normal, hover, pressed, disabled).
+    bool fnDrawBtnFace(UINT id, const std::wstring& text, COLORREF color, const Font* font, UINT format, const CPoint* offsets);
+    const Font* fnGetFont(int index);
+    CWnd* fnGetDlgItem(UINT id);
+    bool fnShowWindow(int command);
+
+    // Repaints one static now, asking its text through fnAcquireText.
+    void RedrawStatic(UINT id);
+
+    const WindowSkin* Skin() const { return m_skin.get(); }
+    CWnd& Window() { return m_window; }
+    CzButton* FindButton(UINT id) const;
+    CzStatic* FindStatic(UINT id) const;
+    UINT FocusedControl() const { return m_focusId; }
+
+    // Where fnParseScript looks for scripts, fonts and images; by default the executable's folder.
+    static void SetSkinFolder(const std::wstring& nativeFolder);
+    static std::wstring SkinFolder();
+
+protected:
+    void PaintBackground(PaintContext& context);
+    // Tab / Shift+Tab focus, Space on the focused control. True when the key was used.
+    bool HandleCanvasKey(const MSG& msg);
+
+private:
+    friend class CzButton;
+    friend class CzDropList;
+    void MoveFocus(bool backwards);
+    void SetFocusedControl(UINT id);
+    bool IsFocusable(CWnd& control) const;
+    void DropControls();
+
+    CWnd& m_window;
+    std::unique_ptr<WindowSkin> m_skin;
+    std::map<UINT, std::unique_ptr<CzButton>> m_buttons;
+    std::map<UINT, std::unique_ptr<CzStatic>> m_statics;
+    std::map<UINT, std::unique_ptr<CzDropList>> m_dropLists;
+    std::map<UINT, std::unique_ptr<CzProgressBar>> m_progressBars;
+    UINT m_focusId = 0;
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "framework/CFrameWnd.h"
+#include "uilib/CzCanvas.h"
+
+// The skinned frame window: everything it shows comes from its script section.
+class CzCanvasWnd : public CFrameWnd, public CzCanvas {
+public:
+    CzCanvasWnd();
+
+    bool PreCreateWindow(CREATESTRUCT& cs) override;
+    bool PreTranslateMessage(MSG& msg) override;
+
+    DECLARE_MESSAGE_MAP()
+
+protected:
+    int OnCreate(CREATESTRUCT* cs);
+    void OnDestroy();
+    void OnPaint(PaintContext& context) override;
+};

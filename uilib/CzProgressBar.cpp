@@ -1,0 +1,74 @@
+#include "uilib/CzProgressBar.h"
+
+#include "framework/Messages.h"
+#include "uilib/Color.h"
+#include "uilib/CzCanvas.h"
+#include "uilib/Painter.h"
+#include "uilib/SkinPainter.h"
+
+#include <algorithm>
+
+namespace {
+constexpr UINT PBM_SETBARCOLOR = WM_USER + 9;
+constexpr LRESULT CLR_DEFAULT = 0xFF000000;
+}
+
+CzProgressBar::CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout)
+    : m_canvas(canvas)
+    , m_layout(layout)
+{
+}
+
+bool CzProgressBar::Create()
+{
+    return CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), m_layout.rect, m_layout.visible);
+}
+
+LRESULT CzProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case PBM_SETRANGE: {
+        LRESULT previous = MAKELPARAM(static_cast<UINT>(m_low), static_cast<UINT>(m_high));
+        m_low = static_cast<std::int16_t>(LOWORD(static_cast<WPARAM>(lParam)));
+        m_high = static_cast<std::int16_t>(HIWORD(static_cast<WPARAM>(lParam)));
+        if (m_high < m_low)
+            std::swap(m_low, m_high);
+        m_position = std::clamp(m_position, m_low, m_high);
+        InvalidateRect(nullptr);
+        return previous;
+    }
+    case PBM_SETPOS: {
+        int previous = m_position;
+        m_position = std::clamp(static_cast<int>(static_cast<std::intptr_t>(wParam)), m_low, m_high);
+        if (m_position != previous)
+            InvalidateRect(nullptr);
+        return previous;
+    }
+    case PBM_GETPOS:
+        return m_position;
+    case PBM_SETBKCOLOR: {
+        LRESULT previous = CLR_DEFAULT;
+        m_layout.track = Fill::Solid(Color::FromColorref(static_cast<COLORREF>(lParam)));
+        InvalidateRect(nullptr);
+        return previous;
+    }
+    case PBM_SETBARCOLOR: {
+        LRESULT previous = CLR_DEFAULT;
+        m_barColor = Color::FromColorref(static_cast<COLORREF>(lParam));
+        InvalidateRect(nullptr);
+        return previous;
+    }
+    default:
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+}
+
+void CzProgressBar::OnPaint(PaintContext& context)
+{
+    const WindowSkin* skin = m_canvas.Skin();
+    if (!skin)
+        return;
+    Painter painter(context.frame);
+    Painter::ScopedClip clip(painter, context.clip);
+    SkinPainter(painter, *skin).PaintProgress(m_layout, m_position, m_low, m_high, m_barColor);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "framework/CWnd.h"
+#include "uilib/WindowLayout.h"
+
+#include <optional>
+
+class CzCanvas;
+
+// A progress bar answering PBM_SETRANGE, PBM_SETPOS (clamped to the range), PBM_GETPOS,
+// PBM_SETBKCOLOR (the track) and PBM_SETBARCOLOR (the bar).
+class CzProgressBar : public CWnd {
+public:
+    CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout);
+
+    bool Create();
+    int Position() const { return m_position; }
+    int Low() const { return m_low; }
+    int High() const { return m_high; }
+
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+protected:
+    void OnPaint(PaintContext& context) override;
+    bool HitTest(CPoint) const override { return false; }
+
+private:
+    CzCanvas& m_canvas;
+    ProgressLayout m_layout;
+    int m_low = 0;
+    int m_high = 100;
+    int m_position = 0;
+    std::optional<std::uint32_t> m_barColor;
+};

@@ -1,0 +1,33 @@
+#include "uilib/CzStatic.h"
+
+#include "uilib/CzCanvas.h"
+#include "uilib/Painter.h"
+#include "uilib/SkinPainter.h"
+
+CzStatic::CzStatic(CzCanvas& canvas, const StaticLayout& layout)
+    : m_canvas(canvas)
+    , m_layout(layout)
+{
+}
+
+bool CzStatic::Create()
+{
+    return CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), m_layout.rect, m_layout.visible);
+}
+
+std::wstring CzStatic::CurrentText() const
+{
+    if (m_layout.hasFixedText)
+        return m_layout.text;
+    return m_canvas.fnAcquireText(static_cast<UINT>(m_layout.textId ? m_layout.textId : m_layout.id));
+}
+
+void CzStatic::OnPaint(PaintContext& context)
+{
+    const WindowSkin* skin = m_canvas.Skin();
+    if (!skin)
+        return;
+    Painter painter(context.frame);
+    Painter::ScopedClip clip(painter, context.clip);
+    SkinPainter(painter, *skin).PaintStatic(m_layout, CurrentText());
+}

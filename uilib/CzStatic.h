@@ -1,0 +1,23 @@
+#pragma once
+
+#include "framework/CWnd.h"
+#include "uilib/WindowLayout.h"
+
+class CzCanvas;
+
+// A script static: its text is asked from the window at every paint. Mouse input passes through.
+class CzStatic : public CWnd {
+public:
+    CzStatic(CzCanvas& canvas, const StaticLayout& layout);
+
+    bool Create();
+    std::wstring CurrentText() const;
+
+protected:
+    void OnPaint(PaintContext& context) override;
+    bool HitTest(CPoint) const override { return false; }
+
+private:
+    CzCanvas& m_canvas;
+    const StaticLayout& m_layout;
+};
