@@ -54,7 +54,10 @@ ssize_t WriteWithoutSigpipe(int fd, const void* data, std::size_t size)
     pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
     ssize_t written = ::write(fd, data, size);
     int savedErrno = errno;
-    if (written < 0 && savedErrno == EPIPE) {
+    // The reader may go away in the middle of a write that still returns a short count.
+    sigset_t pending;
+    sigemptyset(&pending);
+    if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE)) {
         timespec noWait {};
         while (sigtimedwait(&pipeOnly, nullptr, &noWait) > 0) { }
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <regex>
 #include <unistd.h>
 
 namespace platform::posix {
@@ -100,9 +101,39 @@ bool FatFileWriter::Write(int sourceFd, std::uint64_t size, const std::string& n
         Remove(name); // no truncated file is left behind
         return false;
     }
+    // mcopy may end with status 0 after "No space left" when the pipe already held the tail.
+    auto stored = StoredSize(name);
+    if (!stored || *stored != size) {
+        error = "the volume holds " + (stored ? std::to_string(*stored) : std::string("no")) + " bytes of " + std::to_string(size);
+        Remove(name);
+        return false;
+    }
     if (progress)
         progress(size);
     return true;
+}
+
+std::optional<std::uint64_t> FatFileWriter::StoredSize(const std::string& name) const
+{
+    ChildProcess::Options options;
+    options.arguments = { "mdir", "-a", "-i", m_volume.MtoolsImage(), VolumePath(name) };
+    options.extraEnvironment = MtoolsEnvironment();
+    std::string error;
+    auto child = ChildProcess::Spawn(options, error);
+    if (!child)
+        return std::nullopt;
+    // An entry line reads "NAME     EXT      SIZE yyyy-mm-dd  hh:mm  long name"; the size is the
+    // word before the date.
+    std::optional<std::uint64_t> size;
+    static const std::regex entry(R"((\d+) \d{4}-\d{2}-\d{2} )");
+    child->SetOutputSink([&size](const std::string& line) {
+        std::smatch match;
+        if (!size && std::regex_search(line, match, entry))
+            size = std::stoull(match[1].str());
+    });
+    if (child->Wait() != 0)
+        return std::nullopt;
+    return size;
 }
 
 } // namespace platform::posix

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ public:
 
 private:
     bool Remove(const std::string& name) const;
+    std::optional<std::uint64_t> StoredSize(const std::string& name) const;
     static std::string VolumePath(const std::string& name) { return "::/" + name; }
 
     StickVolume m_volume;
