@@ -131,15 +131,19 @@ void DeviceEventWatcher::PollVirtualSticks()
     std::vector<bool> present = m_table->VirtualStickFilesPresent();
     if (present == m_sticksPresent)
         return;
+    // Reported from the files themselves, not from the rescan: another thread's rescan may
+    // already have put the stick in the table.
+    bool appeared = false;
+    bool vanished = false;
+    for (size_t i = 0; i < present.size() && i < m_sticksPresent.size(); ++i) {
+        appeared = appeared || (present[i] && !m_sticksPresent[i]);
+        vanished = vanished || (!present[i] && m_sticksPresent[i]);
+    }
     m_sticksPresent = std::move(present);
-    Report(m_table->Rescan());
-}
-
-void DeviceEventWatcher::Report(const DriveTable::Changes& changes)
-{
-    if (!changes.removed.empty())
+    m_table->Rescan();
+    if (vanished)
         m_onEvent(kDeviceRemoveComplete);
-    if (!changes.arrived.empty())
+    if (appeared)
         m_onEvent(kDeviceArrival);
 }
 

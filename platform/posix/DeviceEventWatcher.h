@@ -18,6 +18,9 @@ namespace platform::posix {
 // (a NETLINK_KOBJECT_UEVENT socket) and a poll of the virtual sticks' files. Every event
 // rescans the drive table before it is reported. Where the kernel socket cannot be opened (in
 // some containers) the virtual sticks are still watched.
+//
+// The callback runs on the watcher's thread, and destroying the watcher waits for that thread:
+// the callback must hand the event on without waiting for the destroying thread (post, not send).
 class DeviceEventWatcher final : public DeviceEventSource {
 public:
     struct Options {
@@ -34,7 +37,6 @@ private:
     void Run();
     void ReadKernelMessages();
     void PollVirtualSticks();
-    void Report(const DriveTable::Changes& changes);
 
     std::shared_ptr<DriveTable> m_table;
     std::function<void(std::uint32_t)> m_onEvent;

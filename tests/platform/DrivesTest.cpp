@@ -203,6 +203,15 @@ TEST_F(DrivesTest, WatcherReportsAVirtualStickComingAndGoing)
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
 }
 
+TEST_F(DrivesTest, WatcherReportsAStickThatAListingSawFirst)
+{
+    EventLog log;
+    auto watcher = WatchDeviceEvents([&](std::uint32_t event) { log.Add(event); });
+    WriteSizedFile(m_temp.Path() / "later.img", 1 << 20);
+    EXPECT_TRUE(GetLogicalDrives() & Bit('I'));
+    EXPECT_TRUE(log.WaitFor(kDeviceArrival, std::chrono::seconds(10)));
+}
+
 TEST(UeventTest, ParsesKernelMessagesOnly)
 {
     const char message[] = "add@/devices/pci0000:00/usb1/1-1/1-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb\0"
