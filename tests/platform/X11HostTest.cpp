@@ -232,7 +232,7 @@ TEST_F(X11HostTest, WindowCarriesClassCaptionPidFixedSizeAndOwner)
     EXPECT_EQ(type, utf8);
 }
 
-TEST_F(X11HostTest, ShowMapsAtRequestedPositionMovesAndHides)
+TEST_F(X11HostTest, ShowMapsAtRequestedPositionMovesResizesAndHides)
 {
     RecordingListener listener;
     auto window = CreateWindow(listener);
@@ -253,8 +253,23 @@ TEST_F(X11HostTest, ShowMapsAtRequestedPositionMovesAndHides)
     window->Move(150, 90);
     EXPECT_TRUE(PumpUntil([&] { return rootPosition() == std::make_pair(150, 90); }));
 
+    window->Resize(200, 120);
+    auto size = [&] {
+        XWindowAttributes attributes {};
+        XGetWindowAttributes(m_observer, id, &attributes);
+        return std::make_pair(attributes.width, attributes.height);
+    };
+    EXPECT_TRUE(PumpUntil([&] { return size() == std::make_pair(200, 120); }));
+    XSizeHints hints {};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(m_observer, id, &hints, &supplied));
+    EXPECT_EQ(hints.max_width, 200);
+    EXPECT_EQ(hints.min_height, 120);
+
     window->Show(ShowState::Hidden);
     EXPECT_TRUE(PumpUntil([&] { return !IsOnScreen(id); }));
+    window->Show(ShowState::Normal); // and back after hiding
+    EXPECT_TRUE(PumpUntil([&] { return IsOnScreen(id); }));
 }
 
 TEST_F(X11HostTest, PresentCopiesOnlyTheDirtyRectangleAndExposeRepaints)
