@@ -1,6 +1,36 @@
-#include "framework/CWinApp.h"
+#include "app/CArkevenApp.h"
+#include "app/DriveReport.h"
+#include "app/Snapshot.h"
 
-int main()
+#include <cstdio>
+#include <string>
+#include <vector>
+
+CArkevenApp theApp;
+
+namespace {
+
+void PrintUsage()
 {
-    return AfxWinMain();
+    std::fprintf(stderr,
+        "usage: arkeven                          start the launcher\n"
+        "       arkeven --list-drives            print the drive letters and what the drive list would show\n"
+        "       arkeven --snapshot SECTION FILE  save one window (MainFrm, AppFrm, ModelFrm, OSFrm, UsbFrm) as PNG\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty())
+        return AfxWinMain();
+    if (arguments.size() == 1 && arguments[0] == "--list-drives") {
+        std::fputs(DescribeDrives().c_str(), stdout);
+        return 0;
+    }
+    if (arguments.size() == 3 && arguments[0] == "--snapshot")
+        return SaveWindowSnapshot(arguments[1], arguments[2]);
+    PrintUsage();
+    return arguments[0] == "--help" ? 0 : 2;
 }

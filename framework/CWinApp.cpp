@@ -24,6 +24,7 @@ CWinApp::CWinApp(const wchar_t* appName)
 
 CWinApp::~CWinApp()
 {
+    m_deviceEvents.reset();
     m_queue.Shutdown();
     for (CWnd* window : CWnd::TopLevelWindows())
         window->DestroyWindow();
@@ -62,7 +63,24 @@ LRESULT CWinApp::Deliver(const MSG& msg)
     CWnd* window = CWnd::FromHandle(msg.hwnd);
     if (!window)
         return 0;
-    return window->WindowProc(msg.message, msg.wParam, msg.lParam);
+    return window->SendMessage(msg.message, msg.wParam, msg.lParam);
+}
+
+void CWinApp::StartDeviceNotifications()
+{
+    if (m_deviceEvents)
+        return;
+    m_deviceEvents = platform::WatchDeviceEvents([this](std::uint32_t event) {
+        m_queue.PostTask([event] {
+            std::vector<WindowHandle> handles;
+            for (CWnd* window : CWnd::TopLevelWindows())
+                handles.push_back(window->GetSafeHwnd());
+            for (WindowHandle handle : handles) {
+                if (CWnd* window = CWnd::FromHandle(handle))
+                    window->SendMessage(WM_DEVICECHANGE, event, 0);
+            }
+        });
+    });
 }
 
 bool CWinApp::PumpPending()

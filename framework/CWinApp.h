@@ -2,6 +2,7 @@
 
 #include "framework/CMessageQueue.h"
 #include "framework/Types.h"
+#include "platform/Drives.h"
 #include "platform/Host.h"
 
 #include <atomic>
@@ -53,6 +54,10 @@ public:
 
     void SetRegistryKey(const wchar_t* key) { m_registryKey = key; }
 
+    // Delivers device arrival and removal to every top-level window as WM_DEVICECHANGE, on the
+    // UI thread, until the application object goes.
+    void StartDeviceNotifications();
+
     CWnd* m_pMainWnd = nullptr;
     std::wstring m_pszAppName;
 
@@ -63,6 +68,7 @@ private:
     LRESULT Deliver(const MSG& msg);
 
     std::unique_ptr<platform::Host> m_host;
+    std::unique_ptr<platform::DeviceEventSource> m_deviceEvents;
     std::thread::id m_uiThread;
     CMessageQueue m_queue;
     std::atomic<bool> m_quitRequested { false };

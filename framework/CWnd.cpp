@@ -22,6 +22,7 @@ std::vector<CWnd*>& TopLevels()
 }
 
 WindowHandle g_nextHandle = 0x100;
+CWnd::MessageSpy g_spy;
 CWnd* g_capture = nullptr;
 
 WindowHandle Register(CWnd* window)
@@ -214,9 +215,16 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (!m_hWnd)
         return 0;
     CWinApp* app = AfxGetApp();
-    if (!app || app->IsUiThread())
-        return WindowProc(message, wParam, lParam);
-    return app->Queue().SendAndWait({ m_hWnd, message, wParam, lParam });
+    if (app && !app->IsUiThread())
+        return app->Queue().SendAndWait({ m_hWnd, message, wParam, lParam });
+    if (g_spy)
+        g_spy(*this, message, wParam, lParam);
+    return WindowProc(message, wParam, lParam);
+}
+
+void CWnd::SetMessageSpy(MessageSpy spy)
+{
+    g_spy = std::move(spy);
 }
 
 bool CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)

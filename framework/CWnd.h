@@ -5,6 +5,7 @@
 #include "framework/Types.h"
 #include "platform/Host.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -103,6 +104,10 @@ public:
     void SetForegroundWindow(); // raise the OS window
     Framebuffer* GetFramebuffer() { return m_frame.get(); }
     platform::HostWindow* GetHostWindow() { return m_hostWindow.get(); }
+
+    // Sees every message sent to a window just before it is handled (tests, diagnostics).
+    using MessageSpy = std::function<void(CWnd& window, UINT message, WPARAM wParam, LPARAM lParam)>;
+    static void SetMessageSpy(MessageSpy spy);
 
     // Top-level windows with the given caption; null when none.
     static CWnd* FindTopLevelWindow(const std::wstring& caption);

@@ -99,6 +99,9 @@ public:
 };
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent);
 
+// What lies behind a drive letter, for people: a device ("/dev/sdb"), an image file or a folder.
+std::wstring DescribeDriveSource(wchar_t letter);
+
 // Drive paths ("D:\ISOLINUX\vmlinuz") to paths the OS opens, and back. A path without a drive
 // letter is taken as native and passed through unchanged.
 std::string ToNativePath(const std::wstring& drivePath);

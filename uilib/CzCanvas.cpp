@@ -1,5 +1,6 @@
 #include "uilib/CzCanvas.h"
 
+#include "framework/CWinApp.h"
 #include "framework/Messages.h"
 #include "platform/Drives.h"
 #include "platform/Process.h"

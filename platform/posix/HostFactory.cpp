@@ -1,5 +1,5 @@
 #include "platform/HeadlessHost.h"
-#include "platform/posix/X11Host.h"
+#include "platform/posix/X11HostFactory.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,227 @@
+#include "recovery/CZAppDlg.h"
+
+#include "app/Globals.h"
+#include "config/MenuConfig.h"
+#include "framework/CException.h"
+#include "framework/CWinApp.h"
+#include "recovery/CzRecoveryDlg.h"
+#include "recovery/DriveDiscovery.h"
+#include "uilib/CzTextLibrary.h"
+#include "uilib/TextFormat.h"
+
+#include <cwctype>
+#include <vector>
+
+namespace {
+constexpr int kEntriesPerPage = 16;
+constexpr int kMaxEntries = 30;
+constexpr UINT kFirstEntryButton = 1021;
+constexpr UINT kLastEntryButton = 1050;
+constexpr UINT kPrevPage = 1004;
+constexpr UINT kNextPage = 1005;
+constexpr UINT kFirstIndicator = 1122;
+constexpr UINT kLastIndicator = 1127;
+constexpr UINT kStartButton = 1021;
+constexpr UINT kCloseEntryButton = 1022;
+constexpr UINT kDriveListId = 2001;
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr UINT kSingleLineCentred = 33;
+
+std::wstring Text(UINT id)
+{
+    const wchar_t* text = z32MLGetString(id);
+    return text ? text : L"";
+}
+
+// A text used as a format with no argument: "%%" shows as one percent sign.
+std::wstring Formatted(UINT id)
+{
+    return FormatText(Text(id), nullptr, kPathBufferSize);
+}
+
+// The drive the program runs from: never offered, formatting it would destroy the source.
+wchar_t OwnDriveLetter()
+{
+    if (g_szAppDir[0] && g_szAppDir[1] == L':')
+        return static_cast<wchar_t>(std::towupper(g_szAppDir[0]));
+    return 0;
+}
+} // namespace
+
+IMPLEMENT_MESSAGE_MAP(CZAppDlg, CzCanvasDlg,
+    OnWmDestroy(&CZAppDlg::OnDestroy),
+    OnBnClicked(1001, &CZAppDlg::OnCloseButton),
+    OnBnClicked(kPrevPage, &CZAppDlg::OnPrevPage),
+    OnBnClicked(kNextPage, &CZAppDlg::OnNextPage),
+    OnBnClicked(kStartButton, &CZAppDlg::OnBeginRecovery),
+    OnBnClicked(kCloseEntryButton, &CZAppDlg::OnCloseButton))
+
+CZAppDlg::CZAppDlg(CWnd* parent)
+    : CzCanvasDlg(parent, 0)
+{
+}
+
+CZAppDlg::~CZAppDlg()
+{
+    // However the dialog ended, the launcher comes back.
+    if (auto* launcher = dynamic_cast<CzCanvas*>(AfxGetMainWnd()))
+        launcher->fnShowWindow(SW_SHOWNORMAL);
+}
+
+bool CZAppDlg::OnInitDialog()
+{
+    CzCanvasDlg::OnInitDialog();
+    try {
+        fnParseScript(L"Arkeven.zsp", L"AppFrm", 0);
+        m_pTxtCtrl = std::make_unique<CUITxtCtrl>();
+        m_pTxtCtrl->fnAttachWnd(this);
+        fnChangeBtnText(1001, z32MLGetString(2));
+        SetPageButtonText();
+        InitAppButtons();
+        m_pTxtCtrl->fnSetStaticText(10003, Formatted(20).c_str());
+        m_pTxtCtrl->fnSetStaticText(10008, Formatted(15).c_str());
+        m_pTxtCtrl->fnSetStaticText(10009, Formatted(16).c_str());
+        m_pTxtCtrl->fnSetStaticText(10010, Formatted(17).c_str());
+    } catch (const CException&) {
+        EndDialog(-1);
+        return false;
+    }
+    m_pDriveList = fnGetDlgItem(kDriveListId);
+    ListUsbDrives();
+    if (m_pDriveList && m_pDriveList->SendMessage(CB_GETCOUNT) == 0)
+        fnEnableBtn(kStartButton, false);
+    return true;
+}
+
+std::wstring CZAppDlg::fnAcquireText(UINT id)
+{
+    return CUITxtCtrl::AcquireText(m_pTxtCtrl.get(), id);
+}
+
+void CZAppDlg::SetPageButtonText()
+{
+    fnChangeBtnText(kPrevPage, z32MLGetString(4));
+    fnChangeBtnText(kNextPage, z32MLGetString(5));
+}
+
+void CZAppDlg::LoadAppList()
+{
+    m_nAppCount = CountAppEntries(GetAppSectionName());
+    m_nPageCount = m_nAppCount / kEntriesPerPage + (m_nAppCount % kEntriesPerPage ? 1 : 0);
+}
+
+void CZAppDlg::InitAppButtons()
+{
+    LoadAppList();
+    const CPoint offsets[4] = { { 7, 18 }, { 7, 18 }, { 7, 18 }, { 7, 18 } };
+    const Font* font = fnGetFont(7);
+    fnDrawBtnFace(kStartButton, Formatted(9), kWhite, font, kSingleLineCentred, offsets);
+    fnDrawBtnFace(kCloseEntryButton, Formatted(8), kWhite, font, kSingleLineCentred, offsets);
+    m_nCurPage = 0;
+    ShowAppPage();
+}
+
+void CZAppDlg::ShowAppPage()
+{
+    for (UINT id = kFirstEntryButton; id <= kLastEntryButton; ++id)
+        fnShowBtn(id, false, false);
+    for (int j = m_nCurPage * kEntriesPerPage; j < m_nCurPage * kEntriesPerPage + kEntriesPerPage && j < m_nAppCount; ++j)
+        fnShowBtn(kFirstEntryButton + static_cast<UINT>(j), true, false);
+
+    bool paged = m_nPageCount > 1;
+    fnShowBtn(kPrevPage, paged, false);
+    fnShowBtn(kNextPage, paged, false);
+    fnEnableBtn(kPrevPage, m_nCurPage != 0);
+    fnEnableBtn(kNextPage, m_nCurPage + 1 != m_nPageCount);
+
+    for (UINT id = kFirstIndicator; id <= kLastIndicator; ++id)
+        fnShowStatic(id, false, false);
+    if (m_nPageCount == 2)
+        fnShowStatic(m_nCurPage == 0 ? 1123 : 1124, true, true);
+}
+
+void CZAppDlg::OnPrevPage()
+{
+    if (m_nCurPage == 0)
+        return;
+    --m_nCurPage;
+    ShowAppPage();
+}
+
+void CZAppDlg::OnNextPage()
+{
+    if (m_nCurPage + 1 == m_nPageCount)
+        return;
+    ++m_nCurPage;
+    ShowAppPage();
+}
+
+void CZAppDlg::ListUsbDrives()
+{
+    if (!m_pDriveList)
+        return;
+    std::uint32_t mask = platform::GetLogicalDrives();
+    wchar_t ownDrive = OwnDriveLetter();
+    for (int bit = 0; bit < 32; ++bit) {
+        std::uint32_t single = 1u << bit;
+        if (!(mask & single))
+            continue;
+        wchar_t letter = DriveLetterFromMask(single);
+        if (letter == ownDrive)
+            continue;
+        platform::DriveType type = platform::GetDriveTypeW(std::wstring(1, letter) + L":\\");
+        if (type != platform::DriveType::Removable && type != platform::DriveType::Fixed)
+            continue;
+        platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
+        if (!device.IsValid())
+            continue;
+
+        std::vector<std::uint8_t> descriptorBuffer(kDriveDescriptorBufferSize);
+        auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer.data());
+        descriptor->size = kDriveDescriptorBufferSize;
+        platform::DiskGeometry geometry {};
+        if (QueryDriveInfo(device, descriptorBuffer.data(), geometry) && descriptor->busType == platform::kBusTypeUsb) {
+            std::wstring item = DriveListItem(letter, DriveSizeFromGeometry(geometry));
+            m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+            fnEnableBtn(kStartButton, true);
+        }
+        if (type == platform::DriveType::Removable)
+            m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
+    }
+}
+
+void CZAppDlg::OnBeginRecovery()
+{
+    if (m_pDriveList)
+        m_pDriveList->EnableWindow(false);
+    {
+        CzRecoveryDlg writer(this);
+        writer.DoModal();
+        if (m_pDriveList)
+            m_pDriveList->EnableWindow(true);
+    }
+}
+
+void CZAppDlg::OnCloseButton()
+{
+    OnCancel();
+}
+
+void CZAppDlg::OnDestroy()
+{
+    m_pTxtCtrl.reset();
+    CzCanvasDlg::OnDestroy();
+}
+
+LRESULT CZAppDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && m_pDriveList) {
+        m_pDriveList->SendMessage(CB_RESETCONTENT);
+        fnEnableBtn(kStartButton, false);
+        ListUsbDrives();
+        CRect client;
+        GetClientRect(&client);
+        InvalidateRect(&client, true);
+    }
+    return CzCanvasDlg::WindowProc(message, wParam, lParam);
+}

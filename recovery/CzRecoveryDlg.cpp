@@ -1,0 +1,374 @@
+#include "recovery/CzRecoveryDlg.h"
+
+#include "app/Globals.h"
+#include "framework/CException.h"
+#include "platform/FileCopy.h"
+#include "platform/Process.h"
+#include "recovery/CZAppDlg.h"
+#include "uilib/CzTextLibrary.h"
+#include "uilib/TextFormat.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
+#include <thread>
+
+CzRecoveryDlg* g_pRecoveryDlg = nullptr;
+CWnd* g_pProgressCtrl = nullptr;
+std::atomic<bool> g_bRecoveryBusy { false };
+wchar_t g_szTargetDrive[2] = {};
+platform::FormatExFunction g_pfnFormatEx = nullptr;
+platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
+
+namespace {
+
+constexpr UINT WM_WORKER_SET_TEXT = WM_APP + 0x10;
+constexpr UINT WM_WORKER_BUTTON = WM_APP + 0x11;
+enum ButtonOperation : LPARAM { kDisable, kEnable, kHide, kShow };
+
+constexpr UINT kCloseFace = 1014;
+constexpr UINT kStartFace = 1015;
+constexpr UINT kCloseButton = 1001;
+constexpr UINT kProgressLine = 10005;
+constexpr UINT kProgressBarId = 2002;
+constexpr COLORREF kProgressColour = 0xE78B21;
+constexpr int kProgressHigh = 150;
+constexpr size_t kLineBufferSize = 128;
+constexpr size_t kWordBufferSize = 64;
+
+// Set by the format service's done report; a format that ends without one failed.
+std::atomic<bool> g_bFormatDoneReported { false };
+// Whether every copy of the current job succeeded so far.
+std::atomic<bool> g_bCopiesSucceeded { true };
+
+std::wstring Text(UINT id)
+{
+    const wchar_t* text = z32MLGetString(id);
+    return text ? text : L"";
+}
+
+void SetProgress(int position)
+{
+    if (g_pProgressCtrl)
+        g_pProgressCtrl->SendMessage(PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void SetLine(const std::wstring& line)
+{
+    g_pRecoveryDlg->SetStaticTextFromWorker(kProgressLine, line);
+}
+
+void SetPercentLine(double percent, const std::wstring& word)
+{
+    SetLine(FormatPercentLine(percent, word, kLineBufferSize));
+}
+
+void Print(const std::string& text)
+{
+    platform::ConsoleWrite(text);
+}
+
+// Ends a job that could not run to its end: the dialog is usable again and says it failed.
+void FinishFailed()
+{
+    SetLine(FormatText(Text(27), nullptr, kLineBufferSize));
+    g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
+    g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
+    g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
+    g_bRecoveryBusy = false;
+}
+
+std::wstring SelectedItem(CWnd* driveList)
+{
+    if (!driveList)
+        return {};
+    LRESULT index = driveList->SendMessage(CB_GETCURSEL);
+    if (index == CB_ERR)
+        return {};
+    LRESULT length = driveList->SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+    if (length <= 0)
+        return {};
+    std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+    driveList->SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
+    item.resize(static_cast<size_t>(length));
+    return item;
+}
+
+// The folder of the CD: everything before the executable's first backslash ("D:").
+std::wstring SourceRoot()
+{
+    std::wstring executable = platform::GetModuleFileNameW();
+    return executable.substr(0, executable.find(L'\\'));
+}
+
+void CopyOne(const std::wstring& source, const std::wstring& destination, bool withProgress)
+{
+    bool copied = withProgress ? platform::CopyFileExW(source, destination, CopyProgressProc, nullptr, nullptr, 0)
+                               : platform::CopyFileW(source, destination, false);
+    if (!copied)
+        g_bCopiesSucceeded = false;
+}
+
+} // namespace
+
+bool LoadFmifsEntryPoints()
+{
+    platform::ModuleHandle module = platform::LoadLibraryW(L"fmifs.dll");
+    if (!module)
+        return false;
+    g_pfnFormatEx = reinterpret_cast<platform::FormatExFunction>(platform::GetProcAddress(module, "FormatEx"));
+    if (!g_pfnFormatEx)
+        return false;
+    g_pfnEnableVolumeCompression = reinterpret_cast<platform::EnableVolumeCompressionFunction>(
+        platform::GetProcAddress(module, "EnableVolumeCompression"));
+    return g_pfnEnableVolumeCompression != nullptr;
+}
+
+std::uint32_t FormatThreadProc(CWnd* driveList)
+{
+    g_bRecoveryBusy = true;
+    std::wstring item = SelectedItem(driveList);
+    if (item.empty()) {
+        // Nothing chosen: nothing is formatted.
+        FinishFailed();
+        return 0;
+    }
+    std::wstring root = std::wstring(1, item[0]) + L":\\";
+    g_szTargetDrive[0] = item[0];
+    g_szTargetDrive[1] = L'\0';
+
+    if (!LoadFmifsEntryPoints()) {
+        Print("Could not located FMIFS entry points.\n\n");
+        FinishFailed();
+        return 0;
+    }
+    g_bFormatDoneReported = false;
+    g_pfnFormatEx(root.c_str(), 12, L"FAT32", L"VarnMID", 0, 4096, FormatExCallback);
+    if (!g_bFormatDoneReported) {
+        Print("FormatEx was unable to complete successfully.\n\n");
+        FinishFailed();
+    }
+    return 0;
+}
+
+bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
+{
+    switch (command) {
+    case platform::kFormatProgress: {
+        auto percent = *static_cast<std::uint32_t*>(actionInfo);
+        char line[64];
+        std::snprintf(line, sizeof line, "%d percent completed.\r", static_cast<int>(percent));
+        Print(line);
+        SetProgress(static_cast<int>(percent * 0.5));
+        if (percent == 100)
+            SetProgress(75);
+        SetPercentLine(percent * 0.5, Text(24));
+        return true;
+    }
+    case platform::kFormatDone: {
+        if (*static_cast<std::uint8_t*>(actionInfo) == 0)
+            Print("FormatEx was unable to complete successfully.\n\n");
+        SetProgress(78);
+        SetPercentLine(55, Text(24));
+        g_bFormatDoneReported = true;
+        std::thread(CopyThreadProc, nullptr).detach();
+        return true;
+    }
+    case platform::kFormatOutput: {
+        auto* output = static_cast<platform::FormatTextOutput*>(actionInfo);
+        if (output && output->output)
+            Print(output->output);
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+std::uint32_t CopyThreadProc(void*)
+{
+    std::wstring word = Text(24).substr(0, kWordBufferSize - 1);
+    std::wstring source = SourceRoot();
+    std::wstring target = std::wstring(g_szTargetDrive) + L":";
+    g_bCopiesSucceeded = true;
+
+    CopyOne(source + L"\\_DEROZAZLIVE", target + L"\\.Derozazlive", false);
+    SetPercentLine(58, word);
+    SetProgress(80);
+    CopyOne(source + L"\\ISOLINUX\\initrd.img", target + L"\\initrd.img", false);
+    SetPercentLine(60, word);
+    SetProgress(82);
+    CopyOne(source + L"\\ISOLINUX\\root.lzm", target + L"\\root.lzm", true);
+    SetPercentLine(90, word);
+    SetProgress(135);
+    CopyOne(source + L"\\ISOLINUX\\syslinux.cfg", target + L"\\syslinux.cfg", false);
+    SetPercentLine(95, word);
+    SetProgress(140);
+    CopyOne(source + L"\\ISOLINUX\\vmlinuz", target + L"\\vmlinuz", false);
+    SetPercentLine(100, word);
+    SetProgress(kProgressHigh);
+
+    bool written = false;
+    if (g_bCopiesSucceeded) {
+        std::wstring installer = source + L"\\syslinux\\syslinux -fma " + target;
+        int status = platform::RunCommandLine(installer.substr(0, kPathBufferSize - 1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        written = status == 0;
+    }
+    if (written) {
+        SetLine(FormatText(Text(25), nullptr, kLineBufferSize));
+        g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
+        g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);
+        g_pRecoveryDlg->EnableButtonFromWorker(kCloseFace, true);
+        g_pRecoveryDlg->ShowButtonFromWorker(kCloseFace, true);
+    } else {
+        SetLine(FormatText(Text(27), nullptr, kLineBufferSize));
+        g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
+        g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
+    }
+    g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
+    g_bRecoveryBusy = false;
+    return 0;
+}
+
+std::uint32_t CopyProgressProc(std::int64_t totalFileSize, std::int64_t totalBytesTransferred, std::int64_t,
+    std::int64_t, std::uint32_t, std::uint32_t, void*, void*, void*)
+{
+    // An empty file counts as fully copied.
+    double fraction = totalFileSize > 0 ? static_cast<double>(totalBytesTransferred) / static_cast<double>(totalFileSize) : 1.0;
+    double x = fraction * 30;
+    SetPercentLine(60 + x, Text(24));
+    SetProgress(82 + static_cast<int>(2 * x));
+    return platform::kProgressContinue;
+}
+
+IMPLEMENT_MESSAGE_MAP(CzRecoveryDlg, CzCanvasDlg,
+    OnWmDestroy(&CzRecoveryDlg::OnDestroy),
+    OnBnClicked(kCloseFace, &CzRecoveryDlg::OnCloseButton),
+    OnBnClicked(kStartFace, &CzRecoveryDlg::OnStart),
+    OnBnClicked(kCloseButton, &CzRecoveryDlg::OnCloseButton),
+    OnMessage(WM_WORKER_SET_TEXT, &CzRecoveryDlg::OnWorkerSetText),
+    OnMessage(WM_WORKER_BUTTON, &CzRecoveryDlg::OnWorkerButton))
+
+CzRecoveryDlg::CzRecoveryDlg(CWnd* parent)
+    : CzCanvasDlg(parent, 0)
+{
+    g_pRecoveryDlg = this;
+    if (auto* startDialog = dynamic_cast<CZAppDlg*>(parent))
+        m_pDriveList = startDialog->DriveList();
+}
+
+CzRecoveryDlg::~CzRecoveryDlg() = default;
+
+bool CzRecoveryDlg::OnInitDialog()
+{
+    CzCanvasDlg::OnInitDialog();
+    try {
+        fnParseScript(L"Arkeven.zsp", L"UsbFrm", 0);
+        m_pTxtCtrl = std::make_unique<CUITxtCtrl>();
+        m_pTxtCtrl->fnAttachWnd(this);
+        fnChangeBtnText(kCloseButton, z32MLGetString(2));
+        DrawButtonFaces();
+    } catch (const CException&) {
+        EndDialog(-1);
+        return false;
+    }
+    fnEnableBtn(kCloseFace, false);
+    m_pTxtCtrl->fnSetStaticText(10006, FormatText(Text(20), nullptr, kPathBufferSize).c_str());
+    m_pTxtCtrl->fnSetStaticText(10007, FormatText(Text(22), nullptr, kPathBufferSize).c_str());
+    g_pProgressCtrl = fnGetDlgItem(kProgressBarId);
+    if (g_pProgressCtrl) {
+        g_pProgressCtrl->SendMessage(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(kProgressColour));
+        g_pProgressCtrl->SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, kProgressHigh));
+    }
+    return true;
+}
+
+void CzRecoveryDlg::DrawButtonFaces()
+{
+    const CPoint offsets[4] = { { 7, 18 }, { 7, 18 }, { 7, 18 }, { 7, 18 } };
+    const Font* font = fnGetFont(7);
+    fnDrawBtnFace(kCloseFace, FormatText(Text(2), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
+    fnDrawBtnFace(kStartFace, FormatText(Text(26), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
+}
+
+std::wstring CzRecoveryDlg::fnAcquireText(UINT id)
+{
+    return CUITxtCtrl::AcquireText(m_pTxtCtrl.get(), id);
+}
+
+void CzRecoveryDlg::OnStart()
+{
+    if (g_bRecoveryBusy)
+        return;
+    // Busy from the press on, so nothing closes the dialog under the workers.
+    g_bRecoveryBusy = true;
+    std::thread(FormatThreadProc, m_pDriveList).detach();
+    fnEnableBtn(kStartFace, false);
+    fnShowBtn(kCloseButton, false, true);
+}
+
+void CzRecoveryDlg::OnCloseButton()
+{
+    if (g_bRecoveryBusy)
+        return;
+    OnCancel();
+}
+
+void CzRecoveryDlg::OnOK()
+{
+    if (g_bRecoveryBusy)
+        return;
+    CzCanvasDlg::OnOK();
+}
+
+void CzRecoveryDlg::OnCancel()
+{
+    if (g_bRecoveryBusy)
+        return;
+    CzCanvasDlg::OnCancel();
+}
+
+void CzRecoveryDlg::OnDestroy()
+{
+    if (g_bRecoveryBusy)
+        return;
+    CzCanvasDlg::OnDestroy();
+    m_pTxtCtrl.reset();
+}
+
+void CzRecoveryDlg::SetStaticTextFromWorker(UINT id, const std::wstring& text)
+{
+    SendMessage(WM_WORKER_SET_TEXT, id, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CzRecoveryDlg::EnableButtonFromWorker(UINT id, bool enable)
+{
+    SendMessage(WM_WORKER_BUTTON, id, enable ? kEnable : kDisable);
+}
+
+void CzRecoveryDlg::ShowButtonFromWorker(UINT id, bool show)
+{
+    SendMessage(WM_WORKER_BUTTON, id, show ? kShow : kHide);
+}
+
+LRESULT CzRecoveryDlg::OnWorkerSetText(WPARAM id, LPARAM text)
+{
+    if (m_pTxtCtrl)
+        m_pTxtCtrl->fnSetStaticText(static_cast<UINT>(id), reinterpret_cast<const wchar_t*>(text));
+    return 0;
+}
+
+LRESULT CzRecoveryDlg::OnWorkerButton(WPARAM id, LPARAM operation)
+{
+    switch (operation) {
+    case kDisable:
+    case kEnable:
+        fnEnableBtn(static_cast<UINT>(id), operation == kEnable);
+        break;
+    default:
+        fnShowBtn(static_cast<UINT>(id), operation == kShow, true);
+        break;
+    }
+    return 0;
+}

@@ -1,0 +1,38 @@
+#include "recovery/DriveDiscovery.h"
+
+bool QueryDriveInfo(platform::DeviceHandle& device, std::uint8_t* descriptorBuffer, platform::DiskGeometry& geometry)
+{
+    platform::StoragePropertyQuery query;
+    auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer);
+    std::uint32_t returned = 0;
+    bool propertyOk = platform::DeviceIoControl(device, platform::kIoctlStorageQueryProperty, &query, sizeof query,
+        descriptorBuffer, descriptor->size, &returned);
+    bool geometryOk = platform::DeviceIoControl(device, platform::kIoctlDiskGetDriveGeometry, nullptr, 0, &geometry,
+        sizeof geometry, &returned);
+    return propertyOk && geometryOk;
+}
+
+wchar_t DriveLetterFromMask(std::uint32_t mask)
+{
+    int index = 0;
+    while (index < 26 && !(mask & 1u)) {
+        mask >>= 1;
+        ++index;
+    }
+    return static_cast<wchar_t>(L'A' + index);
+}
+
+std::uint64_t DriveSizeFromGeometry(const platform::DiskGeometry& geometry)
+{
+    std::uint64_t size = geometry.bytesPerSector;
+    size *= geometry.sectorsPerTrack;
+    size *= geometry.tracksPerCylinder;
+    size *= static_cast<std::uint64_t>(geometry.cylinders);
+    return size;
+}
+
+std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes)
+{
+    auto megabytes = static_cast<std::int64_t>(sizeInBytes >> 20);
+    return std::wstring(1, letter) + L" (" + std::to_wstring(megabytes) + L" MBytes)";
+}
