@@ -145,16 +145,14 @@ private:
     size_t m_position = 0;
 };
 
-// "[name]" with the name between the bracket and the last "]" of the line; text after that
-// bracket is ignored. A line that opens a bracket without closing it is no header.
+// "[name]": the name ends at the first "]", or at the end of the line when there is none (as
+// Windows reads it); text after the bracket is ignored.
 std::optional<std::wstring_view> SectionHeaderName(std::wstring_view line)
 {
     if (line.empty() || line.front() != L'[')
         return std::nullopt;
-    size_t close = line.rfind(L']');
-    if (close == std::wstring_view::npos)
-        return std::nullopt;
-    return line.substr(1, close - 1);
+    line.remove_prefix(1);
+    return line.substr(0, line.find(L']'));
 }
 
 std::wstring_view Unquote(std::wstring_view value)
@@ -182,9 +180,9 @@ std::wstring DecodeProfileBytes(std::string_view bytes)
 }
 
 // Windows searches only the first section of a given name: a later block that repeats the name
-// is never consulted, even for a key the first block lacks. Windows readers of a profile file
-// behave so, and files written for them rely on it, so the search stops at the end of the first
-// matching block. The first line of a key in that block wins.
+// is never consulted, even for a key the first block lacks (GetPrivateProfileStringW on a file
+// with "[A] x=1 [A] y=2" gives the default for y). Files written for Windows rely on exactly this,
+// so the search ends with the first matching block. The first line of a key in that block wins.
 std::optional<std::wstring> FindProfileValue(std::wstring_view text, std::wstring_view section, std::wstring_view key)
 {
     if (Trim(key).empty())
@@ -219,8 +217,8 @@ std::wstring ReadProfileString(std::string_view fileBytes, std::wstring_view sec
 {
     if (auto value = FindProfileValue(DecodeProfileBytes(fileBytes), section, key))
         return *value;
-    // Windows drops trailing blanks from the default it hands back.
-    while (!defaultValue.empty() && IsBlank(defaultValue.back()))
+    // Windows drops trailing spaces (not tabs) from the default it hands back.
+    while (!defaultValue.empty() && defaultValue.back() == L' ')
         defaultValue.remove_suffix(1);
     return std::wstring(defaultValue);
 }

@@ -63,7 +63,8 @@ TEST_F(ProfileFile, MissingFileSectionOrKeyGivesTheDefault)
     Write("[Global]\nListFile=x\n");
     EXPECT_EQ(Read(L"Other", L"ListFile", L"fallback"), L"fallback");
     EXPECT_EQ(Read(L"Global", L"Other", L"fallback"), L"fallback");
-    EXPECT_EQ(Read(L"Global", L"Other", L"fallback \t "), L"fallback") << "trailing blanks of the default go";
+    EXPECT_EQ(Read(L"Global", L"Other", L" fallback  "), L" fallback") << "trailing spaces of the default go";
+    EXPECT_EQ(Read(L"Global", L"Other", L"fallback\t"), L"fallback\t") << "only spaces";
     EXPECT_EQ(Read(L"Global", L"Other"), L"");
 }
 
@@ -121,8 +122,10 @@ TEST(ProfileText, CommentsAndLinesWithoutEqualsAreNoKeys)
     EXPECT_EQ(Find(file, L"S", L";K"), L"<none>");
     EXPECT_EQ(Find("K=before any section\n[S]\n", L"S", L"K"), L"<none>");
     EXPECT_EQ(Find("[S] trailing words\nK=1\n", L"S", L"K"), L"1");
-    EXPECT_EQ(Find("[S\nK=1\n", L"S", L"K"), L"<none>") << "an unclosed bracket opens no section";
-    EXPECT_EQ(Find("[S]\n[T\nK=1\n", L"S", L"K"), L"1") << "a broken header leaves the current section open";
+    EXPECT_EQ(Find("[S\nK=1\n", L"S", L"K"), L"1") << "an unclosed header ends at the line's end";
+    EXPECT_EQ(Find("[S]\n[T\nK=1\n", L"S", L"K"), L"<none>");
+    EXPECT_EQ(Find("[A]B]\nK=1\n", L"A", L"K"), L"1") << "the name ends at the first bracket";
+    EXPECT_EQ(Find("[]\nK=1\n", L"", L"K"), L"1") << "a section may have an empty name";
 }
 
 TEST(ProfileText, EmptyKeyNameGivesTheDefault)
