@@ -1,5 +1,8 @@
 #include "app/CUITxtCtrl.h"
 
+#include "framework/CWnd.h"
+#include "platform/HostLog.h"
+#include "platform/Utf8.h"
 #include "uilib/CzTextLibrary.h"
 
 int CUITxtCtrl::fnAttachWnd(CWnd* window)
@@ -7,6 +10,7 @@ int CUITxtCtrl::fnAttachWnd(CWnd* window)
     if (!window)
         return 1;
     m_relay = std::make_unique<CzFActionRelay>(window);
+    m_window = window;
     m_texts.clear();
     return 0;
 }
@@ -16,6 +20,8 @@ int CUITxtCtrl::fnSetStaticText(UINT id, const wchar_t* text)
     if (!text)
         return 0;
     m_texts[id] = text;
+    if (m_window)
+        platform::HostLog::Shared().Write("text", m_window->GetInstanceName(), std::to_string(id) + " " + ToUtf8(text));
     // A table that was never attached stores the text but has nothing to redraw.
     if (m_relay)
         m_relay->fnDrawStatic(id, true);

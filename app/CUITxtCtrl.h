@@ -31,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<CzFActionRelay> m_relay;
+    CWnd* m_window = nullptr;
     std::map<UINT, std::wstring> m_texts;
     std::wstring m_lastResult;
 };

@@ -137,9 +137,14 @@ HeadlessHost::HeadlessHost(int screenWidth, int screenHeight)
 {
     const char* exitOnPresent = std::getenv("ARKEVEN_EXIT_ON_FIRST_PRESENT");
     m_exitOnFirstPresent = exitOnPresent && *exitOnPresent == '1';
+    if (const char* script = std::getenv("ARKEVEN_HEADLESS_SCRIPT"); script && *script)
+        m_script = std::make_unique<HeadlessScript>(*this, script);
 }
 
-HeadlessHost::~HeadlessHost() = default;
+HeadlessHost::~HeadlessHost()
+{
+    m_script.reset();
+}
 
 void HeadlessHost::Record(const char* verb, const std::string& instanceName, const std::string& argument)
 {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/Host.h"
+#include "platform/HeadlessScript.h"
 #include "platform/HostLog.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -80,6 +82,8 @@ private:
     std::vector<std::string> m_requests;
     HostLog m_log;
     bool m_exitOnFirstPresent = false;
+    // Last member: its thread drives the windows above and stops first.
+    std::unique_ptr<HeadlessScript> m_script;
 };
 
 // Encodes 0xAARRGGBB pixels as an RGBA PNG file.

@@ -12,6 +12,12 @@ HostLog HostLog::FromEnvironment()
     return HostLog(path);
 }
 
+HostLog& HostLog::Shared()
+{
+    static HostLog log = FromEnvironment();
+    return log;
+}
+
 HostLog::HostLog(const std::string& path)
     : m_file(std::fopen(path.c_str(), "a"))
 {

@@ -13,10 +13,14 @@ namespace platform {
 //   move MainFrm 100,80                resize MainFrm 640x480
 //   show MainFrm hidden|normal|minimised
 //   raise MainFrm                      destroy MainFrm
+// The program adds what its windows show, so scripted runs can be checked:
+//   text UsbFrm 10005 55% completed    progress UsbFrm 78
 // Without the variable (or when the file cannot be opened) nothing is written.
 class HostLog {
 public:
     static HostLog FromEnvironment();
+    // One log for the whole process, for the program's own trace lines ("text", "progress").
+    static HostLog& Shared();
     explicit HostLog(const std::string& path);
     HostLog() = default;
 

@@ -1,6 +1,7 @@
 #include "uilib/CzProgressBar.h"
 
 #include "framework/Messages.h"
+#include "platform/HostLog.h"
 #include "uilib/Color.h"
 #include "uilib/CzCanvas.h"
 #include "uilib/Painter.h"
@@ -40,6 +41,7 @@ LRESULT CzProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case PBM_SETPOS: {
         int previous = m_position;
         m_position = std::clamp(static_cast<int>(static_cast<std::intptr_t>(wParam)), m_low, m_high);
+        platform::HostLog::Shared().Write("progress", GetTopLevelWindow()->GetInstanceName(), std::to_string(m_position));
         if (m_position != previous)
             InvalidateRect(nullptr);
         return previous;
