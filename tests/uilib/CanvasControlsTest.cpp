@@ -1,0 +1,284 @@
+// The canvas controls as a user meets them: clicks, hover and press feedback, the drop-down
+// list's messages and mouse/keyboard handling, the progress bar's range, keyboard focus.
+#include "../framework/FrameworkTestSupport.h"
+
+#include "framework/Messages.h"
+#include "uilib/CzButton.h"
+#include "uilib/CzCanvasWnd.h"
+#include "uilib/CzDropList.h"
+#include "uilib/CzProgressBar.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kTestSkin = R"(
+font 1 = "DejaVuSans.ttf", 12
+window TestFrm {
+    size = 240, 160
+    background = #FFFFFF
+    button 10 { rect = 10, 10, 60, 30; fill = #0000FF; hover-fill = #00FF00; pressed-fill = #FF0000; disabled-fill = #808080 }
+    button 11 { rect = 80, 10, 60, 30; fill = #0000FF }
+    button 12 { rect = 150, 10, 40, 30; fill = #0000FF; visible = no }
+    button 13 { rect = 200, 10, 30, 30; fill = #0000FF; enabled = no }
+    droplist 2001 { rect = 10, 50, 120, 20; item-height = 16; visible-items = 3 }
+    progress 2002 { rect = 10, 140, 100, 10; track = #000000; bar = #FFFFFF }
+    static 500 { rect = 140, 50, 90, 20 }
+}
+)";
+
+class SkinFolder {
+public:
+    SkinFolder()
+        : m_path(fs::temp_directory_path() / ("canvas-test-" + std::to_string(::getpid())))
+    {
+        fs::create_directories(m_path);
+        std::ofstream(m_path / "Test.zsp") << kTestSkin;
+        fs::copy_file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", m_path / "DejaVuSans.ttf",
+            fs::copy_options::overwrite_existing);
+        CzCanvas::SetSkinFolder(m_path.wstring());
+    }
+    ~SkinFolder()
+    {
+        CzCanvas::SetSkinFolder(L"");
+        fs::remove_all(m_path);
+    }
+
+private:
+    fs::path m_path;
+};
+
+class TestCanvas : public CzCanvasWnd {
+public:
+    explicit TestCanvas(std::vector<UINT>& clicks)
+        : m_clicks(clicks)
+    {
+    }
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED)
+            m_clicks.push_back(LOWORD(wParam));
+        return CzCanvasWnd::WindowProc(message, wParam, lParam);
+    }
+    std::wstring fnAcquireText(UINT id) override { return L"T" + std::to_wstring(id); }
+
+private:
+    std::vector<UINT>& m_clicks;
+};
+
+class CanvasTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_window = new TestCanvas(m_clicks); // a frame deletes itself with its window
+        ASSERT_TRUE(m_window->LoadFrame(1, 0));
+        m_window->fnParseScript(L"Test.zsp", L"TestFrm", 0);
+        m_window->ShowWindow(SW_SHOW);
+    }
+    void TearDown() override { m_window->DestroyWindow(); }
+
+    void Input(platform::HostInput::Kind kind, int x, int y)
+    {
+        platform::HostInput input;
+        input.kind = kind;
+        input.x = x;
+        input.y = y;
+        m_app.Headless().Inject("TestFrm", input);
+        Pump();
+    }
+    void Move(int x, int y) { Input(platform::HostInput::Kind::MouseMove, x, y); }
+    void Down(int x, int y) { Input(platform::HostInput::Kind::MouseDown, x, y); }
+    void Up(int x, int y) { Input(platform::HostInput::Kind::MouseUp, x, y); }
+    void Click(int x, int y)
+    {
+        m_app.Headless().Click("TestFrm", x, y);
+        Pump();
+    }
+    void Key(UINT key, bool shift = false)
+    {
+        m_app.Headless().PressKey("TestFrm", key, false, false, shift);
+        Pump();
+    }
+    void Pump()
+    {
+        while (m_app.PumpPending()) { }
+    }
+    std::uint32_t PresentedPixel(int x, int y)
+    {
+        std::vector<std::uint32_t> pixels;
+        int width = 0;
+        int height = 0;
+        EXPECT_TRUE(m_app.Headless().CopyFrame("TestFrm", pixels, width, height));
+        return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF;
+    }
+    CzButton& Button(UINT id) { return *m_window->FindButton(id); }
+    CzDropList& List() { return static_cast<CzDropList&>(*m_window->fnGetDlgItem(2001)); }
+
+    TestApp m_app;
+    SkinFolder m_skin;
+    std::vector<UINT> m_clicks;
+    TestCanvas* m_window = nullptr;
+};
+
+TEST_F(CanvasTest, ButtonGivesFeedbackAndClicksOnlyOnAReleaseInside)
+{
+    EXPECT_EQ(PresentedPixel(12, 12), 0x0000FFu);
+    Move(20, 20);
+    EXPECT_EQ(Button(10).CurrentFace(), FaceState::Hover);
+    EXPECT_EQ(PresentedPixel(12, 12), 0x00FF00u);
+    Down(20, 20);
+    EXPECT_EQ(Button(10).CurrentFace(), FaceState::Pressed);
+    EXPECT_EQ(PresentedPixel(12, 12), 0xFF0000u);
+    Up(20, 20);
+    EXPECT_EQ(m_clicks, std::vector<UINT> { 10 });
+
+    // Pressed inside, dragged out, released outside: no click, and no press face outside.
+    Down(20, 20);
+    Move(100, 100);
+    EXPECT_EQ(Button(10).CurrentFace(), FaceState::Normal);
+    Up(100, 100);
+    EXPECT_EQ(m_clicks.size(), 1u);
+
+    Move(200, 120);
+    EXPECT_EQ(Button(10).CurrentFace(), FaceState::Normal);
+}
+
+TEST_F(CanvasTest, HiddenAndDisabledButtonsIgnoreInput)
+{
+    Click(160, 20); // 12 is hidden
+    Click(210, 20); // 13 is disabled
+    m_window->fnEnableBtn(10, false);
+    Click(20, 20);
+    EXPECT_TRUE(m_clicks.empty());
+    EXPECT_EQ(Button(10).CurrentFace(), FaceState::Disabled);
+    EXPECT_EQ(PresentedPixel(12, 12), 0x808080u);
+
+    m_window->fnEnableBtn(10, true);
+    m_window->fnShowBtn(12, true, true);
+    Click(20, 20);
+    Click(160, 20);
+    EXPECT_EQ(m_clicks, (std::vector<UINT> { 10, 12 }));
+}
+
+TEST_F(CanvasTest, DropListAnswersComboBoxMessagesWithWin32Results)
+{
+    CWnd& list = List();
+    EXPECT_EQ(list.SendMessage(CB_GETCOUNT), 0);
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), CB_ERR);
+    EXPECT_EQ(list.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"E (1906 MBytes)")), 0);
+    EXPECT_EQ(list.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"F (7600 MBytes)")), 1);
+    EXPECT_EQ(list.SendMessage(CB_GETCOUNT), 2);
+    EXPECT_EQ(list.SendMessage(CB_SETCURSEL, 1), 1);
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 1);
+    EXPECT_EQ(list.SendMessage(CB_GETLBTEXTLEN, 1), 15);
+    wchar_t text[32] = {};
+    EXPECT_EQ(list.SendMessage(CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(text)), 15);
+    EXPECT_STREQ(text, L"F (7600 MBytes)");
+    EXPECT_EQ(list.SendMessage(CB_GETLBTEXTLEN, 2), CB_ERR);
+
+    // An index out of range clears the selection and says so.
+    EXPECT_EQ(list.SendMessage(CB_SETCURSEL, 5), CB_ERR);
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), CB_ERR);
+
+    list.SendMessage(CB_SETCURSEL, 0);
+    EXPECT_EQ(list.SendMessage(CB_RESETCONTENT), 0);
+    EXPECT_EQ(list.SendMessage(CB_GETCOUNT), 0);
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), CB_ERR);
+    EXPECT_EQ(list.SendMessage(CB_SETCURSEL, 0), CB_ERR);
+    list.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"G (100 MBytes)"));
+    EXPECT_EQ(list.SendMessage(CB_SETCURSEL, 0), 0);
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 0);
+}
+
+TEST_F(CanvasTest, DropListOpensPicksAndClosesWithMouseAndKeys)
+{
+    CWnd& list = List();
+    for (const wchar_t* item : { L"E", L"F", L"G" })
+        list.SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+
+    Click(60, 60);
+    ASSERT_TRUE(List().IsOpen());
+    // The open list hangs below the box: rows of 16 pixels from y = 70 on.
+    Move(40, 72 + 16 + 8);
+    Click(40, 72 + 16 + 8);
+    EXPECT_FALSE(List().IsOpen());
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 1);
+
+    // A click elsewhere closes it without a change, and reaches nothing below it.
+    Click(60, 60);
+    ASSERT_TRUE(List().IsOpen());
+    Click(20, 20);
+    EXPECT_FALSE(List().IsOpen());
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 1);
+    EXPECT_TRUE(m_clicks.empty());
+
+    Click(60, 60);
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_FALSE(List().IsOpen());
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 2);
+
+    Click(60, 60);
+    Key(VK_UP);
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(List().IsOpen());
+    EXPECT_EQ(list.SendMessage(CB_GETCURSEL), 2);
+
+    list.EnableWindow(false);
+    Click(60, 60);
+    EXPECT_FALSE(List().IsOpen());
+}
+
+TEST_F(CanvasTest, ProgressBarClampsToItsRange)
+{
+    CWnd& bar = *m_window->fnGetDlgItem(2002);
+    bar.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 150));
+    EXPECT_EQ(bar.SendMessage(PBM_SETPOS, 75), 0);
+    EXPECT_EQ(bar.SendMessage(PBM_SETPOS, 400), 75);
+    EXPECT_EQ(bar.SendMessage(PBM_GETPOS), 150);
+    bar.SendMessage(PBM_SETPOS, static_cast<WPARAM>(-5));
+    EXPECT_EQ(bar.SendMessage(PBM_GETPOS), 0);
+
+    bar.SendMessage(PBM_SETPOS, 75);
+    m_window->UpdateWindow();
+    EXPECT_EQ(PresentedPixel(12, 145), 0xFFFFFFu);  // done part
+    EXPECT_EQ(PresentedPixel(105, 145), 0x000000u); // still to do
+    bar.SendMessage(PBM_SETBKCOLOR, 0, 0x0000FF);  // COLORREF red
+    m_window->UpdateWindow();
+    EXPECT_EQ(PresentedPixel(105, 145), 0xFF0000u);
+}
+
+TEST_F(CanvasTest, TabMovesFocusOverVisibleEnabledControlsAndSpaceActivates)
+{
+    EXPECT_EQ(m_window->FocusedControl(), 0u);
+    Key(VK_TAB);
+    EXPECT_EQ(m_window->FocusedControl(), 10u);
+    Key(VK_TAB);
+    EXPECT_EQ(m_window->FocusedControl(), 11u);
+    Key(VK_TAB); // 12 hidden, 13 disabled
+    EXPECT_EQ(m_window->FocusedControl(), 2001u);
+    Key(VK_TAB);
+    EXPECT_EQ(m_window->FocusedControl(), 10u);
+    Key(VK_TAB, true);
+    EXPECT_EQ(m_window->FocusedControl(), 2001u);
+    Key(VK_SPACE);
+    EXPECT_TRUE(List().IsOpen());
+    Key(VK_ESCAPE);
+
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_SPACE);
+    EXPECT_EQ(m_clicks, std::vector<UINT> { 11 });
+
+    // A focused button that goes away takes the focus with it.
+    m_window->fnShowBtn(11, false, true);
+    EXPECT_EQ(m_window->FocusedControl(), 0u);
+}
+
+} // namespace
