@@ -180,4 +180,48 @@ TEST_F(SkinFolder, DropListPopupGeometry)
     EXPECT_EQ(SkinPainter::DropListItemAt(list, 3, 0, { popup.left + 5, popup.bottom + 5 }), -1);
 }
 
+TEST_F(SkinFolder, ButtonFacesFollowTheirStateImageAndFocus)
+{
+    Framebuffer picture(4, 4, 0xFF0000FF);
+    ASSERT_TRUE(Image::SavePng(picture, picture.Bounds(), Wide((s_folder / "pressed.png").string())));
+    std::ofstream(s_folder / "Faces.zsp") << "font 7 = DejaVuSans-Bold.ttf, 14\n"
+                                             "window W {\n size = 100, 60\n focus-color = #00FF00\n"
+                                             " button 1 { rect = 10, 10, 80, 40; fill = #FF0000; hover-fill = #FFFF00;"
+                                             " pressed-image = pressed.png; text-color = #000000 }\n}\n";
+    auto skin = WindowSkin::Load(Folder(), L"Faces.zsp", L"W");
+    const ButtonLayout& button = *skin->Layout().FindButton(1);
+    auto paint = [&](FaceState state, const FaceText* face, bool focused) {
+        Framebuffer fb(100, 60, 0xFFFFFFFF);
+        Painter painter(fb);
+        SkinPainter(painter, *skin).PaintButton(button, state, L"", face, focused);
+        return fb;
+    };
+    EXPECT_EQ(paint(FaceState::Normal, nullptr, false).Pixel(12, 12), 0xFFFF0000u);
+    EXPECT_EQ(paint(FaceState::Hover, nullptr, false).Pixel(12, 12), 0xFFFFFF00u);
+    EXPECT_EQ(paint(FaceState::Pressed, nullptr, false).Pixel(50, 30), 0xFF0000FFu);
+    EXPECT_EQ(paint(FaceState::Disabled, nullptr, false).Pixel(12, 12), 0xFFFF0000u);
+
+    // The focus ring lies just outside the face; disabled buttons show none.
+    EXPECT_EQ(paint(FaceState::Normal, nullptr, true).Pixel(50, 8), 0xFF00FF00u);
+    EXPECT_EQ(paint(FaceState::Normal, nullptr, false).Pixel(50, 8), 0xFFFFFFFFu);
+    EXPECT_EQ(paint(FaceState::Disabled, nullptr, true).Pixel(50, 8), 0xFFFFFFFFu);
+
+    // Text the program paints on the faces, in its own colour, centred on the face.
+    FaceText face { L"OK", 0xFFFFFFFF, nullptr, 33, {} };
+    Framebuffer lettered = paint(FaceState::Normal, &face, false);
+    CRect ink { 100, 60, 0, 0 };
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 100; ++x)
+            if (lettered.Pixel(x, y) != 0xFFFF0000u && lettered.Pixel(x, y) != 0xFFFFFFFFu) {
+                ink = ink.Union({ x, y, x + 1, y + 1 });
+            }
+    int whiteInk = 0;
+    for (int y = 10; y < 50; ++y)
+        for (int x = 10; x < 90; ++x)
+            whiteInk += lettered.Pixel(x, y) == 0xFFFFFFFFu;
+    EXPECT_GT(whiteInk, 10);
+    EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 30, 2.0);
+    EXPECT_NEAR((ink.left + ink.right) / 2.0, 50, 2.0);
+}
+
 } // namespace
