@@ -1,5 +1,6 @@
 #include "app/CArkevenApp.h"
 #include "app/DriveReport.h"
+#include "app/ProgramEntry.h"
 #include "app/Snapshot.h"
 
 #include <cstdio>
@@ -20,9 +21,8 @@ void PrintUsage()
 
 } // namespace
 
-int main(int argc, char** argv)
+int ArkevenMain(const std::vector<std::string>& arguments)
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty())
         return AfxWinMain();
     if (arguments.size() == 1 && arguments[0] == "--list-drives") {
@@ -33,4 +33,9 @@ int main(int argc, char** argv)
         return SaveWindowSnapshot(arguments[1], arguments[2]);
     PrintUsage();
     return arguments[0] == "--help" ? 0 : 2;
+}
+
+int main(int argc, char** argv)
+{
+    return ArkevenMain(std::vector<std::string>(argv + 1, argv + argc));
 }

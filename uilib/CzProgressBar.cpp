@@ -12,6 +12,11 @@
 namespace {
 constexpr UINT PBM_SETBARCOLOR = WM_USER + 9;
 constexpr LRESULT CLR_DEFAULT = 0xFF000000;
+
+COLORREF ToColorref(std::uint32_t argb)
+{
+    return RGB(Color::Red(argb), Color::Green(argb), Color::Blue(argb));
+}
 }
 
 CzProgressBar::CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout)
@@ -48,14 +53,9 @@ LRESULT CzProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case PBM_GETPOS:
         return m_position;
-    case PBM_SETBKCOLOR: {
-        LRESULT previous = CLR_DEFAULT;
-        m_layout.track = Fill::Solid(Color::FromColorref(static_cast<COLORREF>(lParam)));
-        InvalidateRect(nullptr);
-        return previous;
-    }
+    case PBM_SETBKCOLOR:
     case PBM_SETBARCOLOR: {
-        LRESULT previous = CLR_DEFAULT;
+        LRESULT previous = m_barColor ? static_cast<LRESULT>(ToColorref(*m_barColor)) : CLR_DEFAULT;
         m_barColor = Color::FromColorref(static_cast<COLORREF>(lParam));
         InvalidateRect(nullptr);
         return previous;

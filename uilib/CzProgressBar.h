@@ -7,8 +7,10 @@
 
 class CzCanvas;
 
-// A progress bar answering PBM_SETRANGE, PBM_SETPOS (clamped to the range), PBM_GETPOS,
-// PBM_SETBKCOLOR (the track) and PBM_SETBARCOLOR (the bar).
+// A progress bar answering PBM_SETRANGE, PBM_SETPOS (clamped to the range), PBM_GETPOS and
+// the colour messages. The skin draws the track; a colour the program sends, with
+// PBM_SETBKCOLOR or PBM_SETBARCOLOR, is the colour of the done part, so the bar keeps a light
+// track and reads at a glance however the skin is coloured.
 class CzProgressBar : public CWnd {
 public:
     CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout);

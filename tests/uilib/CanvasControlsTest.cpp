@@ -249,9 +249,12 @@ TEST_F(CanvasTest, ProgressBarClampsToItsRange)
     m_window->UpdateWindow();
     EXPECT_EQ(PresentedPixel(12, 145), 0xFFFFFFu);  // done part
     EXPECT_EQ(PresentedPixel(105, 145), 0x000000u); // still to do
-    bar.SendMessage(PBM_SETBKCOLOR, 0, 0x0000FF);  // COLORREF red
+    // The program's colour paints the done part; the track stays the skin's.
+    EXPECT_EQ(bar.SendMessage(PBM_SETBKCOLOR, 0, 0x0000FF), static_cast<LRESULT>(0xFF000000)); // COLORREF red
     m_window->UpdateWindow();
-    EXPECT_EQ(PresentedPixel(105, 145), 0xFF0000u);
+    EXPECT_EQ(PresentedPixel(12, 145), 0xFF0000u);
+    EXPECT_EQ(PresentedPixel(105, 145), 0x000000u);
+    EXPECT_EQ(bar.SendMessage(PBM_SETBKCOLOR, 0, 0x00FF00), 0x0000FF);
 }
 
 TEST_F(CanvasTest, TabMovesFocusOverVisibleEnabledControlsAndSpaceActivates)
