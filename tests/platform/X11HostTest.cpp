@@ -115,7 +115,7 @@ protected:
     }
 
     // Runs the host's loop as the framework does until the condition holds (or 3 s pass).
-    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(3))
+    bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
     {
         auto deadline = Clock::now() + timeout;
         SyncHost();
