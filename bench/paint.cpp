@@ -1,0 +1,96 @@
+// Painting on the headless host, in process: the writer's percentage line stored and redrawn
+// (the repaint that follows every progress step), and the whole "UsbFrm" window repainted.
+// Both include presenting the changed pixels to the host.
+
+#include "app/CMainFrame.h"
+#include "framework/CWinApp.h"
+#include "framework/Messages.h"
+#include "platform/HeadlessHost.h"
+#include "recovery/CzRecoveryDlg.h"
+#include "uilib/CzCanvas.h"
+#include "uilib/CzTextLibrary.h"
+#include "platform/Utf8.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr UINT kPercentLine = 10005;
+constexpr const char* kProgramFolder = ARKEVEN_BINARY_DIR "/cd/AUTORUN";
+
+CzRecoveryDlg* g_dialog = nullptr;
+
+// What the writer does for each step of the bar: a new percentage line, redrawn at once.
+void BM_StaticRepaint(benchmark::State& state)
+{
+    const std::wstring texts[2] = { L"55% completed", L"56% completed" };
+    int turn = 0;
+    for (auto _ : state) {
+        g_dialog->SetStaticTextFromWorker(kPercentLine, texts[turn]);
+        turn ^= 1;
+    }
+}
+BENCHMARK(BM_StaticRepaint)->Unit(benchmark::kMicrosecond);
+
+void BM_FullWindowPaint(benchmark::State& state)
+{
+    for (auto _ : state) {
+        g_dialog->InvalidateRect(nullptr);
+        g_dialog->UpdateWindow();
+    }
+}
+BENCHMARK(BM_FullWindowPaint)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+
+    CWinApp app(L"Arkeven");
+    auto host = std::make_unique<platform::HeadlessHost>();
+    platform::HeadlessHost& headless = *host;
+    app.AttachHost(std::move(host));
+    CzCanvas::SetSkinFolder(FromUtf8(kProgramFolder));
+    if (!z32InitZEZivu(FromUtf8(std::string(kProgramFolder) + "/Localization"), 0)) {
+        std::fprintf(stderr, "bench_paint: no texts in %s/Localization (build the cd_autorun target)\n", kProgramFolder);
+        return 1;
+    }
+
+    auto* frame = new CMainFrame; // the framework deletes it with its window
+    app.m_pMainWnd = frame;
+    if (!frame->LoadFrame(128, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE)) {
+        std::fprintf(stderr, "bench_paint: the launcher window could not be created\n");
+        return 1;
+    }
+    frame->fnShowWindow(SW_SHOW);
+
+    int status = 1;
+    {
+        CzRecoveryDlg dialog(frame);
+        app.Queue().PostTask([&] {
+            g_dialog = &dialog;
+            // The window must really be on the host, or the figures would leave out presenting.
+            auto shown = headless.Find("UsbFrm");
+            if (!shown || shown->presentCount == 0) {
+                std::fprintf(stderr, "bench_paint: UsbFrm is not shown\n");
+            } else {
+                benchmark::RunSpecifiedBenchmarks();
+                status = 0;
+            }
+            g_dialog = nullptr;
+            dialog.EndDialog(IDCANCEL);
+        });
+        if (dialog.DoModal() == -1) {
+            std::fprintf(stderr, "bench_paint: UsbFrm could not be loaded\n");
+            return 1;
+        }
+    }
+    frame->DestroyWindow();
+    benchmark::Shutdown();
+    return status;
+}
