@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -119,18 +120,32 @@ bool HeadlessScript::WaitFor(const std::string& section, bool shown, double seco
     return false;
 }
 
+bool HeadlessScript::WaitForFile(const std::string& path, double seconds)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+    while (std::chrono::steady_clock::now() < end && !m_stop) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
 bool HeadlessScript::Execute(const std::vector<std::string>& words, std::string& error)
 {
     const std::string& command = words[0];
     auto argument = [&](size_t index) { return index < words.size() ? words[index] : std::string(); };
     double number = 0;
-    if (command == "wait" || command == "wait-gone") {
+    if (command == "wait" || command == "wait-gone" || command == "wait-file") {
         double seconds = 10;
         if (words.size() > 2 && !ToNumber(words[2], seconds)) {
             error = "bad number of seconds";
             return false;
         }
-        if (WaitFor(argument(1), command == "wait", seconds))
+        bool found = command == "wait-file" ? WaitForFile(argument(1), seconds)
+                                            : WaitFor(argument(1), command == "wait", seconds);
+        if (found)
             return true;
         error = "timed out waiting for " + argument(1);
         return false;

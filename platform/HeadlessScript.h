@@ -13,6 +13,7 @@ class HeadlessHost;
 // driven without a display (ARKEVEN_HEADLESS_SCRIPT=<file>). One command a line:
 //   wait SECTION [SECONDS]           until that window is shown (default 10 s)
 //   wait-gone SECTION [SECONDS]      until no window of that name is left
+//   wait-file PATH [SECONDS]         until the file exists (a cue from a test driving the run)
 //   key SECTION COMBO                e.g. "key MainFrm tab", "key MainFrm ctrl+alt+q"
 //   click SECTION X Y                a left click at window coordinates
 //   close SECTION                    the window manager's close button
@@ -36,6 +37,7 @@ private:
     void Run(std::vector<std::string> lines);
     bool Execute(const std::vector<std::string>& words, std::string& error);
     bool WaitFor(const std::string& section, bool shown, double seconds);
+    bool WaitForFile(const std::string& path, double seconds);
     bool Sleep(int milliseconds);
 
     HeadlessHost& m_host;
