@@ -1,0 +1,16 @@
+# Tests of the Windows build: GoogleTest built from Debian's sources with the cross compiler,
+# and test_windows, which runs under wine (tests/scripts/windows_build_and_wine.sh). It holds the
+# profile tests shared with the POSIX build (tests/platform/ProfileTest.cpp) and the Windows-only
+# tests in tests/win32/.
+set(ARKEVEN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian package googletest)")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${ARKEVEN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+add_executable(test_windows ${CMAKE_SOURCE_DIR}/tests/platform/ProfileTest.cpp ${WINDOWS_TEST_SOURCES})
+target_link_libraries(test_windows PRIVATE arkeven_platform gtest gtest_main gmock user32)
+target_compile_definitions(test_windows PRIVATE
+  ARKEVEN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ARKEVEN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+add_test(NAME test_windows COMMAND test_windows)
+set_tests_properties(test_windows PROPERTIES LABELS windows TIMEOUT 120)

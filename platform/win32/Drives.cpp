@@ -1,0 +1,133 @@
+// The drive calls of platform/Drives.h: on Windows they are the system's own.
+#include "platform/Drives.h"
+
+#include "platform/Utf8.h"
+#include "platform/win32/DeviceEventWindow.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+HANDLE NativeOf(std::intptr_t native)
+{
+    return reinterpret_cast<HANDLE>(native);
+}
+
+// "\\?\E:", "\\.\E:" or "E:\" -> 'E'; 0 when the text names no drive.
+wchar_t LetterOf(std::wstring path)
+{
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        path.erase(0, 4);
+    if (path.size() < 2 || path[1] != L':')
+        return 0;
+    wchar_t letter = path[0];
+    if (letter >= L'a' && letter <= L'z')
+        letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    return letter >= L'A' && letter <= L'Z' ? letter : 0;
+}
+
+} // namespace
+
+// DeviceHandle::kInvalid (-1) is INVALID_HANDLE_VALUE.
+static_assert(kIoctlStorageQueryProperty == IOCTL_STORAGE_QUERY_PROPERTY);
+static_assert(kIoctlDiskGetDriveGeometry == IOCTL_DISK_GET_DRIVE_GEOMETRY);
+static_assert(kBusTypeUsb == BusTypeUsb);
+static_assert(sizeof(DiskGeometry) == sizeof(DISK_GEOMETRY));
+static_assert(sizeof(StoragePropertyQuery) == sizeof(STORAGE_PROPERTY_QUERY));
+static_assert(offsetof(StorageDeviceDescriptor, busType) == offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType));
+static_assert(static_cast<UINT>(DriveType::Removable) == DRIVE_REMOVABLE && static_cast<UINT>(DriveType::CdRom) == DRIVE_CDROM);
+
+std::uint32_t GetLogicalDrives()
+{
+    return ::GetLogicalDrives();
+}
+
+DriveType GetDriveTypeW(const std::wstring& rootPath)
+{
+    return static_cast<DriveType>(::GetDriveTypeW(rootPath.c_str()));
+}
+
+DeviceHandle::DeviceHandle(DeviceHandle&& other) noexcept
+    : m_native(std::exchange(other.m_native, kInvalid))
+    , m_letter(std::exchange(other.m_letter, 0))
+{
+}
+
+DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    if (IsValid())
+        ::CloseHandle(NativeOf(m_native));
+    m_native = std::exchange(other.m_native, kInvalid);
+    m_letter = std::exchange(other.m_letter, 0);
+    return *this;
+}
+
+DeviceHandle::~DeviceHandle()
+{
+    if (IsValid())
+        ::CloseHandle(NativeOf(m_native));
+}
+
+DeviceHandle CreateFileW(const std::wstring& devicePath)
+{
+    HANDLE device = ::CreateFileW(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE)
+        return {};
+    return DeviceHandle(reinterpret_cast<std::intptr_t>(device), LetterOf(devicePath));
+}
+
+bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, std::uint32_t inSize,
+    void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
+{
+    if (bytesReturned)
+        *bytesReturned = 0;
+    if (!device.IsValid())
+        return false;
+    DWORD returned = 0;
+    BOOL ok = ::DeviceIoControl(NativeOf(device.Native()), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr);
+    if (bytesReturned)
+        *bytesReturned = returned;
+    return ok != FALSE;
+}
+
+std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)
+{
+    auto window = std::make_unique<win32::DeviceEventWindow>(std::move(onEvent));
+    if (!window->IsListening())
+        return nullptr;
+    return window;
+}
+
+// The volume's device, e.g. "\Device\HarddiskVolume5".
+std::wstring DescribeDriveSource(wchar_t letter)
+{
+    if (letter >= L'a' && letter <= L'z')
+        letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    if (letter < L'A' || letter > L'Z')
+        return {};
+    wchar_t deviceName[MAX_PATH] = {};
+    const wchar_t drive[] = { letter, L':', L'\0' };
+    if (::QueryDosDeviceW(drive, deviceName, MAX_PATH) == 0)
+        return {};
+    return deviceName;
+}
+
+// Drive paths are the system's own paths here.
+std::string ToNativePath(const std::wstring& drivePath)
+{
+    return ToUtf8(drivePath);
+}
+
+std::wstring ToDrivePath(const std::string& nativePath)
+{
+    return FromUtf8(nativePath);
+}
+
+} // namespace platform

@@ -1,0 +1,96 @@
+#include "platform/Format.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cwctype>
+
+// "fmifs.dll" loaded from the system. Its entry points are handed out behind trampolines in the
+// shapes of platform/Format.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
+// DWORD, PVOID), which is not the program's FormatCallback on every ABI.
+namespace platform {
+
+namespace {
+
+enum CallbackCommand : int { }; // FMIFS's CALLBACKCOMMAND: an enumeration, passed as int
+using FmifsCallback = BOOLEAN(__stdcall*)(CallbackCommand command, DWORD subAction, PVOID actionInfo);
+using FmifsFormatEx = void(__stdcall*)(PWCHAR driveRoot, DWORD mediaFlag, PWCHAR format, PWCHAR label,
+    BOOL quickFormat, DWORD clusterSize, FmifsCallback callback);
+using FmifsEnableVolumeCompression = BOOLEAN(__stdcall*)(PWCHAR driveRoot, USHORT compression);
+
+HMODULE g_fmifs = nullptr;
+FmifsFormatEx g_realFormatEx = nullptr;
+FmifsEnableVolumeCompression g_realEnableVolumeCompression = nullptr;
+
+// FormatEx runs on its caller's thread and its callback carries no context of its own, so the
+// program's callback waits here for the length of one format. The writer formats one drive at a
+// time.
+std::atomic<FormatCallback> g_formatCallback { nullptr };
+
+BOOLEAN __stdcall ForwardFormatCallback(CallbackCommand command, DWORD subAction, PVOID actionInfo)
+{
+    FormatCallback callback = g_formatCallback.load();
+    if (!callback)
+        return TRUE;
+    return callback(static_cast<std::uint32_t>(command), subAction, actionInfo) ? TRUE : FALSE;
+}
+
+void FormatExTrampoline(const wchar_t* driveRoot, std::uint32_t mediaType, const wchar_t* fileSystem,
+    const wchar_t* label, int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
+{
+    if (!g_realFormatEx)
+        return;
+    std::wstring root = driveRoot ? driveRoot : L"";
+    std::wstring format = fileSystem ? fileSystem : L"";
+    std::wstring name = label ? label : L"";
+    g_formatCallback.store(callback);
+    g_realFormatEx(root.data(), mediaType, format.data(), name.data(), quickFormat, clusterSize, &ForwardFormatCallback);
+    g_formatCallback.store(nullptr);
+}
+
+bool EnableVolumeCompressionTrampoline(const wchar_t* driveRoot, std::uint16_t compression)
+{
+    if (!g_realEnableVolumeCompression || !driveRoot)
+        return false;
+    std::wstring root = driveRoot;
+    return g_realEnableVolumeCompression(root.data(), compression) != FALSE;
+}
+
+bool IsFmifs(const std::wstring& name)
+{
+    std::wstring lowered;
+    for (wchar_t c : name)
+        lowered.push_back(static_cast<wchar_t>(std::towlower(c)));
+    return lowered == L"fmifs.dll" || lowered == L"fmifs";
+}
+
+} // namespace
+
+ModuleHandle LoadLibraryW(const std::wstring& name)
+{
+    HMODULE module = ::LoadLibraryW(name.c_str());
+    if (module && IsFmifs(name) && !g_fmifs) {
+        g_fmifs = module;
+        g_realFormatEx = reinterpret_cast<FmifsFormatEx>(reinterpret_cast<void*>(::GetProcAddress(module, "FormatEx")));
+        g_realEnableVolumeCompression = reinterpret_cast<FmifsEnableVolumeCompression>(
+            reinterpret_cast<void*>(::GetProcAddress(module, "EnableVolumeCompression")));
+    }
+    return module;
+}
+
+void* GetProcAddress(ModuleHandle module, const char* name)
+{
+    if (!module || !name)
+        return nullptr;
+    auto* native = static_cast<HMODULE>(module);
+    if (native == g_fmifs) {
+        std::string entry(name);
+        if (entry == "FormatEx")
+            return g_realFormatEx ? reinterpret_cast<void*>(&FormatExTrampoline) : nullptr;
+        if (entry == "EnableVolumeCompression")
+            return g_realEnableVolumeCompression ? reinterpret_cast<void*>(&EnableVolumeCompressionTrampoline) : nullptr;
+    }
+    return reinterpret_cast<void*>(::GetProcAddress(native, name));
+}
+
+} // namespace platform

@@ -1,0 +1,269 @@
+#include "platform/win32/Win32Window.h"
+
+#include "platform/Utf8.h"
+#include "platform/win32/Win32Host.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace platform::win32 {
+
+namespace {
+
+std::string PositionText(int x, int y)
+{
+    return std::to_string(x) + "," + std::to_string(y);
+}
+
+std::string SizeText(int width, int height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+const char* ShowStateText(ShowState state)
+{
+    switch (state) {
+    case ShowState::Hidden:
+        return "hidden";
+    case ShowState::Normal:
+        return "normal";
+    case ShowState::Minimised:
+        return "minimised";
+    }
+    return "?";
+}
+
+bool IsDown(int virtualKey)
+{
+    return (::GetKeyState(virtualKey) & 0x8000) != 0;
+}
+
+void SetModifiers(HostInput& input)
+{
+    input.ctrl = IsDown(VK_CONTROL);
+    input.alt = IsDown(VK_MENU);
+    input.shift = IsDown(VK_SHIFT);
+}
+
+} // namespace
+
+Win32Window::Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindowListener& listener)
+    : m_host(host)
+    , m_listener(listener)
+    , m_instanceName(spec.instanceName)
+    , m_rect(spec.rect)
+{
+    m_rect.width = std::max(1, m_rect.width);
+    m_rect.height = std::max(1, m_rect.height);
+    m_backing.assign(static_cast<std::size_t>(m_rect.width) * m_rect.height, 0);
+
+    // Dialogs are owned by their opener: they stay above it and leave the taskbar to it.
+    HWND owner = nullptr;
+    if (auto* ownerWindow = dynamic_cast<Win32Window*>(spec.transientFor))
+        owner = ownerWindow->Handle();
+    SIZE outer = OuterSize(m_rect.width, m_rect.height);
+    m_window = ::CreateWindowExW(kExtendedStyle, Win32Host::ClassName(), spec.caption.c_str(), kStyle, m_rect.x,
+        m_rect.y, outer.cx, outer.cy, owner, nullptr, ::GetModuleHandleW(nullptr), this);
+    if (m_window)
+        m_host.RegisterWindow(m_window, *this);
+    m_host.Log().Write("create", m_instanceName, PositionText(m_rect.x, m_rect.y) + " " + SizeText(m_rect.width, m_rect.height));
+    SetCaption(spec.caption);
+}
+
+Win32Window::~Win32Window()
+{
+    m_host.Log().Write("destroy", m_instanceName);
+    if (!m_window)
+        return;
+    m_host.UnregisterWindow(m_window);
+    ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+    ::DestroyWindow(m_window);
+}
+
+SIZE Win32Window::OuterSize(int clientWidth, int clientHeight) const
+{
+    RECT frame { 0, 0, clientWidth, clientHeight };
+    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExtendedStyle);
+    return { frame.right - frame.left, frame.bottom - frame.top };
+}
+
+void Win32Window::SetCaption(const std::wstring& caption)
+{
+    m_host.Log().Write("caption", m_instanceName, ToUtf8(caption));
+    ::SetWindowTextW(m_window, caption.c_str());
+}
+
+void Win32Window::Move(int x, int y)
+{
+    m_rect.x = x;
+    m_rect.y = y;
+    m_host.Log().Write("move", m_instanceName, PositionText(x, y));
+    ::SetWindowPos(m_window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::Resize(int width, int height)
+{
+    width = std::max(1, width);
+    height = std::max(1, height);
+    m_host.Log().Write("resize", m_instanceName, SizeText(width, height));
+    if (width != m_rect.width || height != m_rect.height) {
+        m_rect.width = width;
+        m_rect.height = height;
+        m_backing.assign(static_cast<std::size_t>(width) * height, 0);
+    }
+    SIZE outer = OuterSize(width, height);
+    ::SetWindowPos(m_window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::Show(ShowState state)
+{
+    m_host.Log().Write("show", m_instanceName, ShowStateText(state));
+    switch (state) {
+    case ShowState::Hidden:
+        ::ShowWindow(m_window, SW_HIDE);
+        break;
+    case ShowState::Normal:
+        ::ShowWindow(m_window, SW_SHOWNORMAL);
+        break;
+    case ShowState::Minimised:
+        ::ShowWindow(m_window, SW_MINIMIZE);
+        break;
+    }
+}
+
+void Win32Window::Raise()
+{
+    m_host.Log().Write("raise", m_instanceName);
+    ::BringWindowToTop(m_window);
+    ::SetForegroundWindow(m_window);
+}
+
+void Win32Window::Present(const PixelView& frame, const HostRect& dirty)
+{
+    int left = std::max({ 0, dirty.x });
+    int top = std::max({ 0, dirty.y });
+    int right = std::min({ dirty.x + dirty.width, frame.width, m_rect.width });
+    int bottom = std::min({ dirty.y + dirty.height, frame.height, m_rect.height });
+    if (!frame.pixels || left >= right || top >= bottom)
+        return;
+    for (int y = top; y < bottom; ++y) {
+        const std::uint32_t* source = frame.pixels + static_cast<std::size_t>(y) * frame.stride + left;
+        std::copy(source, source + (right - left), m_backing.begin() + static_cast<std::size_t>(y) * m_rect.width + left);
+    }
+    if (!m_window)
+        return;
+    HDC dc = ::GetDC(m_window);
+    PaintFromBacking(dc, RECT { left, top, right, bottom });
+    ::ReleaseDC(m_window, dc);
+}
+
+// 0xAARRGGBB in memory is B, G, R, A: a 32-bit BI_RGB DIB as it is. The DIB handed over starts
+// at the area's first row and is exactly the area's rows high, so the source rectangle's
+// vertical origin cannot be misread between top-down and bottom-up conventions.
+void Win32Window::PaintFromBacking(HDC dc, const RECT& area)
+{
+    LONG left = std::max<LONG>(area.left, 0);
+    LONG top = std::max<LONG>(area.top, 0);
+    LONG right = std::min<LONG>(area.right, m_rect.width);
+    LONG bottom = std::min<LONG>(area.bottom, m_rect.height);
+    if (left >= right || top >= bottom)
+        return;
+    BITMAPINFO info {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = m_rect.width;
+    info.bmiHeader.biHeight = -(bottom - top);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const std::uint32_t* rows = m_backing.data() + static_cast<std::size_t>(top) * m_rect.width;
+    ::StretchDIBits(dc, left, top, right - left, bottom - top, left, 0, right - left, bottom - top, rows, &info,
+        DIB_RGB_COLORS, SRCCOPY);
+}
+
+HostInput Win32Window::PointerInput(HostInput::Kind kind, LPARAM lParam) const
+{
+    HostInput input;
+    input.kind = kind;
+    input.x = GET_X_LPARAM(lParam);
+    input.y = GET_Y_LPARAM(lParam);
+    SetModifiers(input);
+    return input;
+}
+
+void Win32Window::Queue(const HostInput& input)
+{
+    m_host.QueueInput(m_window, input);
+}
+
+bool Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    result = 0;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(m_window, &paint);
+        PaintFromBacking(dc, paint.rcPaint);
+        ::EndPaint(m_window, &paint);
+        return true;
+    }
+    case WM_ERASEBKGND:
+        result = 1; // the frame covers everything; no flash of a background colour
+        return true;
+    case WM_MOUSEMOVE:
+        if (!m_trackingLeave) {
+            TRACKMOUSEEVENT track { sizeof track, TME_LEAVE, m_window, 0 };
+            m_trackingLeave = ::TrackMouseEvent(&track) != FALSE;
+        }
+        Queue(PointerInput(HostInput::Kind::MouseMove, lParam));
+        return true;
+    case WM_MOUSELEAVE: {
+        m_trackingLeave = false;
+        HostInput input;
+        input.kind = HostInput::Kind::MouseLeave;
+        Queue(input);
+        return true;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: // a quick second click is still a click
+        ::SetCapture(m_window);
+        Queue(PointerInput(HostInput::Kind::MouseDown, lParam));
+        return true;
+    case WM_LBUTTONUP:
+        ::ReleaseCapture();
+        Queue(PointerInput(HostInput::Kind::MouseUp, lParam));
+        return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP: {
+        HostInput input;
+        bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+        input.kind = down ? HostInput::Kind::KeyDown : HostInput::Kind::KeyUp;
+        input.key = static_cast<std::uint32_t>(wParam);
+        SetModifiers(input);
+        Queue(input);
+        // Alt+F4 still closes through the system; other Alt keys open no system menu.
+        return !(message == WM_SYSKEYDOWN && wParam == VK_F4);
+    }
+    case WM_SYSCOMMAND:
+        // Alt alone would start the menu loop, which stops the program's own loop meanwhile.
+        return (wParam & 0xFFF0) == SC_KEYMENU;
+    case WM_KILLFOCUS: {
+        HostInput input;
+        input.kind = HostInput::Kind::FocusOut;
+        Queue(input);
+        return true;
+    }
+    case WM_CLOSE: {
+        HostInput input;
+        input.kind = HostInput::Kind::CloseRequest;
+        Queue(input);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace platform::win32

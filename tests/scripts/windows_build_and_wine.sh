@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Windows build under wine: builds build-win (incrementally), runs test_windows (the profile
+# tests shared with the POSIX build, the agreement of the system's profile reader with ours, the
+# Win32 host, marker and copies), then starts Arkeven.exe from the Windows CD tree on an Xvfb
+# display: the window "Varn MID" appears, a second start ends and leaves it running, and Tab +
+# Space (the exit button 1001) closes it and ends the program.
+# Skips (exit 0) when the cross compiler, wine, Xvfb or xdotool is missing.
+set -euo pipefail
+
+source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
+build="${ARKEVEN_WINDOWS_BUILD_DIR:-$source_dir/build-win}"
+
+if [ "${1:-}" != "--on-display" ]; then
+  for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb xdotool; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "SKIP windows_build_and_wine: $tool is missing (scripts/setup installs it)"
+      exit 0
+    fi
+  done
+  started=$SECONDS
+  "$source_dir/scripts/build-windows" --target arkeven test_windows windows_cd_program >/dev/null
+  echo "windows: build $((SECONDS - started)) s"
+  exec "$source_dir/scripts/with-xvfb" bash "$0" --on-display
+fi
+
+work="$(mktemp -d /tmp/arkeven-wine.XXXXXX)"
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all,err+module
+first_pid=""
+cleanup() {
+  [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "windows_build_and_wine: $*" >&2
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; cat "$log" >&2; }
+  done
+  exit 1
+}
+
+# A fresh prefix per run. Made without a display, so wine sets it up without windows; an
+# unmanaged X11 driver, since without a window manager DestroyWindow waits for one. The wine
+# server of the set-up must be gone before the first window: its desktop has no display.
+started=$SECONDS
+env -u DISPLAY wineboot -i >"$work/wineboot.log" 2>&1 || fail "wineboot failed"
+env -u DISPLAY wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >"$work/reg.log" 2>&1 \
+  || fail "wine reg failed"
+wineserver -w
+echo "windows: wine prefix $((SECONDS - started)) s"
+
+# ProfileFile.NamesMatchWithoutRegardToCaseOrSurroundingBlanks reads UTF-8 names from a file
+# without a byte-order mark: Windows (not only wine) reads such a file in the ANSI code page.
+# tests/win32/ProfileAgreementTest.cpp lists that difference.
+started=$SECONDS
+wine "$build/tests/test_windows.exe" --gtest_brief=1 \
+  --gtest_filter='-ProfileFile.NamesMatchWithoutRegardToCaseOrSurroundingBlanks' >"$work/test_windows.log" 2>&1 \
+  || fail "test_windows failed"
+echo "windows: test_windows $((SECONDS - started)) s: $(grep -E '^\[  (PASSED|SKIPPED) ' "$work/test_windows.log" | tr -s ' ' | tr '\n' ' ')"
+
+started=$SECONDS
+program="$build/cd/AUTORUN/Arkeven.exe"
+[ -f "$program" ] || fail "$program not built"
+find_window() { xdotool search --name '^Varn MID$' 2>/dev/null | head -n 1; }
+wait_for() {
+  local what=$1 seconds=$2
+  for _ in $(seq $((seconds * 10))); do
+    eval "$what" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+ARKEVEN_HOST_LOG="$work/first-host.log" wine "$program" >"$work/first.log" 2>&1 &
+first_pid=$!
+wait_for '[ -n "$(find_window)" ]' 30 || fail "the window \"Varn MID\" did not appear"
+window=$(find_window)
+echo "windows: launcher window $window after $((SECONDS - started)) s"
+
+ARKEVEN_HOST_LOG="$work/second-host.log" timeout 30 wine "$program" >"$work/second.log" 2>&1 \
+  || fail "the second instance did not end cleanly"
+if [ -s "$work/second-host.log" ]; then fail "the second instance made a window"; fi
+kill -0 "$first_pid" 2>/dev/null || fail "the first instance ended with the second"
+[ "$(find_window)" = "$window" ] || fail "the first window went away"
+echo "windows: second instance ended, first still running"
+
+xdotool key --window "$window" Tab
+sleep 0.3
+xdotool key --window "$window" space
+wait_for '! kill -0 "$first_pid" 2>/dev/null' 20 || fail "the program did not end after Tab + Space"
+status=0
+wait "$first_pid" || status=$?
+first_pid=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ -z "$(find_window)" ] || fail "the window is still there"
+grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
+echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
+echo "windows_build_and_wine: passed"
