@@ -1,0 +1,183 @@
+# Shared helpers of the system tests (tests/scripts/*.sh): the real program on the demo CD,
+# stick image files, the host log. Sourced, never run; a test starts with
+#   source "$(dirname "$0")/lib/system.sh"
+#   system_test_init "$@"          # $1: the build folder
+# and then has: $build, $source_dir, $cd_root, $program, $work (removed at exit).
+
+set -euo pipefail
+
+test_name=$(basename "$0" .sh)
+export MTOOLS_SKIP_CHECK=1
+export LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
+# The partition of a written stick starts at 1 MiB.
+readonly partition_offset=1048576
+
+fail() {
+  echo "$test_name: FAIL: $*" >&2
+  if [ -n "${host_log:-}" ] && [ -f "$host_log" ]; then
+    echo "--- last lines of the host log ($host_log):" >&2
+    tail -n 15 "$host_log" >&2
+  fi
+  if [ -n "${program_err:-}" ] && [ -s "$program_err" ]; then
+    echo "--- the program's standard error:" >&2
+    tail -n 15 "$program_err" >&2
+  fi
+  exit 1
+}
+
+note() {
+  echo "$test_name: $*"
+}
+
+started_pids=()
+cleanup_system_test() {
+  local pid
+  for pid in "${started_pids[@]}"; do
+    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  done
+  [ -n "${work:-}" ] && rm -rf "$work"
+  return 0
+}
+
+system_test_init() {
+  build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
+  source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
+  cd_root="$build/cd"
+  program="$cd_root/AUTORUN/arkeven"
+  [ -x "$program" ] || fail "$program is not built"
+  work="$(mktemp -d)"
+  trap cleanup_system_test EXIT
+  host_log="$work/host.log"
+  program_out="$work/program.out"
+  program_err="$work/program.err"
+}
+
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null 2>&1 || fail "$tool is missing; run scripts/setup"
+  done
+}
+
+# text_of ID: a text of the English text file as a static shows it ("%%" is one percent sign).
+text_of() {
+  local text
+  text=$(sed -n "s/^$1=//p" "$cd_root/AUTORUN/Localization/en.txt" | head -n 1)
+  [ -n "$text" ] || fail "text $1 is missing from the English texts"
+  printf '%s\n' "${text//%%/%}"
+}
+
+# start_program [VAR=value...]: the program in the background, with a fresh host log; its
+# pid in $program_pid. Standard output and error go to $program_out and $program_err.
+start_program() {
+  : >"$host_log"
+  env ARKEVEN_HOST_LOG="$host_log" "$@" "$program" >"$program_out" 2>"$program_err" &
+  program_pid=$!
+  started_pids+=("$program_pid")
+}
+
+# wait_for_exit PID SECONDS: true when the process ended in time; its status in $exit_status.
+wait_for_exit() {
+  local pid=$1 deadline=$((SECONDS + $2))
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      return 1
+    fi
+    sleep 0.05
+  done
+  exit_status=0
+  wait "$pid" 2>/dev/null || exit_status=$?
+  return 0
+}
+
+# finish_program SECONDS: the program must end by itself in time, with status 0.
+finish_program() {
+  wait_for_exit "$program_pid" "$1" || fail "the program did not end within $1 s"
+  [ "$exit_status" -eq 0 ] || fail "the program ended with status $exit_status"
+}
+
+# wait_for_line FILE EXTENDED_REGEX SECONDS: true once a line of the file matches.
+wait_for_line() {
+  local file=$1 pattern=$2 deadline=$((SECONDS + $3))
+  until grep -qE -- "$pattern" "$file" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# wait_for_log EXTENDED_REGEX SECONDS: true once a line of the host log matches; gives up
+# early when the program has ended without it.
+wait_for_log() {
+  local pattern=$1 deadline=$((SECONDS + $2))
+  until grep -qE -- "$pattern" "$host_log" 2>/dev/null; do
+    kill -0 "$program_pid" 2>/dev/null || { grep -qE -- "$pattern" "$host_log"; return; }
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+
+# The writer's trace: its bar positions and percentage lines, in order.
+writer_trace() {
+  grep -E '^(progress UsbFrm |text UsbFrm 10005 )' "$host_log" || true
+}
+
+# fresh_stick FILE SIZE: an empty sparse image, as a new stick would be.
+fresh_stick() {
+  rm -f "$1"
+  truncate -s "$2" "$1"
+}
+
+# A headless run of the main job: launcher 1011 -> start dialog 1021 -> writer 1015.
+# Tab order: visible enabled buttons (and the drive list) by ID, no focus at first; so 1011 is
+# the third on the launcher (1001, 1002, 1011), 1021 the second on the start dialog (1001,
+# 1021, 1022, 2001) and 1015 the second on the writer (1001, 1015: 1014 is disabled).
+write_job_steps() {
+  cat <<'EOF'
+wait MainFrm 20
+key MainFrm tab
+key MainFrm tab
+key MainFrm tab
+key MainFrm space
+wait AppFrm
+key AppFrm tab
+key AppFrm tab
+key AppFrm space
+wait UsbFrm
+key UsbFrm tab
+key UsbFrm tab
+key UsbFrm space
+EOF
+}
+
+# Closing everything once the writer is no longer busy (Escape is refused while it is).
+close_all_steps() {
+  cat <<'EOF'
+press-until-gone UsbFrm escape 200 120
+key AppFrm escape
+wait MainFrm
+close MainFrm
+EOF
+}
+
+# ---- Stick image checks (mtools on the image, no mounting).
+
+# stick_names IMAGE: the names in the stick's root folder, one a line, long names as stored.
+stick_names() {
+  mdir -a -b -i "$1@@$partition_offset" ::/ | sed 's|^::/||'
+}
+
+# stick_file_equals IMAGE NAME FILE: the stick's file has exactly the bytes of FILE.
+stick_file_equals() {
+  mtype -i "$1@@$partition_offset" "::/$2" | cmp -s - "$3"
+}
+
+# read_u8 FILE OFFSET / read_u16 FILE OFFSET: little-endian numbers from a file.
+read_u8() {
+  od -An -tu1 -j "$2" -N1 "$1" | tr -d ' '
+}
+read_u16() {
+  od -An -tu2 --endian=little -j "$2" -N2 "$1" | tr -d ' '
+}
+read_text() {
+  dd if="$1" bs=1 skip="$2" count="$3" status=none
+}

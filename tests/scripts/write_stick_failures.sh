@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The writer when things go wrong, on the real program (headless) and a copy of the demo CD:
+# a live-system file missing from the CD, then Start again once it is back; an installer that
+# fails; no stick chosen; the stick pulled out during the copy.
+source "$(dirname "$0")/lib/system.sh"
+system_test_init "$@"
+require_tools mdir mtype cmp
+
+ready_text=$(text_of 25)
+failed_text=$(text_of 27)
+cd_copy="$work/cd"
+cp -a "$cd_root" "$cd_copy"
+stick="$work/stick.img"
+
+last_writer_line() {
+  grep '^text UsbFrm 10005 ' "$host_log" | tail -n 1 | cut -d' ' -f4-
+}
+expect_failure_text() {
+  wait_for_log "^text UsbFrm 10005 $failed_text\$" 60 || fail "$1: no text 27"
+  if grep -qxF "text UsbFrm 10005 $ready_text" "$host_log"; then
+    fail "$1: text 25 was shown"
+  fi
+}
+
+# ---- 1. ISOLINUX/root.lzm missing: the other copies are made, the installer is not run, text 27;
+# ---- Start is offered again and, with the file back, the whole job runs again from the format.
+# The program runs from the CD copy, so the copy is its CD without any setting.
+fresh_stick "$stick" 300M
+mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
+{
+  write_job_steps
+  echo "wait-file $work/root.lzm.restored 90"
+  # Start lost the focus when it was disabled: Tab twice reaches it again (1001, 1015).
+  printf 'key UsbFrm tab\nkey UsbFrm tab\nkey UsbFrm space\n'
+  close_all_steps
+} >"$work/again.script"
+program="$cd_copy/AUTORUN/arkeven"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/again.script" ARKEVEN_VIRTUAL_STICKS="$stick"
+expect_failure_text "missing root.lzm"
+
+writer_trace >"$work/first.trace"
+for line in "text UsbFrm 10005 58% completed" "progress UsbFrm 80" "text UsbFrm 10005 95% completed" \
+  "progress UsbFrm 140" "text UsbFrm 10005 100% completed" "progress UsbFrm 150"; do
+  grep -qxF "$line" "$work/first.trace" || fail "missing root.lzm: the later copies did not report ('$line')"
+done
+stick_names "$stick" >"$work/names" || fail "missing root.lzm: the stick has no readable volume"
+grep -qx 'root.lzm' "$work/names" && fail "missing root.lzm: a root.lzm reached the stick"
+grep -qx 'ldlinux.sys' "$work/names" && fail "missing root.lzm: the installer ran after a failed copy"
+stick_file_equals "$stick" vmlinuz "$cd_copy/ISOLINUX/vmlinuz" || fail "missing root.lzm: vmlinuz was not copied"
+
+lines_before=$(wc -l <"$host_log")
+mv "$work/root.lzm" "$cd_copy/ISOLINUX/root.lzm"
+touch "$work/root.lzm.restored"
+wait_for_log "^text UsbFrm 10005 $ready_text\$" 60 || fail "Start again: no text 25"
+finish_program 60
+tail -n +"$((lines_before + 1))" "$host_log" | grep -E '^(progress UsbFrm |text UsbFrm 10005 )' >"$work/second.trace"
+[ "$(head -n 2 "$work/second.trace" | tr '\n' '|')" = "progress UsbFrm 0|text UsbFrm 10005 0% completed|" ] ||
+  fail "Start again did not begin with the format at 0: $(head -n 2 "$work/second.trace" | tr '\n' '|')"
+grep -qxF "progress UsbFrm 78" "$work/second.trace" || fail "Start again: no format done report"
+stick_names "$stick" | grep -qx 'ldlinux.sys' || fail "Start again: the installer did not run"
+stick_file_equals "$stick" root.lzm "$cd_copy/ISOLINUX/root.lzm" || fail "Start again: root.lzm differs"
+note "missing root.lzm: text 27, then Start again wrote the stick"
+
+# ---- 2. No stick chosen: a fixed USB drive is listed but never selected; Start formats nothing.
+# Before that, with no drive at all, the start button is disabled: the second Tab reaches 1022,
+# which closes the start dialog instead of opening the writer.
+cat >"$work/nodrive.script" <<'EOF'
+wait MainFrm 20
+key MainFrm tab
+key MainFrm tab
+key MainFrm tab
+key MainFrm space
+wait AppFrm
+key AppFrm tab
+key AppFrm tab
+key AppFrm space
+wait-gone AppFrm
+close MainFrm
+EOF
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/nodrive.script" ARKEVEN_VIRTUAL_STICKS=
+finish_program 30
+grep -q '^create UsbFrm' "$host_log" && fail "no drive: the start button opened the writer"
+
+fixed="$work/fixed.img"
+fresh_stick "$fixed" 64M
+{ write_job_steps; close_all_steps; } >"$work/fixed.script"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/fixed.script" ARKEVEN_VIRTUAL_STICKS="$fixed:fixed"
+finish_program 60
+[ "$(last_writer_line)" = "$failed_text" ] || fail "no selection: the writer ended with '$(last_writer_line)'"
+grep -q '^progress UsbFrm' "$host_log" && fail "no selection: a format was started"
+grep -q '^destroy UsbFrm' "$host_log" || fail "no selection: Escape did not close the writer"
+cmp -s -n $((64 << 20)) "$fixed" /dev/zero || fail "no selection: the fixed drive was written"
+note "no drive: 1021 disabled; unselected fixed drive: text 27, nothing written, Escape closes"
+
+# ---- 3. The stick pulled out (its image file removed) while root.lzm is being copied.
+head -c 200M /dev/urandom >"$cd_copy/ISOLINUX/root.lzm"
+fresh_stick "$stick" 300M
+{ write_job_steps; close_all_steps; } >"$work/pulled.script"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/pulled.script" ARKEVEN_VIRTUAL_STICKS="$stick"
+wait_for_log '^progress UsbFrm (8[3-9]|9[0-9]|1[0-4][0-9])$' 60 ||
+  fail "stick pulled: the root.lzm copy never got past 82"
+rm -f "$stick"
+expect_failure_text "stick pulled"
+finish_program 60
+note "stick pulled during the copy: text 27, the program closed normally"
+
+# ---- 4. An installer that fails: all five copies succeed, yet the job ends with text 27.
+# With the same 200 MiB root.lzm: the stick has room for it, so in 3 the removal alone failed.
+# The program in the CD copy, this time told where its CD is.
+printf '#!/bin/sh\nexit 1\n' >"$cd_copy/syslinux/syslinux"
+fresh_stick "$stick" 300M
+{ write_job_steps; close_all_steps; } >"$work/installer.script"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/installer.script" \
+  ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy"
+finish_program 60
+expect_failure_text "failing installer"
+grep -qxF "text UsbFrm 10005 100% completed" "$host_log" || fail "failing installer: the copies did not all report"
+stick_file_equals "$stick" root.lzm "$cd_copy/ISOLINUX/root.lzm" || fail "failing installer: root.lzm differs"
+stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "failing installer: yet ldlinux.sys is there"
+note "failing installer: text 27"
+note "PASS"
