@@ -2,6 +2,7 @@
 
 #include "platform/Utf8.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -102,13 +103,14 @@ public:
                 rect.height = frame.height;
                 record.pixels.assign(static_cast<size_t>(frame.width) * frame.height, 0xFF000000);
             }
-            for (int y = dirty.y; y < dirty.y + dirty.height && y < frame.height; ++y) {
-                if (y < 0)
-                    continue;
-                for (int x = dirty.x; x < dirty.x + dirty.width && x < frame.width; ++x) {
-                    if (x >= 0)
-                        record.pixels[static_cast<size_t>(y) * frame.width + x] = frame.pixels[static_cast<size_t>(y) * frame.stride + x];
-                }
+            // Clipped once, then copied a row at a time: this runs for every progress step.
+            int left = std::max(dirty.x, 0);
+            int right = std::min(dirty.x + dirty.width, frame.width);
+            int top = std::max(dirty.y, 0);
+            int bottom = std::min(dirty.y + dirty.height, frame.height);
+            for (int y = top; y < bottom && left < right; ++y) {
+                const auto* source = frame.pixels + static_cast<size_t>(y) * frame.stride;
+                std::copy(source + left, source + right, record.pixels.begin() + static_cast<std::ptrdiff_t>(y) * frame.width + left);
             }
             first = record.state.presentCount++ == 0;
         }
