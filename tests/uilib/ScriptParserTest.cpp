@@ -133,7 +133,8 @@ TEST(ScriptParser, StateKeysRefineAllStateKeysWhateverTheOrder)
 {
     const char* script = "font 1 = a.ttf, 12\nwindow W {\n size = 100, 100\n"
                          " button 1 { rect = 0, 0, 10, 10; pressed-fill = #010203; fill = #0A0B0C }\n}\n";
-    const ButtonLayout& button = *SkinScript::Parse(script, L"t").Section(L"W").FindButton(1);
+    SkinScript skin = SkinScript::Parse(script, L"t");
+    const ButtonLayout& button = *skin.Section(L"W").FindButton(1);
     EXPECT_EQ(button.Face(FaceState::Pressed).fill.top, 0xFF010203u);
     EXPECT_EQ(button.Face(FaceState::Normal).fill.top, 0xFF0A0B0Cu);
 }
