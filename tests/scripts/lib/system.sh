@@ -33,7 +33,9 @@ started_pids=()
 cleanup_system_test() {
   local pid
   for pid in "${started_pids[@]}"; do
-    kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    if kill "$pid" 2>/dev/null; then
+      wait "$pid" 2>/dev/null || true
+    fi
   done
   [ -n "${work:-}" ] && rm -rf "$work"
   return 0
