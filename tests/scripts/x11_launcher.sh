@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The launcher's buttons on a real X server, used with the keyboard as a user would: which
+# button set the system language gives, exit, minimise, the manual and the configured file
+# opened with the desktop's default opener, and the hidden key combination.
+source "$(dirname "$0")/lib/system.sh"
+source "$(dirname "$0")/lib/x11.sh"
+x11_test_init "$@"
+
+# A recording default opener, first on PATH.
+mkdir -p "$work/bin"
+opened="$work/opened"
+cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"$opened"
+EOF
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
+manual="$cd_root/AUTORUN/UserManual.pdf"
+tools="$cd_root/Tools/Tools.htm"
+
+# press_nth LANG N: a fresh launcher; Tab N times and Space, so the Nth button in tab order
+# (visible enabled buttons by ID) acts. Echoes what happened: "recovery" when the start dialog
+# opened, else what the opener was given.
+press_nth() {
+  rm -f "$opened"
+  start_launcher LANG="$1"
+  local keys=()
+  for _ in $(seq "$2"); do keys+=(Tab); done
+  type_keys "$main_window" "${keys[@]}" space
+  local deadline=$((SECONDS + 5))
+  until grep -q '^create AppFrm' "$host_log" || [ -s "$opened" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "LANG=$1, button $2 in tab order: nothing happened"
+    sleep 0.05
+  done
+  sleep 0.2 # a second effect would show by now
+  local effects=()
+  grep -q '^create AppFrm' "$host_log" && effects+=(recovery)
+  [ -s "$opened" ] && effects+=("$(cat "$opened")")
+  stop_program
+  printf '%s\n' "${effects[@]}"
+}
+
+# Buttons by ID: 1001 exit, 1002 minimise, then on Italian (Italy) 1013, 1016, 1017 and
+# elsewhere 1011, 1012, 1013. The third, fourth and fifth tell the two sets apart.
+expect_nth() {
+  local got
+  got=$(press_nth "$1" "$2")
+  [ "$got" = "$3" ] || fail "LANG=$1, button $2 in tab order: expected '$3', got '$got'"
+}
+expect_nth it_CH.UTF-8 3 recovery        # 1011
+expect_nth it_CH.UTF-8 4 "$manual"       # 1012
+expect_nth it_CH.UTF-8 5 "$tools"        # 1013
+expect_nth it_IT.UTF-8 3 "$tools"        # 1013
+expect_nth it_IT.UTF-8 4 recovery        # 1016
+expect_nth it_IT.UTF-8 5 "$manual"       # 1017
+note "it_CH: 1011, 1012, 1013; it_IT: 1013, 1016, 1017; the opener got the manual and Tools.htm"
+
+# The two sets look different too (their snapshots, drawn without a display).
+for lang in it_IT it_CH; do
+  LANG=$lang.UTF-8 ARKEVEN_HOST=headless "$program" --snapshot MainFrm "$work/$lang.png" ||
+    fail "no snapshot under $lang"
+done
+cmp -s "$work/it_IT.png" "$work/it_CH.png" && fail "the launcher looks the same on it_IT and it_CH"
+
+# 1001 ends the program; 1002 minimises.
+start_launcher
+type_keys "$main_window" Tab space
+wait_for_exit "$program_pid" 2 || fail "exit (1001) did not end the program within 2 s"
+[ "$exit_status" -eq 0 ] || fail "exit (1001): status $exit_status"
+start_launcher
+type_keys "$main_window" Tab Tab space
+wait_for_line "$host_log" '^show MainFrm minimised$' 2 || fail "minimise (1002) did not minimise"
+stop_program
+note "1001 exits within 2 s, 1002 minimises"
+
+# Ctrl+Alt+Q and Ctrl+Alt+F2 hide the launcher and open the model dialog.
+for combo in ctrl+alt+q ctrl+alt+F2; do
+  start_launcher
+  if [ "$combo" = ctrl+alt+F2 ]; then
+    send_keys_to "$main_window" "$combo"
+  else
+    type_keys "$main_window" "$combo"
+  fi
+  wait_for_line "$host_log" '^create ModelFrm' 3 || fail "$combo did not open the model dialog"
+  grep -qx 'show MainFrm hidden' "$host_log" || fail "$combo did not hide the launcher"
+  stop_program
+done
+# One of Ctrl and Alt is not enough. Minimise afterwards shows the keys were all handled.
+start_launcher
+type_keys "$main_window" ctrl+q alt+q ctrl+F2 alt+F2 ctrl+shift+q Tab Tab space
+wait_for_line "$host_log" '^show MainFrm minimised$' 3 || fail "the keys after Ctrl+Q and Alt+Q were lost"
+grep -qE '^(show MainFrm hidden|create ModelFrm)' "$host_log" && fail "Ctrl or Alt alone started the selection"
+stop_program
+note "Ctrl+Alt+Q and Ctrl+Alt+F2 start the selection, Ctrl+Q, Alt+Q, Ctrl+F2, Alt+F2 do not"
+note "PASS"

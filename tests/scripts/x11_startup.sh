@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Start-up on a real X server: the launcher window as the desktop sees it (caption, class,
+# centred), the single-instance guard (a second start raises the first window, also while it is
+# hidden by the model selection, and ends), and a clean start again after the first has ended.
+source "$(dirname "$0")/lib/system.sh"
+source "$(dirname "$0")/lib/x11.sh"
+x11_test_init "$@"
+
+start_launcher
+first_pid=$program_pid
+first_log="$host_log"
+
+windows=$(xdotool search --name '^Varn MID$' | wc -l)
+[ "$windows" -eq 1 ] || fail "$windows windows are captioned 'Varn MID'"
+[ "$(xdotool search --name '^Varn MID$')" = "$main_window" ] || fail "the 'Varn MID' window is not MainFrm"
+class=$(xprop -id "$main_window" WM_CLASS)
+[ "$class" = 'WM_CLASS(STRING) = "MainFrm", "arkeven"' ] || fail "the window's class is $class"
+
+eval "$(xdotool getwindowgeometry --shell "$main_window")"
+read -r screen_width screen_height < <(xdotool getdisplaygeometry)
+[ "$X" -eq $(((screen_width - WIDTH) / 2)) ] && [ "$Y" -eq $(((screen_height - HEIGHT) / 2)) ] ||
+  fail "a ${WIDTH}x$HEIGHT window at $X,$Y is not centred on ${screen_width}x$screen_height"
+note "one window 'Varn MID', MainFrm/arkeven, ${WIDTH}x$HEIGHT centred at $X,$Y"
+
+# second_start WHAT: another start ends within 2 s without a window, and the first raises its own.
+second_start() {
+  local raises second_log="$work/second.log"
+  raises=$(grep -c '^raise MainFrm$' "$first_log" || true)
+  : >"$second_log"
+  ARKEVEN_HOST_LOG="$second_log" "$program" >"$work/second.out" 2>&1 &
+  local second_pid=$!
+  started_pids+=("$second_pid")
+  wait_for_exit "$second_pid" 2 || fail "$1: the second start still runs after 2 s"
+  [ "$exit_status" -eq 0 ] || fail "$1: the second start ended with status $exit_status"
+  grep -q '^create ' "$second_log" && fail "$1: the second start created a window"
+  kill -0 "$first_pid" 2>/dev/null || fail "$1: the first instance has gone"
+  wait_for_line "$first_log" '^raise MainFrm$' 2 &&
+    [ "$(grep -c '^raise MainFrm$' "$first_log")" -gt "$raises" ] ||
+    fail "$1: the first instance did not raise its window"
+  [ "$(xdotool search --name '^Varn MID$' | wc -l)" -eq 1 ] || fail "$1: more than one 'Varn MID' window"
+}
+
+second_start "shown launcher"
+note "a second start raised the first window and ended"
+
+# The hidden selection: the second start still finds the hidden window; it stays hidden.
+type_keys "$main_window" ctrl+alt+q
+model_window=$(window_of ModelFrm)
+is_viewable "$main_window" && fail "the launcher is still shown during the selection"
+second_start "hidden launcher"
+is_viewable "$main_window" && fail "the raise showed the launcher in the middle of the selection"
+note "during the selection too; the launcher stayed hidden"
+
+# Cancelling the selection ends the first instance; then a start works as the first did.
+type_keys "$model_window" Escape
+wait_for_exit "$first_pid" 2 || fail "Escape in the model dialog did not end the program within 2 s"
+
+start_launcher
+[ "$(xdotool search --name '^Varn MID$' | wc -l)" -eq 1 ] || fail "the next start shows no single 'Varn MID' window"
+type_keys "$main_window" Tab space
+wait_for_exit "$program_pid" 2 || fail "the next start did not end through its exit button"
+[ "$exit_status" -eq 0 ] || fail "the next start ended with status $exit_status"
+note "after the first had ended, a new start showed its window and exited through 1001"
+note "PASS"
