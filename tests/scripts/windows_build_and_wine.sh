@@ -89,7 +89,9 @@ echo "windows: second instance ended, first still running"
 
 xdotool key --window "$(find_window)" Tab 2>"$work/xdotool.log" || fail "Tab did not reach the window"
 sleep 0.3
-xdotool key --window "$(find_window)" space 2>>"$work/xdotool.log" || fail "Space did not reach the window"
+# The button acts on the key press; the window may be gone before xdotool sends the release,
+# which xdotool then reports as BadWindow. What counts is checked below.
+xdotool key --window "$(find_window)" space 2>>"$work/xdotool.log" || true
 wait_for '! kill -0 "$first_pid" 2>/dev/null' 20 || fail "the program did not end after Tab + Space"
 status=0
 wait "$first_pid" || status=$?
