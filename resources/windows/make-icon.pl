@@ -20,10 +20,11 @@ sub in_rounded_rect {
 sub colour_at {
     my ($x, $y) = @_;
     return undef unless in_rounded_rect($x, $y, 0.02, 0.02, 0.98, 0.98, 0.18);
-    return [255, 255, 255] if in_rounded_rect($x, $y, 0.40, 0.12, 0.60, 0.34, 0.02)
-        && !in_rounded_rect($x, $y, 0.44, 0.18, 0.56, 0.24, 0.0);                   # connector
+    return [255, 255, 255] if in_rounded_rect($x, $y, 0.38, 0.10, 0.62, 0.34, 0.0)
+        && !in_rounded_rect($x, $y, 0.42, 0.16, 0.48, 0.22, 0.0)
+        && !in_rounded_rect($x, $y, 0.52, 0.16, 0.58, 0.22, 0.0);                   # connector
     return [245, 130, 32] if in_rounded_rect($x, $y, 0.30, 0.52, 0.70, 0.62, 0.0);  # band
-    return [255, 255, 255] if in_rounded_rect($x, $y, 0.30, 0.32, 0.70, 0.88, 0.08); # body
+    return [255, 255, 255] if in_rounded_rect($x, $y, 0.30, 0.34, 0.70, 0.88, 0.04); # body
     my $shade = int(150 - 60 * $y);
     return [20, 90 + int(40 * (1 - $y)), 40 + $shade];                              # tile
 }
