@@ -14,3 +14,10 @@ target_compile_definitions(test_windows PRIVATE
   ARKEVEN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ARKEVEN_BINARY_DIR="${CMAKE_BINARY_DIR}")
 add_test(NAME test_windows COMMAND test_windows)
 set_tests_properties(test_windows PROPERTIES LABELS windows TIMEOUT 120)
+
+# A stand-in fmifs.dll beside test_windows.exe (wine has none): the format trampolines run
+# against it.
+add_library(fake_fmifs SHARED ${CMAKE_SOURCE_DIR}/tests/win32/fmifs/FakeFmifs.cpp)
+set_target_properties(fake_fmifs PROPERTIES OUTPUT_NAME fmifs PREFIX "" RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
+target_link_options(fake_fmifs PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(test_windows fake_fmifs)
