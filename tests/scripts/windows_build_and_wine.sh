@@ -30,6 +30,7 @@ first_pid=""
 cleanup() {
   [ -n "$first_pid" ] && kill "$first_pid" 2>/dev/null
   wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true # the server writes the registry while it goes
   rm -rf "$work"
 }
 trap cleanup EXIT
