@@ -16,23 +16,6 @@
 
 namespace platform {
 
-namespace {
-
-const char* StateName(ShowState state)
-{
-    switch (state) {
-    case ShowState::Hidden:
-        return "hidden";
-    case ShowState::Normal:
-        return "normal";
-    case ShowState::Minimised:
-        return "minimised";
-    }
-    return "?";
-}
-
-} // namespace
-
 class HeadlessHost::Window final : public HostWindow {
 public:
     Window(HeadlessHost& host, int id)
@@ -66,7 +49,7 @@ public:
             state.rect.x = x;
             state.rect.y = y;
         });
-        m_host.Record("move", name, std::to_string(x) + "," + std::to_string(y));
+        m_host.Record("move", name, HostLog::Position(x, y));
     }
 
     void Resize(int width, int height) override
@@ -82,7 +65,7 @@ public:
     void Show(ShowState showState) override
     {
         std::string name = Update([&](WindowState& state) { state.state = showState; });
-        m_host.Record("show", name, StateName(showState));
+        m_host.Record("show", name, HostLog::ShowStateName(showState));
     }
 
     void Raise() override
@@ -173,8 +156,7 @@ std::unique_ptr<HostWindow> HeadlessHost::CreateHostWindow(const HostWindowSpec&
         record.pixels.assign(static_cast<size_t>(std::max(spec.rect.width, 0)) * std::max(spec.rect.height, 0), 0xFF000000);
     }
     Record("create", spec.instanceName,
-        std::to_string(spec.rect.x) + "," + std::to_string(spec.rect.y) + " " + std::to_string(spec.rect.width) + "x"
-            + std::to_string(spec.rect.height));
+        HostLog::Position(spec.rect.x, spec.rect.y) + " " + HostLog::Size(spec.rect.width, spec.rect.height));
     return std::make_unique<Window>(*this, id);
 }
 

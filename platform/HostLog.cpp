@@ -12,6 +12,29 @@ HostLog HostLog::FromEnvironment()
     return HostLog(path);
 }
 
+std::string HostLog::Position(int x, int y)
+{
+    return std::to_string(x) + "," + std::to_string(y);
+}
+
+std::string HostLog::Size(int width, int height)
+{
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+const char* HostLog::ShowStateName(ShowState state)
+{
+    switch (state) {
+    case ShowState::Hidden:
+        return "hidden";
+    case ShowState::Normal:
+        return "normal";
+    case ShowState::Minimised:
+        return "minimised";
+    }
+    return "?";
+}
+
 HostLog& HostLog::Shared()
 {
     static HostLog log = FromEnvironment();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Host.h"
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -25,6 +27,11 @@ public:
     HostLog() = default;
 
     bool IsEnabled() const { return m_file != nullptr; }
+
+    // The arguments as every host writes them: "100,80", "640x480", "minimised".
+    static std::string Position(int x, int y);
+    static std::string Size(int width, int height);
+    static const char* ShowStateName(ShowState state);
     void Write(const char* verb, const std::string& instanceName, const std::string& argument = {});
 
 private:

@@ -1,5 +1,6 @@
 #include "platform/posix/DriveTable.h"
 
+#include "platform/Utf8.h"
 #include "platform/posix/SysfsBlockDevices.h"
 
 #include <algorithm>
@@ -18,61 +19,6 @@ namespace fs = std::filesystem;
 namespace platform::posix {
 
 namespace {
-
-std::string Utf8FromWide(const std::wstring& text)
-{
-    std::string out;
-    for (wchar_t wide : text) {
-        auto c = static_cast<std::uint32_t>(wide);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-// Bytes that are no valid UTF-8 become U+FFFD, one per byte.
-std::wstring WideFromUtf8(const std::string& text)
-{
-    std::wstring out;
-    size_t i = 0;
-    while (i < text.size()) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        std::uint32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
-        bool valid = length != 0 && i + length <= text.size();
-        for (size_t k = 1; valid && k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        static const std::uint32_t minimum[] = { 0, 0, 0x80, 0x800, 0x10000 };
-        if (valid && (c < minimum[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)))
-            valid = false;
-        if (!valid) {
-            out += L'\uFFFD';
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(c);
-        i += length;
-    }
-    return out;
-}
 
 bool EqualsIgnoringAsciiCase(const std::string& a, const std::string& b)
 {
@@ -379,7 +325,7 @@ std::string DriveTable::ToNativePath(const std::wstring& drivePath) const
 {
     auto split = SplitDriveLetter(drivePath);
     if (!split)
-        return Utf8FromWide(drivePath);
+        return ToUtf8(drivePath);
     auto drive = Find(split->first);
     if (!drive || drive->kind != DriveInfo::Kind::CdRoot)
         return {}; // no such drive, or a volume reached through CreateFileW only
@@ -387,7 +333,7 @@ std::string DriveTable::ToNativePath(const std::wstring& drivePath) const
     // Drive paths are absolute from the drive's root; "." and ".." are folded in here so a
     // path can never climb out of the CD root.
     std::vector<std::string> components;
-    std::string rest = Utf8FromWide(split->second);
+    std::string rest = ToUtf8(split->second);
     std::replace(rest.begin(), rest.end(), '\\', '/');
     size_t start = 0;
     while (start <= rest.size()) {
@@ -418,7 +364,7 @@ std::wstring DriveTable::ToDrivePath(const std::string& nativePath) const
 {
     auto cd = CdRoot();
     if (!cd)
-        return WideFromUtf8(nativePath);
+        return FromUtf8(nativePath);
 
     std::string path = nativePath;
     while (path.size() > 1 && path.back() == '/')
@@ -427,7 +373,7 @@ std::wstring DriveTable::ToDrivePath(const std::string& nativePath) const
         std::error_code error;
         auto canonical = fs::canonical(path, error);
         if (error || !IsUnder(canonical.string(), cd->path))
-            return WideFromUtf8(nativePath);
+            return FromUtf8(nativePath);
         path = canonical.string();
     }
     std::string rest = cd->path == "/" ? path : path.substr(cd->path.size());
@@ -436,7 +382,7 @@ std::wstring DriveTable::ToDrivePath(const std::string& nativePath) const
     std::replace(rest.begin(), rest.end(), '/', '\\');
     std::wstring drivePath = L"D:\\";
     drivePath[0] = static_cast<wchar_t>(kCdRootLetter);
-    return drivePath + WideFromUtf8(rest);
+    return drivePath + FromUtf8(rest);
 }
 
 } // namespace platform::posix

@@ -1,5 +1,7 @@
 #include "platform/posix/X11Window.h"
 
+#include "platform/Utf8.h"
+
 #include "platform/posix/X11Host.h"
 #include "platform/posix/X11Keys.h"
 
@@ -17,33 +19,6 @@ namespace platform::posix {
 namespace {
 
 // wchar_t holds UTF-32 here; invalid code points become U+FFFD.
-std::string EncodeUtf8(const std::wstring& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (wchar_t wide : text) {
-        auto c = static_cast<std::uint32_t>(wide);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 bool IsLatin1(const std::wstring& text)
 {
     return std::all_of(text.begin(), text.end(), [](wchar_t c) { return static_cast<std::uint32_t>(c) <= 0xFF; });
@@ -53,29 +28,6 @@ void SetStringProperty(Display* display, Window window, Atom property, Atom type
 {
     XChangeProperty(display, window, property, type, 8, PropModeReplace,
         reinterpret_cast<const unsigned char*>(value.data()), static_cast<int>(value.size()));
-}
-
-std::string PositionText(int x, int y)
-{
-    return std::to_string(x) + "," + std::to_string(y);
-}
-
-std::string SizeText(int width, int height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
-const char* ShowStateText(ShowState state)
-{
-    switch (state) {
-    case ShowState::Hidden:
-        return "hidden";
-    case ShowState::Normal:
-        return "normal";
-    case ShowState::Minimised:
-        return "minimised";
-    }
-    return "?";
 }
 
 HostInput PointerInput(HostInput::Kind kind, int x, int y, unsigned int state)
@@ -119,7 +71,7 @@ X11Window::X11Window(X11Host& host, const HostWindowSpec& spec, HostWindowListen
     SetStaticProperties(spec);
     SetFixedSizeHints();
     SetInitialState(NormalState);
-    m_host.Log().Write("create", m_instanceName, PositionText(m_rect.x, m_rect.y) + " " + SizeText(m_rect.width, m_rect.height));
+    m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
 }
 
@@ -184,7 +136,7 @@ void X11Window::SetInitialState(int state)
 
 void X11Window::SetCaption(const std::wstring& caption)
 {
-    std::string utf8 = EncodeUtf8(caption);
+    std::string utf8 = ToUtf8(caption);
     m_host.Log().Write("caption", m_instanceName, utf8);
     const X11Atoms& atoms = m_host.Atoms();
     SetStringProperty(m_display, m_window, atoms.netWmName, atoms.utf8String, utf8);
@@ -201,7 +153,7 @@ void X11Window::SetCaption(const std::wstring& caption)
 
 void X11Window::Move(int x, int y)
 {
-    m_host.Log().Write("move", m_instanceName, PositionText(x, y));
+    m_host.Log().Write("move", m_instanceName, HostLog::Position(x, y));
     m_rect.x = x;
     m_rect.y = y;
     SetFixedSizeHints();
@@ -213,7 +165,7 @@ void X11Window::Resize(int width, int height)
 {
     width = std::max(1, width);
     height = std::max(1, height);
-    m_host.Log().Write("resize", m_instanceName, SizeText(width, height));
+    m_host.Log().Write("resize", m_instanceName, HostLog::Size(width, height));
     std::vector<std::uint32_t> backing(static_cast<std::size_t>(width) * height, 0);
     int keptWidth = std::min(width, m_rect.width);
     for (int row = 0; row < std::min(height, m_rect.height); ++row) {
@@ -230,7 +182,7 @@ void X11Window::Resize(int width, int height)
 
 void X11Window::Show(ShowState state)
 {
-    m_host.Log().Write("show", m_instanceName, ShowStateText(state));
+    m_host.Log().Write("show", m_instanceName, HostLog::ShowStateName(state));
     switch (state) {
     case ShowState::Hidden:
         if (m_mapRequested)

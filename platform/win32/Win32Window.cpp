@@ -11,29 +11,6 @@ namespace platform::win32 {
 
 namespace {
 
-std::string PositionText(int x, int y)
-{
-    return std::to_string(x) + "," + std::to_string(y);
-}
-
-std::string SizeText(int width, int height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
-const char* ShowStateText(ShowState state)
-{
-    switch (state) {
-    case ShowState::Hidden:
-        return "hidden";
-    case ShowState::Normal:
-        return "normal";
-    case ShowState::Minimised:
-        return "minimised";
-    }
-    return "?";
-}
-
 bool IsDown(int virtualKey)
 {
     return (::GetKeyState(virtualKey) & 0x8000) != 0;
@@ -67,7 +44,7 @@ Win32Window::Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindow
         m_rect.y, outer.cx, outer.cy, owner, nullptr, ::GetModuleHandleW(nullptr), this);
     if (m_window)
         m_host.RegisterWindow(m_window, *this);
-    m_host.Log().Write("create", m_instanceName, PositionText(m_rect.x, m_rect.y) + " " + SizeText(m_rect.width, m_rect.height));
+    m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
 }
 
@@ -98,7 +75,7 @@ void Win32Window::Move(int x, int y)
 {
     m_rect.x = x;
     m_rect.y = y;
-    m_host.Log().Write("move", m_instanceName, PositionText(x, y));
+    m_host.Log().Write("move", m_instanceName, HostLog::Position(x, y));
     ::SetWindowPos(m_window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -106,7 +83,7 @@ void Win32Window::Resize(int width, int height)
 {
     width = std::max(1, width);
     height = std::max(1, height);
-    m_host.Log().Write("resize", m_instanceName, SizeText(width, height));
+    m_host.Log().Write("resize", m_instanceName, HostLog::Size(width, height));
     if (width != m_rect.width || height != m_rect.height) {
         m_rect.width = width;
         m_rect.height = height;
@@ -118,7 +95,7 @@ void Win32Window::Resize(int width, int height)
 
 void Win32Window::Show(ShowState state)
 {
-    m_host.Log().Write("show", m_instanceName, ShowStateText(state));
+    m_host.Log().Write("show", m_instanceName, HostLog::ShowStateName(state));
     switch (state) {
     case ShowState::Hidden:
         ::ShowWindow(m_window, SW_HIDE);
