@@ -4,7 +4,6 @@
 #include "platform/Utf8.h"
 #include "recovery/DriveDiscovery.h"
 
-#include <vector>
 
 namespace {
 
@@ -49,35 +48,20 @@ const char* BusName(std::uint32_t bus)
 std::string DescribeDrives()
 {
     std::string report;
-    std::uint32_t mask = platform::GetLogicalDrives();
-    for (int bit = 0; bit < 26; ++bit) {
-        if (!(mask & (1u << bit)))
-            continue;
-        wchar_t letter = static_cast<wchar_t>(L'A' + bit);
-        std::wstring root = std::wstring(1, letter) + L":\\";
-        platform::DriveType type = platform::GetDriveTypeW(root);
-        std::string line = ToUtf8(std::wstring(1, letter)) + ":  " + ToUtf8(platform::DescribeDriveSource(letter)) + "  "
-            + TypeName(type);
-
-        platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
-        if (!device.IsValid()) {
+    ForEachDrive([&](const DriveProbe& drive) {
+        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(platform::DescribeDriveSource(drive.letter))
+            + "  " + TypeName(drive.type);
+        if (!drive.IsCandidate() || !drive.opened) {
             report += line + "  -  not a volume, not listed\n";
-            continue;
+            return;
         }
-        std::vector<std::uint8_t> buffer(kDriveDescriptorBufferSize);
-        auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(buffer.data());
-        descriptor->size = kDriveDescriptorBufferSize;
-        platform::DiskGeometry geometry {};
-        if (!QueryDriveInfo(device, buffer.data(), geometry)) {
+        if (!drive.queried) {
             report += line + "  -  cannot be queried, not listed\n";
-            continue;
+            return;
         }
-        std::uint64_t size = DriveSizeFromGeometry(geometry);
-        line += std::string("  ") + BusName(descriptor->busType) + "  " + std::to_string(size) + " bytes  ";
-        bool listed = descriptor->busType == platform::kBusTypeUsb
-            && (type == platform::DriveType::Removable || type == platform::DriveType::Fixed);
-        line += listed ? "\"" + ToUtf8(DriveListItem(letter, size)) + "\"" : "not USB, not listed";
+        line += std::string("  ") + BusName(drive.busType) + "  " + std::to_string(drive.sizeInBytes) + " bytes  ";
+        line += drive.IsUsbDrive() ? "\"" + ToUtf8(DriveListItem(drive.letter, drive.sizeInBytes)) + "\"" : "not USB, not listed";
         report += line + "\n";
-    }
+    });
     return report;
 }

@@ -50,25 +50,10 @@ void BuildCrowdedMachine(FakeSysfs& sysfs)
 std::vector<std::wstring> ListUsbDrives()
 {
     std::vector<std::wstring> items;
-    std::uint32_t mask = platform::GetLogicalDrives();
-    for (int bit = 0; bit < 32; ++bit) {
-        std::uint32_t single = 1u << bit;
-        if (!(mask & single))
-            continue;
-        wchar_t letter = DriveLetterFromMask(single);
-        platform::DriveType type = platform::GetDriveTypeW(std::wstring(1, letter) + L":\\");
-        if (type != platform::DriveType::Removable && type != platform::DriveType::Fixed)
-            continue;
-        platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
-        if (!device.IsValid())
-            continue;
-        std::vector<std::uint8_t> descriptorBuffer(kDriveDescriptorBufferSize);
-        auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer.data());
-        descriptor->size = kDriveDescriptorBufferSize;
-        platform::DiskGeometry geometry {};
-        if (QueryDriveInfo(device, descriptorBuffer.data(), geometry) && descriptor->busType == platform::kBusTypeUsb)
-            items.push_back(DriveListItem(letter, DriveSizeFromGeometry(geometry)));
-    }
+    ForEachDrive([&](const DriveProbe& drive) {
+        if (drive.IsUsbDrive())
+            items.push_back(DriveListItem(drive.letter, drive.sizeInBytes));
+    });
     return items;
 }
 

@@ -10,7 +10,6 @@
 #include "uilib/TextFormat.h"
 
 #include <cwctype>
-#include <vector>
 
 namespace {
 constexpr int kEntriesPerPage = 16;
@@ -160,34 +159,19 @@ void CZAppDlg::ListUsbDrives()
 {
     if (!m_pDriveList)
         return;
-    std::uint32_t mask = platform::GetLogicalDrives();
     wchar_t ownDrive = OwnDriveLetter();
-    for (int bit = 0; bit < 32; ++bit) {
-        std::uint32_t single = 1u << bit;
-        if (!(mask & single))
-            continue;
-        wchar_t letter = DriveLetterFromMask(single);
-        if (letter == ownDrive)
-            continue;
-        platform::DriveType type = platform::GetDriveTypeW(std::wstring(1, letter) + L":\\");
-        if (type != platform::DriveType::Removable && type != platform::DriveType::Fixed)
-            continue;
-        platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
-        if (!device.IsValid())
-            continue;
-
-        std::vector<std::uint8_t> descriptorBuffer(kDriveDescriptorBufferSize);
-        auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer.data());
-        descriptor->size = kDriveDescriptorBufferSize;
-        platform::DiskGeometry geometry {};
-        if (QueryDriveInfo(device, descriptorBuffer.data(), geometry) && descriptor->busType == platform::kBusTypeUsb) {
-            std::wstring item = DriveListItem(letter, DriveSizeFromGeometry(geometry));
+    ForEachDrive([&](const DriveProbe& drive) {
+        if (drive.letter == ownDrive || !drive.IsCandidate() || !drive.opened)
+            return;
+        if (drive.IsUsbDrive()) {
+            std::wstring item = DriveListItem(drive.letter, drive.sizeInBytes);
             m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
             fnEnableBtn(kStartButton, true);
         }
-        if (type == platform::DriveType::Removable)
+        // Every openable removable drive selects the first item, listed or not.
+        if (drive.type == platform::DriveType::Removable)
             m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
-    }
+    });
 }
 
 void CZAppDlg::OnBeginRecovery()

@@ -1,5 +1,7 @@
 #include "recovery/DriveDiscovery.h"
 
+#include <vector>
+
 bool QueryDriveInfo(platform::DeviceHandle& device, std::uint8_t* descriptorBuffer, platform::DiskGeometry& geometry)
 {
     platform::StoragePropertyQuery query;
@@ -35,4 +37,26 @@ std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes)
 {
     auto megabytes = static_cast<std::int64_t>(sizeInBytes >> 20);
     return std::wstring(1, letter) + L" (" + std::to_wstring(megabytes) + L" MBytes)";
+}
+
+DriveProbe ProbeDrive(wchar_t letter)
+{
+    DriveProbe probe;
+    probe.letter = letter;
+    probe.type = platform::GetDriveTypeW(std::wstring(1, letter) + L":\\");
+    if (!probe.IsCandidate())
+        return probe;
+    platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
+    probe.opened = device.IsValid();
+    if (!probe.opened)
+        return probe;
+    // A fresh buffer for every drive, its size field set before the query.
+    std::vector<std::uint8_t> descriptorBuffer(kDriveDescriptorBufferSize);
+    auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer.data());
+    descriptor->size = kDriveDescriptorBufferSize;
+    platform::DiskGeometry geometry {};
+    probe.queried = QueryDriveInfo(device, descriptorBuffer.data(), geometry);
+    probe.busType = descriptor->busType;
+    probe.sizeInBytes = DriveSizeFromGeometry(geometry);
+    return probe;
 }

@@ -22,3 +22,32 @@ std::uint64_t DriveSizeFromGeometry(const platform::DiskGeometry& geometry);
 
 // "E (1906 MBytes)": the letter alone and the size in units of 1,048,576 bytes.
 std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes);
+
+// What the listing learns of one drive letter.
+struct DriveProbe {
+    wchar_t letter = 0;
+    platform::DriveType type = platform::DriveType::Unknown;
+    bool opened = false;        // the volume could be opened
+    bool queried = false;       // both device queries succeeded
+    std::uint32_t busType = 0;
+    std::uint64_t sizeInBytes = 0;
+
+    bool IsCandidate() const { return type == platform::DriveType::Removable || type == platform::DriveType::Fixed; }
+    bool IsUsbDrive() const { return IsCandidate() && opened && queried && busType == platform::kBusTypeUsb; }
+};
+
+// Opens and queries one drive when it is removable or fixed.
+DriveProbe ProbeDrive(wchar_t letter);
+
+// Visits the drive mask (read once) from A upward and probes every letter, opening and querying
+// removable and fixed drives only, in the order the drive list is built.
+template<typename Visitor>
+void ForEachDrive(Visitor visit)
+{
+    std::uint32_t mask = platform::GetLogicalDrives();
+    for (int bit = 0; bit < 32; ++bit) {
+        std::uint32_t single = 1u << bit;
+        if (mask & single)
+            visit(ProbeDrive(DriveLetterFromMask(single)));
+    }
+}
