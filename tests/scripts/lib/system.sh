@@ -151,11 +151,12 @@ key UsbFrm space
 EOF
 }
 
-# Closing everything once the writer is no longer busy (Escape is refused while it is).
+# Closing everything once the writer is no longer busy (Escape is refused while it is). The
+# start dialog is closed the same way, so that a run where it has already gone still ends.
 close_all_steps() {
   cat <<'EOF'
 press-until-gone UsbFrm escape 200 120
-key AppFrm escape
+press-until-gone AppFrm escape 200 10
 wait MainFrm
 close MainFrm
 EOF
