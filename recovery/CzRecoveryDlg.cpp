@@ -63,6 +63,12 @@ void SetPercentLine(double percent, const std::wstring& word)
     SetLine(FormatPercentLine(percent, word, kLineBufferSize));
 }
 
+// The final texts are the argument of "%s", not formats of their own: shown as they are.
+std::wstring FinalMessage(UINT id)
+{
+    return Text(id).substr(0, kLineBufferSize - 1);
+}
+
 void Print(const std::string& text)
 {
     platform::ConsoleWrite(text);
@@ -71,7 +77,7 @@ void Print(const std::string& text)
 // Ends a job that could not run to its end: the dialog is usable again and says it failed.
 void FinishFailed()
 {
-    SetLine(FormatText(Text(27), nullptr, kLineBufferSize));
+    SetLine(FinalMessage(27));
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
@@ -216,13 +222,13 @@ std::uint32_t CopyThreadProc(void*)
         written = status == 0;
     }
     if (written) {
-        SetLine(FormatText(Text(25), nullptr, kLineBufferSize));
+        SetLine(FinalMessage(25));
         g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
         g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);
         g_pRecoveryDlg->EnableButtonFromWorker(kCloseFace, true);
         g_pRecoveryDlg->ShowButtonFromWorker(kCloseFace, true);
     } else {
-        SetLine(FormatText(Text(27), nullptr, kLineBufferSize));
+        SetLine(FinalMessage(27));
         g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
         g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
     }
