@@ -1,18 +1,11 @@
 #include "platform/HeadlessHost.h"
 
+#include "platform/PngFile.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb/stb_image_write.h>
-#pragma GCC diagnostic pop
 
 namespace platform {
 
@@ -297,22 +290,6 @@ std::vector<std::string> HeadlessHost::Requests() const
 {
     std::lock_guard lock(m_mutex);
     return m_requests;
-}
-
-bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height, int stride)
-{
-    std::vector<unsigned char> rgba(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t pixel = pixels[static_cast<size_t>(y) * stride + x];
-            unsigned char* out = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-            out[0] = static_cast<unsigned char>(pixel >> 16);
-            out[1] = static_cast<unsigned char>(pixel >> 8);
-            out[2] = static_cast<unsigned char>(pixel);
-            out[3] = static_cast<unsigned char>(pixel >> 24);
-        }
-    }
-    return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
 }
 
 } // namespace platform

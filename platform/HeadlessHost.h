@@ -86,7 +86,4 @@ private:
     std::unique_ptr<HeadlessScript> m_script;
 };
 
-// Encodes 0xAARRGGBB pixels as an RGBA PNG file.
-bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height, int stride);
-
 } // namespace platform

@@ -2,11 +2,10 @@
 
 #include "framework/Strings.h"
 #include "platform/Drives.h"
+#include "platform/FileData.h"
 #include "platform/Process.h"
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 namespace {
@@ -94,17 +93,6 @@ std::wstring JoinFolder(const std::wstring& folder, const std::wstring& name)
     return folder + separator + name;
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path)
-{
-    std::ifstream file(platform::ToNativePath(path), std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad())
-        return std::nullopt;
-    return bytes;
-}
-
 } // namespace
 
 CzTextLibrary::ParsedFile CzTextLibrary::Parse(std::string_view bytes)
@@ -154,11 +142,12 @@ bool CzTextLibrary::Load(const std::wstring& folder, std::uint16_t langId)
     m_texts.clear();
     bool anyRead = false;
     auto layOver = [&](const std::string& code) {
-        auto bytes = ReadWholeFile(JoinFolder(folder, FromUtf8(code) + L".txt"));
+        auto bytes = FileData::ReadAll(FromUtf8(platform::ToNativePath(JoinFolder(folder, FromUtf8(code) + L".txt"))));
         if (!bytes)
             return;
         anyRead = true;
-        for (auto& [id, text] : Parse(*bytes).texts)
+        std::string_view contents(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        for (auto& [id, text] : Parse(contents).texts)
             m_texts.insert_or_assign(id, std::move(text));
     };
 

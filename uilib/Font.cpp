@@ -1,7 +1,7 @@
 #include "uilib/Font.h"
 
 #include "framework/CException.h"
-#include "uilib/FileData.h"
+#include "platform/FileData.h"
 
 #include <cmath>
 

@@ -2,7 +2,8 @@
 
 #include "framework/CException.h"
 #include "uilib/Color.h"
-#include "uilib/FileData.h"
+#include "platform/FileData.h"
+#include "platform/PngFile.h"
 
 #include <fstream>
 #include <memory>
@@ -10,8 +11,6 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_ONLY_PNG
 #define STBI_NO_STDIO
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBIW_WINDOWS_UTF8
 #if defined(__GNUC__)
 #    pragma GCC diagnostic push
 #    pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -19,7 +18,6 @@
 #    pragma GCC diagnostic ignored "-Wsign-compare"
 #endif
 #include <stb_image.h>
-#include <stb_image_write.h>
 #if defined(__GNUC__)
 #    pragma GCC diagnostic pop
 #endif
@@ -32,13 +30,6 @@ constexpr int MaximumSide = 8192;
 struct StbFree {
     void operator()(unsigned char* p) const { stbi_image_free(p); }
 };
-
-void AppendBytes(void* context, void* data, int size)
-{
-    auto* out = static_cast<std::vector<std::uint8_t>*>(context);
-    auto* bytes = static_cast<const std::uint8_t*>(data);
-    out->insert(out->end(), bytes, bytes + size);
-}
 
 } // namespace
 
@@ -87,22 +78,7 @@ std::vector<std::uint8_t> Image::EncodePng(const Framebuffer& source, const CRec
     CRect area = region.Intersect(source.Bounds());
     if (area.IsEmpty())
         return {};
-    std::vector<unsigned char> rgba(static_cast<size_t>(area.Width()) * area.Height() * 4);
-    unsigned char* p = rgba.data();
-    for (int y = area.top; y < area.bottom; ++y) {
-        const std::uint32_t* row = source.Row(y);
-        for (int x = area.left; x < area.right; ++x) {
-            std::uint32_t c = row[x];
-            *p++ = Color::Red(c);
-            *p++ = Color::Green(c);
-            *p++ = Color::Blue(c);
-            *p++ = Color::Alpha(c);
-        }
-    }
-    std::vector<std::uint8_t> png;
-    if (!stbi_write_png_to_func(AppendBytes, &png, area.Width(), area.Height(), 4, rgba.data(), area.Width() * 4))
-        return {};
-    return png;
+    return platform::EncodePng(source.Row(area.top) + area.left, area.Width(), area.Height(), source.Width());
 }
 
 bool Image::SavePng(const Framebuffer& source, const CRect& region, const std::wstring& path)

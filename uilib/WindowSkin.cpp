@@ -1,7 +1,7 @@
 #include "uilib/WindowSkin.h"
 
 #include "framework/CException.h"
-#include "uilib/FileData.h"
+#include "platform/FileData.h"
 
 std::unique_ptr<WindowSkin> WindowSkin::Load(const std::wstring& folder, const std::wstring& scriptName, const std::wstring& section)
 {

@@ -1,6 +1,6 @@
-#include "uilib/FileData.h"
+#include "platform/FileData.h"
 
-#include "framework/Strings.h"
+#include "platform/Utf8.h"
 
 #include <fstream>
 
