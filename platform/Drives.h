@@ -84,6 +84,9 @@ private:
     wchar_t m_letter = 0;
 };
 
+// Closes a native volume handle; each backend's own.
+void CloseDevice(std::intptr_t native);
+
 // GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING. Invalid on failure.
 DeviceHandle CreateFileW(const std::wstring& devicePath);
 bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, std::uint32_t inSize,

@@ -108,27 +108,9 @@ DriveType GetDriveTypeW(const std::wstring& rootPath)
     return drive ? drive->type : DriveType::NoRootDir;
 }
 
-DeviceHandle::DeviceHandle(DeviceHandle&& other) noexcept
-    : m_native(std::exchange(other.m_native, kInvalid))
-    , m_letter(std::exchange(other.m_letter, 0))
+void CloseDevice(std::intptr_t native)
 {
-}
-
-DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept
-{
-    if (this == &other)
-        return *this;
-    if (IsValid())
-        ::close(static_cast<int>(m_native));
-    m_native = std::exchange(other.m_native, kInvalid);
-    m_letter = std::exchange(other.m_letter, 0);
-    return *this;
-}
-
-DeviceHandle::~DeviceHandle()
-{
-    if (IsValid())
-        ::close(static_cast<int>(m_native));
+    ::close(static_cast<int>(native));
 }
 
 DeviceHandle CreateFileW(const std::wstring& devicePath)

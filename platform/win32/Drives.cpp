@@ -51,27 +51,9 @@ DriveType GetDriveTypeW(const std::wstring& rootPath)
     return static_cast<DriveType>(::GetDriveTypeW(rootPath.c_str()));
 }
 
-DeviceHandle::DeviceHandle(DeviceHandle&& other) noexcept
-    : m_native(std::exchange(other.m_native, kInvalid))
-    , m_letter(std::exchange(other.m_letter, 0))
+void CloseDevice(std::intptr_t native)
 {
-}
-
-DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept
-{
-    if (this == &other)
-        return *this;
-    if (IsValid())
-        ::CloseHandle(NativeOf(m_native));
-    m_native = std::exchange(other.m_native, kInvalid);
-    m_letter = std::exchange(other.m_letter, 0);
-    return *this;
-}
-
-DeviceHandle::~DeviceHandle()
-{
-    if (IsValid())
-        ::CloseHandle(NativeOf(m_native));
+    ::CloseHandle(NativeOf(native));
 }
 
 DeviceHandle CreateFileW(const std::wstring& devicePath)
