@@ -14,9 +14,9 @@
 // the process with a message instead of hanging the suite.
 class TestApp : public CWinApp {
 public:
-    explicit TestApp(int watchdogSeconds = 20)
+    explicit TestApp(int watchdogSeconds = 20, int screenWidth = 1280, int screenHeight = 800)
     {
-        auto host = std::make_unique<platform::HeadlessHost>();
+        auto host = std::make_unique<platform::HeadlessHost>(screenWidth, screenHeight);
         m_headless = host.get();
         AttachHost(std::move(host));
         m_watchdog = std::thread([this, watchdogSeconds] {

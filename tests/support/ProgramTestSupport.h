@@ -7,6 +7,7 @@
 // The test's main thread is the UI thread and runs the windows' modal loops; a second thread
 // plays the user. Everything the user thread reads of a window goes through RunOnUiThread.
 
+#include "../framework/FrameworkTestSupport.h"
 #include "../platform/FakeSysfs.h"
 
 #include "app/CMainFrame.h"
@@ -39,43 +40,23 @@
 
 // An application on the headless host of the given screen size. A test that deadlocks ends
 // the process with a message instead of hanging the suite.
-class ProgramTestApp : public CWinApp {
+class ProgramTestApp : public TestApp {
 public:
     explicit ProgramTestApp(int screenWidth = 1280, int screenHeight = 800, int watchdogSeconds = 40)
+        : TestApp(watchdogSeconds, screenWidth, screenHeight)
     {
-        auto host = std::make_unique<platform::HeadlessHost>(screenWidth, screenHeight);
-        m_headless = host.get();
-        AttachHost(std::move(host));
-        m_watchdog = std::thread([this, watchdogSeconds] {
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(watchdogSeconds);
-            while (!m_finished) {
-                if (std::chrono::steady_clock::now() > deadline) {
-                    std::fprintf(stderr, "watchdog: test did not finish in %d s\n", watchdogSeconds);
-                    std::_Exit(3);
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
     }
 
-    ~ProgramTestApp() override
+    bool IsShown(const std::string& instanceName)
     {
-        m_finished = true;
-        m_watchdog.join();
-    }
-
-    platform::HeadlessHost& Headless() { return *m_headless; }
-
-    bool IsShown(const std::string& instanceName) const
-    {
-        auto state = m_headless->Find(instanceName);
+        auto state = Headless().Find(instanceName);
         return state && state->state == platform::ShowState::Normal;
     }
 
     // Whether a window of this instance name was ever created, alive or gone.
-    bool EverCreated(const std::string& instanceName) const
+    bool EverCreated(const std::string& instanceName)
     {
-        for (const auto& window : m_headless->Windows()) {
+        for (const auto& window : Headless().Windows()) {
             if (window.instanceName == instanceName)
                 return true;
         }
@@ -92,7 +73,7 @@ public:
         std::thread userThread([&] {
             user();
             userDone = true;
-            m_headless->Wake();
+            Headless().Wake();
             for (int i = 0; i < 300 && !served; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (!served) {
@@ -123,24 +104,7 @@ public:
         userThread.join();
         return result;
     }
-
-private:
-    platform::HeadlessHost* m_headless = nullptr;
-    std::atomic<bool> m_finished { false };
-    std::thread m_watchdog;
 };
-
-// Polls until the condition holds or the time runs out.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 inline std::wstring DemoAutorunFolder()
 {
