@@ -528,7 +528,9 @@ void CWnd::EnsureHostWindow()
     spec.caption = m_text;
     spec.instanceName = m_instanceName;
     spec.rect = ToHostRect(m_rect);
-    if (m_owner)
+    // A dialog stays with its owner on screen; over a hidden owner (the hidden selection) it
+    // stands alone, since window managers may keep a hidden owner's dialogs out of sight too.
+    if (m_owner && m_owner->IsWindowVisible())
         spec.transientFor = m_owner->m_hostWindow.get();
     m_hostWindow = app->GetHost().CreateHostWindow(spec, *this);
 }
