@@ -36,6 +36,22 @@ constexpr int kProgressHigh = 150;
 constexpr size_t kLineBufferSize = 128;
 constexpr size_t kWordBufferSize = 64;
 
+// The five copies in their order, each followed by its percentage line and bar position.
+struct CopyStep {
+    const wchar_t* source;      // below the CD's root
+    const wchar_t* destination; // below the stick's root
+    bool withProgress;          // the large root image reports its progress
+    int percentAfter;
+    int barAfter;
+};
+constexpr CopyStep kCopySteps[] = {
+    { L"\\_DEROZAZLIVE", L"\\.Derozazlive", false, 58, 80 },
+    { L"\\ISOLINUX\\initrd.img", L"\\initrd.img", false, 60, 82 },
+    { L"\\ISOLINUX\\root.lzm", L"\\root.lzm", true, 90, 135 },
+    { L"\\ISOLINUX\\syslinux.cfg", L"\\syslinux.cfg", false, 95, 140 },
+    { L"\\ISOLINUX\\vmlinuz", L"\\vmlinuz", false, 100, kProgressHigh },
+};
+
 // Set by the format service's done report; a format that ends without one failed.
 std::atomic<bool> g_bFormatDoneReported { false };
 // Whether every copy of the current job succeeded so far.
@@ -198,21 +214,11 @@ std::uint32_t CopyThreadProc(void*)
     std::wstring target = std::wstring(g_szTargetDrive) + L":";
     g_bCopiesSucceeded = true;
 
-    CopyOne(source + L"\\_DEROZAZLIVE", target + L"\\.Derozazlive", false);
-    SetPercentLine(58, word);
-    SetProgress(80);
-    CopyOne(source + L"\\ISOLINUX\\initrd.img", target + L"\\initrd.img", false);
-    SetPercentLine(60, word);
-    SetProgress(82);
-    CopyOne(source + L"\\ISOLINUX\\root.lzm", target + L"\\root.lzm", true);
-    SetPercentLine(90, word);
-    SetProgress(135);
-    CopyOne(source + L"\\ISOLINUX\\syslinux.cfg", target + L"\\syslinux.cfg", false);
-    SetPercentLine(95, word);
-    SetProgress(140);
-    CopyOne(source + L"\\ISOLINUX\\vmlinuz", target + L"\\vmlinuz", false);
-    SetPercentLine(100, word);
-    SetProgress(kProgressHigh);
+    for (const CopyStep& step : kCopySteps) {
+        CopyOne(source + step.source, target + step.destination, step.withProgress);
+        SetPercentLine(step.percentAfter, word);
+        SetProgress(step.barAfter);
+    }
 
     bool written = false;
     if (g_bCopiesSucceeded) {
