@@ -9,19 +9,6 @@ namespace platform {
 
 namespace {
 
-void AppendCodePoint(std::wstring& out, char32_t cp)
-{
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-            return;
-        }
-    }
-    out.push_back(static_cast<wchar_t>(cp));
-}
-
 // Windows-1252 differs from Latin-1 in 0x80..0x9F only. The five bytes it leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same value, as Windows maps them.
 std::wstring DecodeWindows1252(std::string_view bytes)

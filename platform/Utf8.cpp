@@ -41,7 +41,9 @@ size_t DecodeUtf8(const std::string& text, size_t i, char32_t& out)
     return length;
 }
 
-void AppendWide(std::wstring& out, char32_t cp)
+} // namespace
+
+void AppendCodePoint(std::wstring& out, char32_t cp)
 {
     if constexpr (sizeof(wchar_t) == 2) {
         if (cp >= 0x10000) {
@@ -54,7 +56,6 @@ void AppendWide(std::wstring& out, char32_t cp)
     out.push_back(static_cast<wchar_t>(cp));
 }
 
-} // namespace
 
 std::wstring FromUtf8(const std::string& text)
 {
@@ -68,7 +69,7 @@ std::wstring FromUtf8(const std::string& text)
             ++i;
             continue;
         }
-        AppendWide(out, cp);
+        AppendCodePoint(out, cp);
         i += length;
     }
     return out;
