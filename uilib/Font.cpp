@@ -4,6 +4,8 @@
 #include "platform/FileData.h"
 
 #include <cmath>
+#include <filesystem>
+#include <tuple>
 
 #define STB_TRUETYPE_IMPLEMENTATION
 #define STBTT_STATIC
@@ -40,10 +42,38 @@ Font::~Font() = default;
 
 std::shared_ptr<const Font> Font::LoadFromFile(const std::wstring& path, int pixelSize)
 {
+    // Every window loads the same few fonts: one that is still in use is shared, as long as
+    // its file has not changed since it was read.
+    struct Key {
+        std::wstring path;
+        int pixelSize;
+        std::uintmax_t fileSize;
+        std::filesystem::file_time_type modified;
+        bool operator<(const Key& other) const
+        {
+            return std::tie(path, pixelSize, fileSize, modified) < std::tie(other.path, other.pixelSize, other.fileSize, other.modified);
+        }
+    };
+    static std::mutex cacheLock;
+    static std::map<Key, std::weak_ptr<const Font>> cache;
+
+    std::error_code error;
+    auto native = FileData::NativePath(path);
+    Key key { path, pixelSize, std::filesystem::file_size(native, error), std::filesystem::last_write_time(native, error) };
+    if (!error) {
+        std::lock_guard lock(cacheLock);
+        if (auto font = cache[key].lock())
+            return font;
+    }
     auto bytes = FileData::ReadAll(path);
     if (!bytes)
         throw CException(L"cannot read the font file", path);
-    return LoadFromMemory(std::move(*bytes), pixelSize, path);
+    auto font = LoadFromMemory(std::move(*bytes), pixelSize, path);
+    if (!error) {
+        std::lock_guard lock(cacheLock);
+        cache[key] = font;
+    }
+    return font;
 }
 
 std::shared_ptr<const Font> Font::LoadFromMemory(std::vector<std::uint8_t> data, int pixelSize, const std::wstring& name)
