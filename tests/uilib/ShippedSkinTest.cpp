@@ -8,6 +8,7 @@
 #include "uilib/WindowSkin.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,12 +27,15 @@ class SkinFolder : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_folder = fs::path(ARKEVEN_BINARY_DIR) / "uilib_skin";
+        // One folder per process: ctest runs the tests of this suite in parallel processes, and
+        // a font copied over while another process reads it is a damaged font.
+        s_folder = fs::path(ARKEVEN_BINARY_DIR) / ("uilib_skin-" + std::to_string(::getpid()));
         fs::create_directories(s_folder);
         fs::copy_file(fs::path(ARKEVEN_SOURCE_DIR) / "resources" / "Arkeven.zsp", s_folder / "Arkeven.zsp", fs::copy_options::overwrite_existing);
         for (const char* font : { "DejaVuSans.ttf", "DejaVuSans-Bold.ttf" })
             fs::copy_file(fs::path("/usr/share/fonts/truetype/dejavu") / font, s_folder / font, fs::copy_options::overwrite_existing);
     }
+    static void TearDownTestSuite() { fs::remove_all(s_folder); }
     static std::wstring Folder() { return Wide(s_folder.string()); }
     static fs::path s_folder;
 };
