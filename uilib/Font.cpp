@@ -92,6 +92,10 @@ std::shared_ptr<const Font> Font::LoadFromMemory(std::vector<std::uint8_t> data,
     face.scale = stbtt_ScaleForMappingEmToPixels(&face.info, static_cast<float>(pixelSize));
     int ascent = 0, descent = 0, lineGap = 0;
     stbtt_GetFontVMetrics(&face.info, &ascent, &descent, &lineGap);
+    // A damaged file can hold any numbers here: keep the metrics within reason or refuse it.
+    auto sensible = [&](double pixels) { return std::isfinite(pixels) && std::fabs(pixels) <= 16.0 * pixelSize; };
+    if (!(face.scale > 0) || !sensible(ascent * face.scale) || !sensible(descent * face.scale) || !sensible(lineGap * face.scale))
+        throw CException(L"not a usable TrueType font", name);
     font->m_ascent = static_cast<int>(std::ceil(ascent * face.scale));
     font->m_descent = static_cast<int>(std::ceil(-descent * face.scale));
     font->m_lineHeight = font->m_ascent + font->m_descent + static_cast<int>(std::lround(lineGap * face.scale));

@@ -3,7 +3,11 @@
 #include "uilib/Font.h"
 #include "uilib/Painter.h"
 
+#include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -143,6 +147,34 @@ TEST(DrawText, WordBreakWrapsAndSingleLineDoesNot)
     CPoint lines = Painter::MeasureText(L"one\r\ntwo\nthree", *font, 0);
     EXPECT_EQ(lines.y, 3 * font->LineHeight());
     EXPECT_EQ(Painter::MeasureText(L"one\ntwo", *font, TextFormat::SingleLine).x, font->MeasureWidth(L"onetwo"));
+}
+
+} // namespace
+
+namespace {
+
+// A damaged font whose units per em read 0 (the scale would be infinite) is refused, not drawn
+// with nonsense metrics.
+TEST(FontFile, DamagedHeaderIsRefused)
+{
+    std::ifstream file("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 12u);
+    auto read32 = [&](size_t at) {
+        return (std::uint32_t(bytes[at]) << 24) | (std::uint32_t(bytes[at + 1]) << 16) | (std::uint32_t(bytes[at + 2]) << 8) | bytes[at + 3];
+    };
+    unsigned tables = (bytes[4] << 8) | bytes[5];
+    size_t head = 0;
+    for (unsigned i = 0; i < tables; ++i) {
+        size_t record = 12 + 16 * i;
+        if (std::memcmp(&bytes[record], "head", 4) == 0)
+            head = read32(record + 8);
+    }
+    ASSERT_NE(head, 0u);
+    EXPECT_NO_THROW(Font::LoadFromMemory(bytes, 14, L"intact"));
+    bytes[head + 18] = 0; // unitsPerEm
+    bytes[head + 19] = 0;
+    EXPECT_THROW(Font::LoadFromMemory(bytes, 14, L"damaged"), CException);
 }
 
 } // namespace
