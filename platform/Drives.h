@@ -84,6 +84,10 @@ private:
     wchar_t m_letter = 0;
 };
 
+// The drive letter a drive path names, upper case: "E:\x", "\\?\E:" and "\\.\E:" give 'E';
+// 0 when the text names no drive.
+wchar_t DriveLetterOf(const std::wstring& path);
+
 // Closes a native volume handle; each backend's own.
 void CloseDevice(std::intptr_t native);
 

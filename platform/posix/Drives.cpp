@@ -18,19 +18,6 @@ using posix::DriveTable;
 
 namespace {
 
-// "E:\" or "\\?\E:" -> 'E'; 0 when the text names no drive.
-char LetterOf(std::wstring path)
-{
-    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
-        path.erase(0, 4);
-    if (path.size() < 2 || path[1] != L':')
-        return 0;
-    wchar_t letter = path[0];
-    if (letter >= L'a' && letter <= L'z')
-        letter = letter - L'a' + L'A';
-    return letter >= L'A' && letter <= L'Z' ? static_cast<char>(letter) : 0;
-}
-
 constexpr std::uint32_t kFixedPartOfDescriptor = offsetof(StorageDeviceDescriptor, rawDeviceProperties);
 constexpr std::uint32_t kRemovableMedia = 11;
 constexpr std::uint32_t kFixedMedia = 12;
@@ -101,7 +88,7 @@ std::uint32_t GetLogicalDrives()
 
 DriveType GetDriveTypeW(const std::wstring& rootPath)
 {
-    char letter = LetterOf(rootPath);
+    char letter = static_cast<char>(DriveLetterOf(rootPath));
     if (!letter)
         return DriveType::NoRootDir;
     auto drive = DriveTable::Instance().Find(letter);
@@ -115,7 +102,7 @@ void CloseDevice(std::intptr_t native)
 
 DeviceHandle CreateFileW(const std::wstring& devicePath)
 {
-    char letter = LetterOf(devicePath);
+    char letter = static_cast<char>(DriveLetterOf(devicePath));
     auto drive = letter ? DriveTable::Instance().Find(letter) : std::nullopt;
     // The CD root is a folder, not a volume: Windows refuses a CD volume to most callers too.
     if (!drive || drive->kind == DriveInfo::Kind::CdRoot)

@@ -1,42 +1,28 @@
 #include "platform/posix/StickDrive.h"
 
 #include "platform/Drives.h"
+#include "platform/Utf8.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/MountTable.h"
-
-#include <cwctype>
 
 namespace platform::posix {
 
 char StickDrive::LetterOf(const std::wstring& drivePath)
 {
-    if (drivePath.size() < 2 || drivePath[1] != L':' || !std::iswalpha(drivePath[0]) || drivePath[0] > 0x7F)
+    // Only plain drive paths ("E:\name"), not device paths ("\\?\E:").
+    if (drivePath.rfind(L"\\\\", 0) == 0)
         return 0;
-    return static_cast<char>(std::towupper(drivePath[0]));
+    return static_cast<char>(DriveLetterOf(drivePath));
 }
 
 std::string StickDrive::PathBelowRoot(const std::wstring& drivePath)
 {
     std::wstring rest = LetterOf(drivePath) ? drivePath.substr(2) : drivePath;
-    std::string utf8;
-    for (wchar_t character : rest) {
-        auto code = static_cast<std::uint32_t>(character == L'\\' ? L'/' : character);
-        if (code < 0x80) {
-            utf8 += static_cast<char>(code);
-        } else if (code < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (code >> 6));
-            utf8 += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (code >> 12));
-            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (code >> 18));
-            utf8 += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (code & 0x3F));
-        }
+    for (wchar_t& character : rest) {
+        if (character == L'\\')
+            character = L'/';
     }
+    std::string utf8 = ToUtf8(rest);
     while (!utf8.empty() && utf8.front() == '/')
         utf8.erase(0, 1);
     return utf8;

@@ -17,19 +17,6 @@ HANDLE NativeOf(std::intptr_t native)
     return reinterpret_cast<HANDLE>(native);
 }
 
-// "\\?\E:", "\\.\E:" or "E:\" -> 'E'; 0 when the text names no drive.
-wchar_t LetterOf(std::wstring path)
-{
-    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
-        path.erase(0, 4);
-    if (path.size() < 2 || path[1] != L':')
-        return 0;
-    wchar_t letter = path[0];
-    if (letter >= L'a' && letter <= L'z')
-        letter = static_cast<wchar_t>(letter - L'a' + L'A');
-    return letter >= L'A' && letter <= L'Z' ? letter : 0;
-}
-
 } // namespace
 
 // DeviceHandle::kInvalid (-1) is INVALID_HANDLE_VALUE.
@@ -62,7 +49,7 @@ DeviceHandle CreateFileW(const std::wstring& devicePath)
         OPEN_EXISTING, 0, nullptr);
     if (device == INVALID_HANDLE_VALUE)
         return {};
-    return DeviceHandle(reinterpret_cast<std::intptr_t>(device), LetterOf(devicePath));
+    return DeviceHandle(reinterpret_cast<std::intptr_t>(device), DriveLetterOf(devicePath));
 }
 
 bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, std::uint32_t inSize,

@@ -1,8 +1,20 @@
+// The portable part of the drive calls: drive letters in paths and the handle's ownership.
 #include "platform/Drives.h"
 
 #include <utility>
 
 namespace platform {
+
+wchar_t DriveLetterOf(const std::wstring& path)
+{
+    size_t start = path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0 ? 4 : 0;
+    if (path.size() < start + 2 || path[start + 1] != L':')
+        return 0;
+    wchar_t letter = path[start];
+    if (letter >= L'a' && letter <= L'z')
+        letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    return letter >= L'A' && letter <= L'Z' ? letter : 0;
+}
 
 DeviceHandle::DeviceHandle(DeviceHandle&& other) noexcept
     : m_native(std::exchange(other.m_native, kInvalid))
