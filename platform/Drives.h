@@ -106,6 +106,37 @@ public:
 };
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent);
 
+// ---- One job, one device.
+// The identity of the device a drive letter names now, after a fresh look at the system: the
+// same text never stands for two devices while the program runs. Empty when the letter names
+// no drive.
+std::wstring GetDriveIdentity(wchar_t letter);
+// Whether the letter still names the device of `identity`; never for an empty identity.
+bool IsDriveStill(wchar_t letter, const std::wstring& identity);
+
+enum class DriveHoldError {
+    None,
+    NotThatDevice, // the letter is gone or names another device now
+    AccessDenied,  // this process may not write the device
+    Unavailable,   // anything else: busy elsewhere, in use by the system, unreadable
+};
+
+// A device held for the length of a job: while it lives, nobody else mounts or claims it, and
+// this process's own drive calls on its letter (format, copies, installer) reach exactly that
+// device or fail. Where the system offers no such hold, the identity check is all there is.
+class DriveHold {
+public:
+    virtual ~DriveHold() = default;
+};
+
+struct DriveHoldResult {
+    std::unique_ptr<DriveHold> hold; // null when refused
+    DriveHoldError error = DriveHoldError::None;
+    std::string detail;              // why, in one line, for the console
+};
+
+DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity);
+
 // What lies behind a drive letter, for people: a device ("/dev/sdb"), an image file or a folder.
 std::wstring DescribeDriveSource(wchar_t letter);
 

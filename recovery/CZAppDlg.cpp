@@ -166,12 +166,41 @@ void CZAppDlg::ListUsbDrives()
         if (drive.IsUsbDrive()) {
             std::wstring item = DriveListItem(drive.letter, drive.sizeInBytes);
             m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+            m_driveIdentities.push_back(platform::GetDriveIdentity(drive.letter));
             fnEnableBtn(kStartButton, true);
         }
         // Every openable removable drive selects the first item, listed or not.
         if (drive.type == platform::DriveType::Removable)
             m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
     });
+}
+
+std::wstring CZAppDlg::DriveIdentity(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= m_driveIdentities.size())
+        return {};
+    return m_driveIdentities[static_cast<size_t>(index)];
+}
+
+// After a device came or went: the list is listed anew, and the device the user had selected
+// stays selected wherever its item now stands. Only when nothing was selected, or that device
+// left, does the listing's own choice stand.
+void CZAppDlg::RebuildDriveList()
+{
+    LRESULT selected = m_pDriveList->SendMessage(CB_GETCURSEL);
+    std::wstring selectedIdentity = selected == CB_ERR ? std::wstring() : DriveIdentity(static_cast<int>(selected));
+    m_pDriveList->SendMessage(CB_RESETCONTENT);
+    m_driveIdentities.clear();
+    fnEnableBtn(kStartButton, false);
+    ListUsbDrives();
+    if (selectedIdentity.empty())
+        return;
+    for (size_t index = 0; index < m_driveIdentities.size(); ++index) {
+        if (m_driveIdentities[index] == selectedIdentity) {
+            m_pDriveList->SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index));
+            return;
+        }
+    }
 }
 
 void CZAppDlg::OnBeginRecovery()
@@ -200,9 +229,7 @@ void CZAppDlg::OnDestroy()
 LRESULT CZAppDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_DEVICECHANGE && (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && m_pDriveList) {
-        m_pDriveList->SendMessage(CB_RESETCONTENT);
-        fnEnableBtn(kStartButton, false);
-        ListUsbDrives();
+        RebuildDriveList();
         CRect client;
         GetClientRect(&client);
         InvalidateRect(&client, true);

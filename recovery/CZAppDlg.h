@@ -4,8 +4,11 @@
 #include "uilib/CzCanvasDlg.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
-// The recovery start dialog: the list of USB drives, kept current as drives come and go, and
+// The recovery start dialog: the list of USB drives, kept current as drives come and go (the
+// drive the user selected stays selected while it is there), and
 // the application entries of the selected model and OS, sixteen to a page. Entry 1 (1021)
 // starts the writer on the selected drive, entry 2 (1022) closes.
 class CZAppDlg : public CzCanvasDlg {
@@ -20,6 +23,8 @@ public:
     const Image* fnAcquireIcon(UINT) override { return nullptr; }
 
     CWnd* DriveList() const { return m_pDriveList; }
+    // The identity of the device behind list item `index`, as it was when the item was listed.
+    std::wstring DriveIdentity(int index) const;
     int AppCount() const { return m_nAppCount; }
     int PageCount() const { return m_nPageCount; }
     int CurrentPage() const { return m_nCurPage; }
@@ -32,6 +37,7 @@ protected:
     void InitAppButtons();
     void ShowAppPage();
     void ListUsbDrives();
+    void RebuildDriveList();
     void OnPrevPage();
     void OnNextPage();
     void OnBeginRecovery();
@@ -40,6 +46,7 @@ protected:
 
 private:
     CWnd* m_pDriveList = nullptr;
+    std::vector<std::wstring> m_driveIdentities; // one per list item, in list order
     std::unique_ptr<CUITxtCtrl> m_pTxtCtrl;
     int m_nAppCount = 0;
     int m_nPageCount = 0;

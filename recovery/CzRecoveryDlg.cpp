@@ -4,6 +4,8 @@
 #include "framework/CException.h"
 #include "platform/FileCopy.h"
 #include "platform/Process.h"
+#include "platform/ReadBack.h"
+#include "platform/Utf8.h"
 #include "recovery/CZAppDlg.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
@@ -17,6 +19,9 @@ CzRecoveryDlg* g_pRecoveryDlg = nullptr;
 CWnd* g_pProgressCtrl = nullptr;
 std::atomic<bool> g_bRecoveryBusy { false };
 wchar_t g_szTargetDrive[2] = {};
+std::wstring g_szTargetItem;
+std::wstring g_szTargetIdentity;
+std::unique_ptr<platform::DriveHold> g_pTargetHold;
 platform::FormatExFunction g_pfnFormatEx = nullptr;
 platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
 
@@ -30,6 +35,10 @@ constexpr UINT kCloseFace = 1014;
 constexpr UINT kStartFace = 1015;
 constexpr UINT kCloseButton = 1001;
 constexpr UINT kProgressLine = 10005;
+constexpr UINT kTargetLine = 10011;
+constexpr UINT kTextReady = 25;
+constexpr UINT kTextFailed = 27;
+constexpr UINT kTextNoRights = 28;
 constexpr UINT kProgressBarId = 2002;
 constexpr COLORREF kProgressColour = 0xE78B21;
 constexpr int kProgressHigh = 150;
@@ -52,8 +61,10 @@ constexpr CopyStep kCopySteps[] = {
     { L"\\ISOLINUX\\vmlinuz", L"\\vmlinuz", false, 100, kProgressHigh },
 };
 
-// Set by the format service's done report; a format that ends without one failed.
+// Set by the format service's done report; a format that ends without one failed, and so does
+// one whose report says so.
 std::atomic<bool> g_bFormatDoneReported { false };
+std::atomic<bool> g_bFormatSucceeded { false };
 // Whether every copy of the current job succeeded so far.
 std::atomic<bool> g_bCopiesSucceeded { true };
 
@@ -90,10 +101,12 @@ void Print(const std::string& text)
     platform::ConsoleWrite(text);
 }
 
-// Ends a job that could not run to its end: the dialog is usable again and says it failed.
-void FinishFailed()
+// Ends a job that could not run to its end: the stick is let go, the dialog is usable again and
+// says it failed.
+void FinishFailed(UINT textId = kTextFailed)
 {
-    SetLine(FinalMessage(27));
+    g_pTargetHold.reset();
+    SetLine(FinalMessage(textId));
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
@@ -127,8 +140,33 @@ void CopyOne(const std::wstring& source, const std::wstring& destination, bool w
 {
     bool copied = withProgress ? platform::CopyFileExW(source, destination, CopyProgressProc, nullptr, nullptr, 0)
                                : platform::CopyFileW(source, destination, false);
-    if (!copied)
+    if (!copied) {
+        Print("copy: " + ToUtf8(destination) + " could not be written\n");
         g_bCopiesSucceeded = false;
+    }
+}
+
+// Whether the target letter still names the device the writer was opened for; says so on the
+// console when it doesn't, naming the step that stops.
+bool TargetStillBound(const char* step)
+{
+    if (platform::IsDriveStill(g_szTargetDrive[0], g_szTargetIdentity))
+        return true;
+    Print(std::string(step) + ": drive " + ToUtf8(g_szTargetDrive) + ": is no longer the chosen stick; nothing more is written\n");
+    return false;
+}
+
+// Every copy compared with its original, read from the stick itself.
+bool CopiesReadBack(const std::wstring& source, const std::wstring& target)
+{
+    for (const CopyStep& step : kCopySteps) {
+        std::string detail;
+        if (platform::ReadBackCopy(source + step.source, target + step.destination, detail) != platform::ReadBackResult::Same) {
+            Print("read-back: " + detail + "\n");
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -146,30 +184,38 @@ bool LoadFmifsEntryPoints()
     return g_pfnEnableVolumeCompression != nullptr;
 }
 
-std::uint32_t FormatThreadProc(CWnd* driveList)
+std::uint32_t FormatThreadProc(CWnd*)
 {
+    // The target was bound when the writer opened: the list may have been rebuilt since.
     g_bRecoveryBusy = true;
-    std::wstring item = SelectedItem(driveList);
-    if (item.empty()) {
+    if (!g_szTargetDrive[0]) {
         // Nothing chosen: nothing is formatted.
         FinishFailed();
         return 0;
     }
-    std::wstring root = std::wstring(1, item[0]) + L":\\";
-    g_szTargetDrive[0] = item[0];
-    g_szTargetDrive[1] = L'\0';
+    std::wstring root = std::wstring(1, g_szTargetDrive[0]) + L":\\";
 
     if (!LoadFmifsEntryPoints()) {
         Print("Could not located FMIFS entry points.\n\n");
         FinishFailed();
         return 0;
     }
-    g_bFormatDoneReported = false;
-    g_pfnFormatEx(root.c_str(), 12, L"FAT32", L"VarnMID", 0, 4096, FormatExCallback);
-    if (!g_bFormatDoneReported) {
-        Print("FormatEx was unable to complete successfully.\n\n");
-        FinishFailed();
+    platform::DriveHoldResult held = platform::HoldDrive(g_szTargetDrive[0], g_szTargetIdentity);
+    if (!held.hold) {
+        Print("format: " + held.detail + "\n");
+        FinishFailed(held.error == platform::DriveHoldError::AccessDenied ? kTextNoRights : kTextFailed);
+        return 0;
     }
+    g_pTargetHold = std::move(held.hold);
+
+    g_bFormatDoneReported = false;
+    g_bFormatSucceeded = false;
+    g_pfnFormatEx(root.c_str(), 12, L"FAT32", L"VarnMID", 0, 4096, FormatExCallback);
+    if (!g_bFormatDoneReported)
+        Print("FormatEx was unable to complete successfully.\n\n");
+    // A failed format ends the job: nothing is copied onto whatever the stick holds now.
+    if (!g_bFormatDoneReported || !g_bFormatSucceeded)
+        FinishFailed();
     return 0;
 }
 
@@ -188,12 +234,15 @@ bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
         return true;
     }
     case platform::kFormatDone: {
-        if (*static_cast<std::uint8_t*>(actionInfo) == 0)
+        bool succeeded = *static_cast<std::uint8_t*>(actionInfo) != 0;
+        if (!succeeded)
             Print("FormatEx was unable to complete successfully.\n\n");
         SetProgress(78);
         SetPercentLine(55, Text(24));
+        g_bFormatSucceeded = succeeded;
         g_bFormatDoneReported = true;
-        std::thread(CopyThreadProc, nullptr).detach();
+        if (succeeded)
+            std::thread(CopyThreadProc, nullptr).detach();
         return true;
     }
     case platform::kFormatOutput: {
@@ -215,29 +264,42 @@ std::uint32_t CopyThreadProc(void*)
     g_bCopiesSucceeded = true;
 
     for (const CopyStep& step : kCopySteps) {
+        if (!TargetStillBound("copy")) {
+            FinishFailed();
+            return 0;
+        }
         CopyOne(source + step.source, target + step.destination, step.withProgress);
         SetPercentLine(step.percentAfter, word);
         SetProgress(step.barAfter);
     }
 
     bool written = false;
-    if (g_bCopiesSucceeded) {
+    if (g_bCopiesSucceeded && CopiesReadBack(source, target)) {
+        if (!TargetStillBound("installer")) {
+            FinishFailed();
+            return 0;
+        }
         std::wstring installer = source + L"\\syslinux\\syslinux -fma " + target;
         int status = platform::RunCommandLine(installer.substr(0, kPathBufferSize - 1));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        written = status == 0;
+        std::string detail;
+        if (status != 0)
+            Print("installer: " + ToUtf8(installer) + " ended with status " + std::to_string(status) + "\n");
+        else if (!platform::ReadBackBootPieces(g_szTargetDrive[0], detail))
+            Print("read-back: " + detail + "\n");
+        else
+            written = true;
     }
-    if (written) {
-        SetLine(FinalMessage(25));
-        g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
-        g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);
-        g_pRecoveryDlg->EnableButtonFromWorker(kCloseFace, true);
-        g_pRecoveryDlg->ShowButtonFromWorker(kCloseFace, true);
-    } else {
-        SetLine(FinalMessage(27));
-        g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
-        g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
+    if (!written) {
+        FinishFailed();
+        return 0;
     }
+    g_pTargetHold.reset();
+    SetLine(FinalMessage(kTextReady));
+    g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
+    g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);
+    g_pRecoveryDlg->EnableButtonFromWorker(kCloseFace, true);
+    g_pRecoveryDlg->ShowButtonFromWorker(kCloseFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
     g_bRecoveryBusy = false;
     return 0;
@@ -266,8 +328,29 @@ CzRecoveryDlg::CzRecoveryDlg(CWnd* parent)
     : CzCanvasDlg(parent, 0)
 {
     g_pRecoveryDlg = this;
-    if (auto* startDialog = dynamic_cast<CZAppDlg*>(parent))
-        m_pDriveList = startDialog->DriveList();
+    m_pStartDialog = dynamic_cast<CZAppDlg*>(parent);
+    if (m_pStartDialog)
+        m_pDriveList = m_pStartDialog->DriveList();
+}
+
+// The writer works on the drive selected as it opens, whatever the list shows later: the item
+// the user saw and the identity of its device.
+void CzRecoveryDlg::BindTarget()
+{
+    g_szTargetDrive[0] = L'\0';
+    g_szTargetItem.clear();
+    g_szTargetIdentity.clear();
+    if (!m_pStartDialog || !m_pDriveList)
+        return;
+    LRESULT index = m_pDriveList->SendMessage(CB_GETCURSEL);
+    std::wstring item = SelectedItem(m_pDriveList);
+    if (index == CB_ERR || item.empty())
+        return;
+    g_szTargetDrive[0] = item[0];
+    g_szTargetDrive[1] = L'\0';
+    g_szTargetItem = item;
+    g_szTargetIdentity = m_pStartDialog->DriveIdentity(static_cast<int>(index));
+    m_pTxtCtrl->fnSetStaticText(kTargetLine, item.c_str());
 }
 
 CzRecoveryDlg::~CzRecoveryDlg() = default;
@@ -288,6 +371,7 @@ bool CzRecoveryDlg::OnInitDialog()
     fnEnableBtn(kCloseFace, false);
     m_pTxtCtrl->fnSetStaticText(10006, FormatText(Text(20), nullptr, kPathBufferSize).c_str());
     m_pTxtCtrl->fnSetStaticText(10007, FormatText(Text(22), nullptr, kPathBufferSize).c_str());
+    BindTarget();
     g_pProgressCtrl = fnGetDlgItem(kProgressBarId);
     if (g_pProgressCtrl) {
         g_pProgressCtrl->SendMessage(PBM_SETBKCOLOR, 0, static_cast<LPARAM>(kProgressColour));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CUITxtCtrl.h"
+#include "platform/Drives.h"
 #include "platform/Format.h"
 #include "uilib/CzCanvasDlg.h"
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <string>
 
+class CZAppDlg;
 class CzRecoveryDlg;
 
 // The writer's process-wide state: its two worker threads reach the dialog only through these.
@@ -16,6 +18,12 @@ extern CzRecoveryDlg* g_pRecoveryDlg;
 extern CWnd* g_pProgressCtrl;
 extern std::atomic<bool> g_bRecoveryBusy;
 extern wchar_t g_szTargetDrive[2];
+// The device the writer was opened for: the list item the user saw and the device's identity.
+// Every step of a job checks that the letter still names that device.
+extern std::wstring g_szTargetItem;
+extern std::wstring g_szTargetIdentity;
+// The target, held from the format to the final text.
+extern std::unique_ptr<platform::DriveHold> g_pTargetHold;
 extern platform::FormatExFunction g_pfnFormatEx;
 extern platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression;
 
@@ -28,9 +36,10 @@ std::uint32_t CopyProgressProc(std::int64_t totalFileSize, std::int64_t totalByt
     void* destinationFile, void* data);
 bool LoadFmifsEntryPoints();
 
-// The writer: one press of Start formats the chosen stick, copies the live system from the CD
-// and installs the boot loader, with the bar and the percentage line following the whole job.
-// It refuses to close while the job runs.
+// The writer: one press of Start formats the chosen stick, copies the live system from the CD,
+// reads it back and installs the boot loader, with the bar and the percentage line following the
+// whole job. It is bound to the drive selected when it opened, shows which drive that is, and
+// refuses to close while the job runs.
 class CzRecoveryDlg : public CzCanvasDlg {
 public:
     explicit CzRecoveryDlg(CWnd* parent);
@@ -50,6 +59,7 @@ public:
 
 protected:
     void DrawButtonFaces();
+    void BindTarget();
     void OnStart();
     void OnCloseButton();
     void OnDestroy();
@@ -59,4 +69,5 @@ protected:
 private:
     std::unique_ptr<CUITxtCtrl> m_pTxtCtrl;
     CWnd* m_pDriveList = nullptr;
+    CZAppDlg* m_pStartDialog = nullptr;
 };

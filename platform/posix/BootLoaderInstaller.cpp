@@ -1,15 +1,12 @@
 #include "platform/posix/BootLoaderInstaller.h"
 
 #include "platform/posix/ChildProcess.h"
-#include "platform/posix/DiskLock.h"
 #include "platform/posix/MasterBootRecord.h"
 #include "platform/posix/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -27,8 +24,6 @@ int BootLoaderInstaller::Run(const std::function<void(const std::string&)>& outp
         error = m_volume.diskPath + " has no partition table for boot code or an active flag";
         return 1;
     }
-    DiskLock lock(m_volume.diskPath);
-
     ChildProcess::Options options;
     options.arguments = { m_settings.installerPath };
     if (m_settings.force)
@@ -86,9 +81,6 @@ bool BootLoaderInstaller::PatchMasterBootRecord(std::string& error)
         error = "can't write the master boot record of " + m_volume.diskPath + ": " + std::strerror(errno);
         return false;
     }
-    // The system may now see the new partition; a disk in use elsewhere just keeps the old view.
-    if (m_volume.isBlockDevice)
-        ::ioctl(disk.Get(), BLKRRPART);
     return true;
 }
 

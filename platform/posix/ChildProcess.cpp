@@ -101,15 +101,18 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
 
     int inputPipe[2] = { -1, -1 };
     int outputPipe[2] = { -1, -1 };
-    if (::pipe2(outputPipe, O_CLOEXEC) != 0 || (options.feedInput && ::pipe2(inputPipe, O_CLOEXEC) != 0)) {
+    int dataPipe[2] = { -1, -1 };
+    if (::pipe2(outputPipe, O_CLOEXEC) != 0 || (options.feedInput && ::pipe2(inputPipe, O_CLOEXEC) != 0)
+        || (options.readOutput && ::pipe2(dataPipe, O_CLOEXEC) != 0)) {
         error = std::string("pipe: ") + std::strerror(errno);
-        for (int fd : { outputPipe[0], outputPipe[1], inputPipe[0], inputPipe[1] })
+        for (int fd : { outputPipe[0], outputPipe[1], inputPipe[0], inputPipe[1], dataPipe[0], dataPipe[1] })
             if (fd >= 0)
                 ::close(fd);
         return std::nullopt;
     }
     UniqueFd outputRead(outputPipe[0]), outputWrite(outputPipe[1]);
     UniqueFd inputRead(inputPipe[0]), inputWrite(inputPipe[1]);
+    UniqueFd dataRead(dataPipe[0]), dataWrite(dataPipe[1]);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -117,7 +120,7 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
         posix_spawn_file_actions_adddup2(&actions, inputRead.Get(), 0);
     else
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outputWrite.Get(), 1);
+    posix_spawn_file_actions_adddup2(&actions, options.readOutput ? dataWrite.Get() : outputWrite.Get(), 1);
     posix_spawn_file_actions_adddup2(&actions, outputWrite.Get(), 2);
 
     // The child starts with default signal handling and nothing blocked, whatever this thread has.
@@ -152,13 +155,14 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
         error = program + ": " + std::strerror(result);
         return std::nullopt;
     }
-    return ChildProcess(pid, std::move(inputWrite), std::move(outputRead));
+    return ChildProcess(pid, std::move(inputWrite), std::move(outputRead), std::move(dataRead));
 }
 
-ChildProcess::ChildProcess(pid_t pid, UniqueFd input, UniqueFd output)
+ChildProcess::ChildProcess(pid_t pid, UniqueFd input, UniqueFd output, UniqueFd data)
     : m_pid(pid)
     , m_input(std::move(input))
     , m_output(std::move(output))
+    , m_data(std::move(data))
 {
 }
 
@@ -166,6 +170,7 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
     : m_pid(std::exchange(other.m_pid, -1))
     , m_input(std::move(other.m_input))
     , m_output(std::move(other.m_output))
+    , m_data(std::move(other.m_data))
     , m_pendingOutput(std::move(other.m_pendingOutput))
     , m_outputSink(std::move(other.m_outputSink))
 {
@@ -271,9 +276,35 @@ void ChildProcess::CloseInput()
     m_input.Reset();
 }
 
+ssize_t ChildProcess::ReadOutput(void* buffer, std::size_t size)
+{
+    while (m_data) {
+        pollfd entries[2] = { { m_data.Get(), POLLIN, 0 }, { m_output.Get(), POLLIN, 0 } };
+        int ready = ::poll(entries, m_output ? 2 : 1, -1);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        // Errors are collected meanwhile, so a child that complains can't block on a full pipe.
+        if (m_output && (entries[1].revents & (POLLIN | POLLHUP)))
+            DrainOutput(false);
+        if (!(entries[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        ssize_t count = ::read(m_data.Get(), buffer, size);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            m_data.Reset();
+        return count;
+    }
+    return 0;
+}
+
 int ChildProcess::Wait()
 {
     m_input.Reset();
+    m_data.Reset(); // a reader that stopped early: the child ends on a broken pipe
     while (DrainOutput(true)) { }
     if (m_pid <= 0)
         return -1;

@@ -20,6 +20,7 @@ public:
         std::vector<std::string> arguments;         // [0]: the program, a path or a name found in PATH
         std::vector<std::string> extraEnvironment;  // "NAME=value", overriding the inherited value
         bool feedInput = false;                     // false: standard input is /dev/null
+        bool readOutput = false;                    // standard output kept apart, for ReadOutput
     };
 
     // Empty when the program can't be started; `error` then says why.
@@ -39,6 +40,10 @@ public:
     bool WriteInput(const void* data, std::size_t size);
     void CloseInput();
 
+    // With readOutput: up to `size` bytes of the child's standard output (its errors still come
+    // as lines); 0 once it has closed it, -1 on a failure.
+    ssize_t ReadOutput(void* buffer, std::size_t size);
+
     // Collects output until the child closes it, then reaps the child. Returns its exit code;
     // 128 + signal number when a signal ended it; -1 when it can't be reaped.
     int Wait();
@@ -47,7 +52,7 @@ public:
     void SetOutputSink(std::function<void(const std::string& line)> sink) { m_outputSink = std::move(sink); }
 
 private:
-    ChildProcess(pid_t pid, UniqueFd input, UniqueFd output);
+    ChildProcess(pid_t pid, UniqueFd input, UniqueFd output, UniqueFd data);
     bool DrainOutput(bool block);
     void EmitLines(bool flushPartial);
     void KillAndReap();
@@ -55,6 +60,7 @@ private:
     pid_t m_pid = -1;
     UniqueFd m_input;
     UniqueFd m_output;
+    UniqueFd m_data;
     std::string m_pendingOutput;
     std::function<void(const std::string&)> m_outputSink;
 };

@@ -25,10 +25,8 @@ int RunCommandLine(const std::wstring& commandLine)
         std::fprintf(stderr, "RunCommandLine: the installer is not on a known drive\n");
         return -1;
     }
-    auto volume = posix::StickDrive::Volume(command->targetDrive, error);
-    if (volume && !posix::StickDrive::ReleaseFromSystem(volume->diskPath, error))
-        volume.reset();
-    if (!volume) {
+    auto stick = posix::StickDrive::Volume(command->targetDrive, error);
+    if (!stick) {
         std::fprintf(stderr, "RunCommandLine: %s\n", error.c_str());
         return 1;
     }
@@ -41,7 +39,7 @@ int RunCommandLine(const std::wstring& commandLine)
     settings.writeMbr = command->writeMbr;
     settings.makeActive = command->makeActive;
 
-    posix::BootLoaderInstaller bootLoader(*volume, settings);
+    posix::BootLoaderInstaller bootLoader(stick->volume, settings);
     int status = bootLoader.Run([](const std::string& line) { std::printf("%s\n", line.c_str()); }, error);
     std::fflush(stdout);
     if (status != 0)

@@ -1,6 +1,7 @@
 #include "platform/posix/DriveTable.h"
 
 #include "platform/Utf8.h"
+#include "platform/posix/DeviceIdentity.h"
 #include "platform/posix/SysfsBlockDevices.h"
 
 #include <algorithm>
@@ -208,6 +209,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         info.logicalSectorSize = 512;
         info.vendor = "Arkeven";
         info.product = "Virtual stick";
+        info.identity = DeviceIdentity::OfPath(m_options.sysfsRoot, stick.path);
         add(std::move(info));
     }
 
@@ -227,6 +229,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         info.logicalSectorSize = device.logicalSectorSize;
         info.vendor = device.vendor;
         info.product = device.product;
+        info.identity = DeviceIdentity::OfSysfsDisk(m_options.sysfsRoot + "/block/" + device.sysName, device.sizeBytes);
         add(std::move(info));
     }
     return candidates;

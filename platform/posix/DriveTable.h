@@ -24,6 +24,7 @@ struct DriveInfo {
     std::uint32_t logicalSectorSize = 512;
     std::string vendor;              // as the device names itself, may be empty
     std::string product;
+    std::string identity;            // see DeviceIdentity: never the same for two devices
 };
 
 // The POSIX drive table: the CD root, whole-disk block devices from sysfs and virtual sticks,
@@ -64,6 +65,7 @@ public:
 
     Changes Rescan();
     std::vector<DriveInfo> Drives() const;
+    const std::string& SysfsRoot() const { return m_options.sysfsRoot; }
     std::optional<DriveInfo> Find(char letter) const;
     std::optional<DriveInfo> CdRoot() const;
 

@@ -3,6 +3,8 @@
 
 #include "platform/posix/DeviceEventWatcher.h"
 #include "platform/posix/DriveTable.h"
+#include "platform/Utf8.h"
+#include "platform/posix/StickHold.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -142,6 +144,24 @@ bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, s
     default:
         return false;
     }
+}
+
+std::wstring GetDriveIdentity(wchar_t letter)
+{
+    DriveTable& table = DriveTable::Instance();
+    table.Rescan();
+    auto drive = table.Find(static_cast<char>(DriveLetterOf(std::wstring(1, letter) + L":")));
+    return drive ? FromUtf8(drive->identity) : std::wstring();
+}
+
+bool IsDriveStill(wchar_t letter, const std::wstring& identity)
+{
+    return !identity.empty() && GetDriveIdentity(letter) == identity;
+}
+
+DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity)
+{
+    return posix::StickHold::Acquire(static_cast<char>(DriveLetterOf(std::wstring(1, letter) + L":")), ToUtf8(identity));
 }
 
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)

@@ -1,7 +1,6 @@
 #include "platform/posix/FatFileWriter.h"
 
 #include "platform/posix/ChildProcess.h"
-#include "platform/posix/DiskLock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,7 +36,7 @@ std::vector<std::string> FatFileWriter::MtoolsEnvironment()
 
 bool FatFileWriter::Exists(const std::string& name) const
 {
-    return RunQuietly({ "mdir", "-b", "-i", m_volume.MtoolsImage(), VolumePath(name) }) == 0;
+    return RunQuietly({ "mdir", "-a", "-b", "-i", m_volume.MtoolsImage(), VolumePath(name) }) == 0;
 }
 
 bool FatFileWriter::Remove(const std::string& name) const
@@ -52,7 +51,6 @@ bool FatFileWriter::Write(int sourceFd, std::uint64_t size, const std::string& n
         error = "no file name";
         return false;
     }
-    DiskLock lock(m_volume.diskPath);
     if (progress && !progress(0)) {
         error = "copy cancelled";
         return false;
@@ -111,6 +109,48 @@ bool FatFileWriter::Write(int sourceFd, std::uint64_t size, const std::string& n
     if (progress)
         progress(size);
     return true;
+}
+
+ReadBackResult FatFileWriter::Compare(int sourceFd, std::uint64_t size, const std::string& name, std::string& detail) const
+{
+    ChildProcess::Options options;
+    options.arguments = { "mtype", "-i", m_volume.MtoolsImage(), VolumePath(name) };
+    options.extraEnvironment = MtoolsEnvironment();
+    options.readOutput = true;
+    auto child = ChildProcess::Spawn(options, detail);
+    if (!child)
+        return ReadBackResult::Unreadable;
+    std::string complaint;
+    child->SetOutputSink([&complaint](const std::string& line) { complaint += (complaint.empty() ? "" : "; ") + line; });
+
+    std::vector<char> original(kChunkSize);
+    std::vector<char> stored(kChunkSize);
+    std::uint64_t compared = 0;
+    for (;;) {
+        ssize_t count = child->ReadOutput(stored.data(), stored.size());
+        if (count < 0) {
+            detail = name + ": can't read it back";
+            return ReadBackResult::Unreadable;
+        }
+        if (count == 0)
+            break;
+        if (::pread(sourceFd, original.data(), static_cast<std::size_t>(count), static_cast<off_t>(compared)) != count
+            || std::memcmp(original.data(), stored.data(), static_cast<std::size_t>(count)) != 0) {
+            detail = name + " on the stick differs from the original near byte " + std::to_string(compared);
+            return ReadBackResult::Different;
+        }
+        compared += static_cast<std::uint64_t>(count);
+    }
+    int status = child->Wait();
+    if (status != 0) {
+        detail = name + ": can't read it back (mtype status " + std::to_string(status) + (complaint.empty() ? "" : ": " + complaint) + ")";
+        return ReadBackResult::Unreadable;
+    }
+    if (compared != size) {
+        detail = name + " on the stick holds " + std::to_string(compared) + " bytes of " + std::to_string(size);
+        return ReadBackResult::Different;
+    }
+    return ReadBackResult::Same;
 }
 
 std::optional<std::uint64_t> FatFileWriter::StoredSize(const std::string& name) const

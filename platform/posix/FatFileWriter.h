@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ReadBack.h"
 #include "platform/posix/StickVolume.h"
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 namespace platform::posix {
 
 // Writes files into a stick's FAT volume with mtools, without mounting it: our own read loop
-// feeds `mcopy -i disk@@offset - ::/NAME`, so progress follows real byte counts.
+// feeds `mcopy -i disk@@offset - ::/NAME`, so progress follows real byte counts. Reads them back
+// the same way (`mtype`).
 class FatFileWriter {
 public:
     static constexpr std::size_t kChunkSize = 1024 * 1024;
@@ -28,6 +30,9 @@ public:
     // after every chunk, and `size` once mcopy has finished; false from it stops the copy.
     bool Write(int sourceFd, std::uint64_t size, const std::string& name,
         const std::function<bool(std::uint64_t written)>& progress, std::string& error);
+
+    // Whether `name` on the volume holds exactly the `size` bytes that `sourceFd` reads.
+    ReadBackResult Compare(int sourceFd, std::uint64_t size, const std::string& name, std::string& detail) const;
 
 private:
     bool Remove(const std::string& name) const;

@@ -108,14 +108,12 @@ bool CopyWithProgress(const std::wstring& source, const std::wstring& destinatio
     char letter = posix::StickDrive::LetterOf(destination);
     if (letter && posix::StickDrive::IsStickLetter(letter)) {
         std::string error;
-        auto volume = posix::StickDrive::Volume(letter, error);
-        if (volume && !posix::StickDrive::ReleaseFromSystem(volume->diskPath, error))
-            volume.reset();
-        if (!volume) {
+        auto stick = posix::StickDrive::Volume(letter, error);
+        if (!stick) {
             std::fprintf(stderr, "copy: %s\n", error.c_str());
             return false;
         }
-        posix::FatFileWriter writer(*volume);
+        posix::FatFileWriter writer(stick->volume);
         auto name = posix::StickDrive::PathBelowRoot(destination);
         if (failIfExists && writer.Exists(name))
             return false;

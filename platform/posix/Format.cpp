@@ -1,12 +1,10 @@
 #include "platform/Format.h"
 
 #include "platform/posix/StickDrive.h"
-#include "platform/posix/UniqueFd.h"
 #include "platform/posix/VolumeFormatter.h"
 
 #include <cstdio>
 #include <cwctype>
-#include <fcntl.h>
 
 // The POSIX answer to "fmifs.dll": FormatEx formats a USB stick or virtual stick with
 // VolumeFormatter; EnableVolumeCompression exists, as the writer requires, but FAT has nothing
@@ -61,21 +59,9 @@ void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileS
         return fail("only FAT32 volumes can be made");
 
     std::string error;
-    char letter = posix::StickDrive::LetterOf(driveRoot);
-    auto disk = posix::StickDrive::Disk(letter, error);
-    if (!disk)
+    auto stick = posix::StickDrive::Disk(posix::StickDrive::LetterOf(driveRoot), error);
+    if (!stick)
         return fail(error);
-    if (!posix::StickDrive::ReleaseFromSystem(disk->diskPath, error))
-        return fail(error);
-
-    // The table's size may be stale; the disk itself tells.
-    posix::UniqueFd probe(::open(disk->diskPath.c_str(), O_RDONLY | O_CLOEXEC));
-    bool isBlockDevice = false;
-    auto size = probe ? posix::DiskSizeOf(probe.Get(), &isBlockDevice) : std::nullopt;
-    if (!size)
-        return fail(disk->diskPath + ": the stick is gone");
-    probe.Reset();
-    auto layout = posix::StickVolume::PlannedLayout(disk->diskPath, *size, disk->sectorSize, isBlockDevice);
 
     posix::VolumeFormatter::Settings settings;
     settings.label = Narrow(label);
@@ -87,7 +73,7 @@ void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileS
     };
     listener.output = [callback](const std::string& line) { ReportLine(callback, line); };
 
-    posix::VolumeFormatter formatter(layout, settings, listener);
+    posix::VolumeFormatter formatter(stick->volume, settings, listener);
     if (!formatter.Run(error))
         return fail(error);
     ReportDone(callback, true);

@@ -4,6 +4,7 @@
 #include "platform/Utf8.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/MountTable.h"
+#include "platform/posix/StickHold.h"
 
 namespace platform::posix {
 
@@ -38,27 +39,51 @@ bool StickDrive::IsStickLetter(char letter)
     return drive->kind == DriveInfo::Kind::BlockDevice && drive->busType == kBusTypeUsb;
 }
 
-std::optional<StickVolume> StickDrive::Disk(char letter, std::string& error)
+std::optional<StickAccess> StickDrive::Disk(char letter, std::string& error)
 {
-    auto drive = letter ? DriveTable::Instance().Find(letter) : std::nullopt;
+    auto& table = DriveTable::Instance();
+    table.Rescan();
+    auto drive = letter ? table.Find(letter) : std::nullopt;
     if (!drive) {
         error = std::string("no drive ") + (letter ? letter : '?') + ":";
         return std::nullopt;
     }
-    if (!IsStickLetter(letter)) {
-        error = std::string("drive ") + letter + ": is not a USB stick";
+    if (!IsStickLetter(drive->letter)) {
+        error = std::string("drive ") + drive->letter + ": is not a USB stick";
         return std::nullopt;
     }
-    bool isBlockDevice = drive->kind == DriveInfo::Kind::BlockDevice;
-    return StickVolume::PlannedLayout(drive->path, drive->sizeBytes, drive->logicalSectorSize, isBlockDevice);
+    auto disk = StickHold::HeldFor(drive->letter);
+    if (disk && disk->Identity() != drive->identity) {
+        error = std::string("drive ") + drive->letter + ": no longer names the stick this job holds";
+        return std::nullopt;
+    }
+    if (!disk) {
+        DriveHoldError why;
+        disk = HeldDisk::Open(*drive, table.SysfsRoot(), why, error);
+        if (!disk)
+            return std::nullopt;
+    }
+    // The table's size may be stale; the disk itself tells.
+    bool isBlockDevice = false;
+    auto size = DiskSizeOf(disk->Fd(), &isBlockDevice);
+    if (!size) {
+        error = drive->path + ": the stick is gone";
+        return std::nullopt;
+    }
+    auto layout = StickVolume::PlannedLayout(disk->ReachPath(), *size, drive->logicalSectorSize, isBlockDevice);
+    return StickAccess { std::move(disk), std::move(layout) };
 }
 
-std::optional<StickVolume> StickDrive::Volume(char letter, std::string& error)
+std::optional<StickAccess> StickDrive::Volume(char letter, std::string& error)
 {
-    auto disk = Disk(letter, error);
-    if (!disk)
+    auto access = Disk(letter, error);
+    if (!access)
         return std::nullopt;
-    return StickVolume::ReadFromDisk(disk->diskPath, disk->sectorSize, error);
+    auto volume = StickVolume::ReadFromDisk(access->volume.diskPath, access->volume.sectorSize, error);
+    if (!volume)
+        return std::nullopt;
+    access->volume = std::move(*volume);
+    return access;
 }
 
 bool StickDrive::ReleaseFromSystem(const std::string& diskPath, std::string& error)

@@ -1,7 +1,6 @@
 #include "platform/posix/VolumeFormatter.h"
 
 #include "platform/posix/ChildProcess.h"
-#include "platform/posix/DiskLock.h"
 #include "platform/posix/MasterBootRecord.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -106,18 +105,12 @@ bool VolumeFormatter::Run(std::string& error)
         return false;
     }
 
-    DiskLock lock(layout.diskPath);
-    if (!lock.IsOpen()) {
-        error = Describe("can't open", layout.diskPath);
-        return false;
-    }
     if (!ReportUpTo(0)) {
         error = "format cancelled";
         return false;
     }
     {
-        int flags = O_RDWR | O_CLOEXEC | (layout.isBlockDevice ? O_EXCL : 0);
-        UniqueFd disk(::open(layout.diskPath.c_str(), flags));
+        UniqueFd disk(::open(layout.diskPath.c_str(), O_RDWR | O_CLOEXEC));
         if (!disk) {
             error = Describe("can't open for writing", layout.diskPath);
             return false;
@@ -194,7 +187,7 @@ bool VolumeFormatter::ZeroRange(int disk, std::uint64_t offset, std::uint64_t le
 bool VolumeFormatter::ZeroPartition(std::string& error)
 {
     auto& layout = m_layout;
-    int flags = O_WRONLY | O_CLOEXEC | (layout.isBlockDevice ? O_EXCL : 0);
+    int flags = O_WRONLY | O_CLOEXEC;
     UniqueFd buffered(::open(layout.diskPath.c_str(), flags));
     if (!buffered) {
         error = Describe("can't open for writing", layout.diskPath);
@@ -258,13 +251,31 @@ bool VolumeFormatter::ZeroPartition(std::string& error)
 
 bool VolumeFormatter::MakeFileSystem(std::string& error)
 {
+    // mkfs.fat insists on opening a disk exclusively, which the job's own hold refuses. It makes
+    // the volume in a sparse scratch file of the partition's size instead, and the sectors it
+    // wrote there (boot sectors, FATs, root folder) are copied onto the stick.
     auto& layout = m_layout;
-    auto firstSector = std::to_string(layout.PartitionFirstSector());
+    const char* folder = std::getenv("TMPDIR");
+    std::string scratchPath = std::string(folder && *folder ? folder : "/tmp") + "/arkeven-volume-XXXXXX";
+    UniqueFd scratch(::mkostemp(scratchPath.data(), O_CLOEXEC));
+    if (!scratch) {
+        error = Describe("can't make a scratch file", scratchPath);
+        return false;
+    }
+    struct ScratchRemover {
+        const std::string& path;
+        ~ScratchRemover() { ::unlink(path.c_str()); }
+    } remover { scratchPath };
+    if (::ftruncate(scratch.Get(), static_cast<off_t>(layout.partitionSize)) != 0) {
+        error = Describe("can't size the scratch file", scratchPath);
+        return false;
+    }
+
     auto cluster = m_settings.clusterSize ? m_settings.clusterSize : 4096;
     ChildProcess::Options options;
     options.arguments = { "mkfs.fat", "-F", "32", "-S", std::to_string(layout.sectorSize), "-s",
-        std::to_string(cluster / layout.sectorSize), "-n", m_settings.label, "-h", firstSector, "--offset", firstSector,
-        "-I", layout.diskPath, std::to_string(layout.partitionSize / 1024) };
+        std::to_string(cluster / layout.sectorSize), "-n", m_settings.label, "-h",
+        std::to_string(layout.PartitionFirstSector()), "-I", scratchPath, std::to_string(layout.partitionSize / 1024) };
     auto child = ChildProcess::Spawn(options, error);
     if (!child)
         return false;
@@ -276,6 +287,52 @@ bool VolumeFormatter::MakeFileSystem(std::string& error)
     if (status != 0) {
         error = "mkfs.fat failed with status " + std::to_string(status);
         return false;
+    }
+    return CopyFileSystemArea(scratch.Get(), error);
+}
+
+bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
+{
+    auto& layout = m_layout;
+    std::uint8_t boot[512];
+    if (::pread(scratch, boot, sizeof boot, 0) != static_cast<ssize_t>(sizeof boot)) {
+        error = "mkfs.fat made no boot sector";
+        return false;
+    }
+    auto u16 = [&](int at) { return static_cast<std::uint64_t>(boot[at] | boot[at + 1] << 8); };
+    auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
+    std::uint64_t bytesPerSector = u16(0x0B);
+    std::uint64_t sectorsPerCluster = boot[0x0D];
+    std::uint64_t reserved = u16(0x0E);
+    std::uint64_t fats = boot[0x10];
+    std::uint64_t fatSectors = u32(0x24);
+    std::uint64_t rootCluster = u32(0x2C);
+    // Everything up to the end of the root folder's cluster: the data area beyond it is free.
+    std::uint64_t end = (reserved + fats * fatSectors + (rootCluster - 1) * sectorsPerCluster) * bytesPerSector;
+    if (bytesPerSector != layout.sectorSize || rootCluster < 2 || end > layout.partitionSize) {
+        error = "mkfs.fat made an unexpected volume";
+        return false;
+    }
+
+    UniqueFd disk(::open(layout.diskPath.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!disk) {
+        error = Describe("can't open for writing", layout.diskPath);
+        return false;
+    }
+    std::vector<std::uint8_t> chunk(m_settings.chunkSize);
+    for (std::uint64_t done = 0; done < end;) {
+        auto size = static_cast<std::size_t>(std::min<std::uint64_t>(end - done, chunk.size()));
+        if (::pread(scratch, chunk.data(), size, static_cast<off_t>(done)) != static_cast<ssize_t>(size)) {
+            error = "can't read the scratch volume";
+            return false;
+        }
+        // After the pass of zeros the stick already holds the empty parts of the FATs.
+        bool zeros = std::all_of(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(size), [](std::uint8_t b) { return b == 0; });
+        if (!(zeros && !m_settings.quick) && !WriteFully(disk.Get(), chunk.data(), size, layout.partitionOffset + done)) {
+            error = Describe("can't write the file system to", layout.diskPath);
+            return false;
+        }
+        done += size;
     }
     return true;
 }

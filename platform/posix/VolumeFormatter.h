@@ -9,8 +9,8 @@
 namespace platform::posix {
 
 // Formats a stick: a fresh master boot record with one FAT32 partition from 1 MiB to the end,
-// a pass of zeros over the partition (skipped by a quick format), then mkfs.fat on it. Works the
-// same on a block device and an image file. The caller has checked and unmounted the disk.
+// a pass of zeros over the partition (skipped by a quick format), then the file system made by
+// mkfs.fat. Works the same on a block device and an image file. The caller holds the disk.
 class VolumeFormatter {
 public:
     struct Settings {
@@ -38,6 +38,7 @@ private:
     bool ZeroRange(int disk, std::uint64_t offset, std::uint64_t length, std::string& error);
     bool ZeroPartition(std::string& error);
     bool MakeFileSystem(std::string& error);
+    bool CopyFileSystemArea(int scratch, std::string& error);
     bool ReportUpTo(std::uint32_t percent);
 
     StickVolume m_layout;

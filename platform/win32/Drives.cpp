@@ -3,10 +3,13 @@
 
 #include "platform/Utf8.h"
 #include "platform/win32/DeviceEventWindow.h"
+#include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -16,6 +19,38 @@ HANDLE NativeOf(std::intptr_t native)
 {
     return reinterpret_cast<HANDLE>(native);
 }
+
+// The disk's number and serial, asked of the volume without any access right to it.
+std::wstring DiskOfVolume(wchar_t letter)
+{
+    std::wstring path = L"\\\\.\\" + std::wstring(1, letter) + L":";
+    win32::UniqueHandle volume(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!volume)
+        return {};
+    std::wstring disk;
+    STORAGE_DEVICE_NUMBER number {};
+    DWORD returned = 0;
+    if (::DeviceIoControl(volume.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned, nullptr))
+        disk += L"#disk" + std::to_wstring(number.DeviceNumber) + L"." + std::to_wstring(number.PartitionNumber);
+    STORAGE_PROPERTY_QUERY query {};
+    query.PropertyId = StorageDeviceProperty;
+    query.QueryType = PropertyStandardQuery;
+    std::vector<BYTE> buffer(1024);
+    if (::DeviceIoControl(volume.Get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, buffer.data(),
+            static_cast<DWORD>(buffer.size()), &returned, nullptr)) {
+        auto* descriptor = reinterpret_cast<STORAGE_DEVICE_DESCRIPTOR*>(buffer.data());
+        DWORD offset = descriptor->SerialNumberOffset;
+        if (offset > 0 && offset < returned && offset < buffer.size()) {
+            buffer.back() = 0;
+            disk += L"#serial" + FromUtf8(reinterpret_cast<const char*>(buffer.data() + offset));
+        }
+    }
+    return disk;
+}
+
+// Nothing to hold beyond the check: the format service locks the volume while it formats, and
+// the copies and the installer go through the file system, which a locked volume refuses.
+class CheckedDriveHold final : public DriveHold { };
 
 } // namespace
 
@@ -64,6 +99,36 @@ bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, s
     if (bytesReturned)
         *bytesReturned = returned;
     return ok != FALSE;
+}
+
+// The volume's name (its GUID path, given by the system to one volume) and the disk under it.
+std::wstring GetDriveIdentity(wchar_t letter)
+{
+    letter = DriveLetterOf(std::wstring(1, letter) + L":");
+    if (!letter)
+        return {};
+    std::wstring root = std::wstring(1, letter) + L":\\";
+    wchar_t volumeName[MAX_PATH] = {};
+    if (!::GetVolumeNameForVolumeMountPointW(root.c_str(), volumeName, MAX_PATH))
+        return {};
+    return volumeName + DiskOfVolume(letter);
+}
+
+bool IsDriveStill(wchar_t letter, const std::wstring& identity)
+{
+    return !identity.empty() && GetDriveIdentity(letter) == identity;
+}
+
+DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity)
+{
+    DriveHoldResult result;
+    if (!IsDriveStill(letter, identity)) {
+        result.error = DriveHoldError::NotThatDevice;
+        result.detail = "drive " + ToUtf8(std::wstring(1, letter)) + ": is not the chosen stick any more";
+        return result;
+    }
+    result.hold = std::make_unique<CheckedDriveHold>();
+    return result;
 }
 
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)

@@ -144,9 +144,9 @@ TEST_F(WriterDialog, StartWithTheStickGoneEndsAsFailedAndStaysClosable)
         EXPECT_TRUE(start.shown);
         EXPECT_TRUE(start.enabled);
         EXPECT_TRUE(ReadButton(app, writer, 1001).shown);
-        wchar_t target = L'?';
-        app.RunOnUiThread([&] { target = g_szTargetDrive[0]; });
-        EXPECT_EQ(target, L'\0');
+        // The writer stays bound to the stick it was opened for, and writes nothing elsewhere.
+        EXPECT_EQ(ReadStatic(app, writer, 10011).staticText.substr(0, 4), L"E (1");
+        EXPECT_FALSE(fs::exists(stick));
         app.Headless().PressKey("UsbFrm", VK_ESCAPE);
     });
 }

@@ -1,0 +1,129 @@
+#include "platform/ReadBack.h"
+
+#include "platform/Drives.h"
+#include "platform/Utf8.h"
+#include "platform/win32/UniqueHandle.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+
+// Reading back on Windows: the copy is flushed, then read unbuffered, so the bytes come from the
+// stick and not from the system's cache; the boot record is read from the disk under the volume.
+namespace platform {
+
+namespace {
+
+constexpr DWORD kChunkSize = 1024 * 1024;
+
+struct VirtualFreeDeleter {
+    void operator()(void* memory) const { ::VirtualFree(memory, 0, MEM_RELEASE); }
+};
+// Page-aligned, so it suits unbuffered reads of any sector size.
+using AlignedBuffer = std::unique_ptr<BYTE, VirtualFreeDeleter>;
+AlignedBuffer AllocateAligned(DWORD size)
+{
+    return AlignedBuffer(static_cast<BYTE*>(::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
+}
+
+win32::UniqueHandle OpenForReading(const std::wstring& path, DWORD flags)
+{
+    return win32::UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, flags, nullptr));
+}
+
+bool ReadSome(HANDLE file, BYTE* buffer, DWORD size, DWORD& count)
+{
+    count = 0;
+    return ::ReadFile(file, buffer, size, &count, nullptr) != FALSE;
+}
+
+} // namespace
+
+ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& copy, std::string& detail)
+{
+    {
+        win32::UniqueHandle written(::CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+            OPEN_EXISTING, 0, nullptr));
+        if (!written || !::FlushFileBuffers(written.Get())) {
+            detail = ToUtf8(copy) + ": can't flush it to the stick";
+            return ReadBackResult::Unreadable;
+        }
+    }
+    win32::UniqueHandle source = OpenForReading(original, FILE_FLAG_SEQUENTIAL_SCAN);
+    win32::UniqueHandle stored = OpenForReading(copy, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
+    AlignedBuffer expected = AllocateAligned(kChunkSize);
+    AlignedBuffer actual = AllocateAligned(kChunkSize);
+    if (!source || !stored || !expected || !actual) {
+        detail = ToUtf8(copy) + ": can't read it back";
+        return ReadBackResult::Unreadable;
+    }
+    unsigned long long compared = 0;
+    for (;;) {
+        DWORD storedCount = 0;
+        DWORD sourceCount = 0;
+        if (!ReadSome(stored.Get(), actual.get(), kChunkSize, storedCount)) {
+            detail = ToUtf8(copy) + ": can't read it back";
+            return ReadBackResult::Unreadable;
+        }
+        // The original may come in shorter pieces: gather as many bytes as the stick gave.
+        while (sourceCount < storedCount) {
+            DWORD count = 0;
+            if (!ReadSome(source.Get(), expected.get() + sourceCount, storedCount - sourceCount, count) || count == 0)
+                break;
+            sourceCount += count;
+        }
+        if (sourceCount != storedCount || std::memcmp(expected.get(), actual.get(), storedCount) != 0) {
+            detail = ToUtf8(copy) + " differs from the original near byte " + std::to_string(compared);
+            return ReadBackResult::Different;
+        }
+        compared += storedCount;
+        if (storedCount == 0)
+            break;
+    }
+    DWORD extra = 0;
+    if (ReadSome(source.Get(), expected.get(), 1, extra) && extra != 0) {
+        detail = ToUtf8(copy) + " is shorter than the original";
+        return ReadBackResult::Different;
+    }
+    return ReadBackResult::Same;
+}
+
+bool ReadBackBootPieces(wchar_t letter, std::string& detail)
+{
+    letter = DriveLetterOf(std::wstring(1, letter) + L":");
+    std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
+    win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    STORAGE_DEVICE_NUMBER number {};
+    PARTITION_INFORMATION_EX partition {};
+    DISK_GEOMETRY geometry {};
+    DWORD returned = 0;
+    if (!volume
+        || !::DeviceIoControl(volume.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned, nullptr)
+        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_PARTITION_INFO_EX, nullptr, 0, &partition, sizeof partition, &returned, nullptr)
+        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned, nullptr)
+        || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kChunkSize) {
+        detail = "can't find the disk under drive " + ToUtf8(std::wstring(1, letter)) + ":";
+        return false;
+    }
+    std::wstring diskPath = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
+    win32::UniqueHandle disk = OpenForReading(diskPath, FILE_FLAG_NO_BUFFERING);
+    AlignedBuffer sector = AllocateAligned(geometry.BytesPerSector);
+    DWORD count = 0;
+    if (!disk || !sector || !ReadSome(disk.Get(), sector.get(), geometry.BytesPerSector, count) || count != geometry.BytesPerSector) {
+        detail = "can't read the boot record of " + ToUtf8(diskPath);
+        return false;
+    }
+    auto firstSector = static_cast<std::uint64_t>(partition.StartingOffset.QuadPart) / geometry.BytesPerSector;
+    if (!CheckBootRecord(sector.get(), count, firstSector, detail))
+        return false;
+    std::wstring loader = std::wstring(1, letter) + L":\\ldlinux.sys";
+    if (::GetFileAttributesW(loader.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        detail = "ldlinux.sys is missing from the stick";
+        return false;
+    }
+    return true;
+}
+
+} // namespace platform
