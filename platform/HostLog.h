@@ -17,6 +17,7 @@ namespace platform {
 //   raise MainFrm                      destroy MainFrm
 // The program adds what its windows show, so scripted runs can be checked:
 //   text UsbFrm 10005 55% completed    progress UsbFrm 78
+//   drives AppFrm E (300 MBytes)|F (300 MBytes) selected 1
 // Without the variable (or when the file cannot be opened) nothing is written.
 class HostLog {
 public:

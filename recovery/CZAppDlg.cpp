@@ -4,6 +4,8 @@
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
+#include "platform/HostLog.h"
+#include "platform/Utf8.h"
 #include "recovery/CzRecoveryDlg.h"
 #include "recovery/DriveDiscovery.h"
 #include "uilib/CzTextLibrary.h"
@@ -89,6 +91,7 @@ bool CZAppDlg::OnInitDialog()
     ListUsbDrives();
     if (m_pDriveList && m_pDriveList->SendMessage(CB_GETCOUNT) == 0)
         fnEnableBtn(kStartButton, false);
+    TraceDriveList();
     return true;
 }
 
@@ -193,14 +196,30 @@ void CZAppDlg::RebuildDriveList()
     m_driveIdentities.clear();
     fnEnableBtn(kStartButton, false);
     ListUsbDrives();
-    if (selectedIdentity.empty())
-        return;
-    for (size_t index = 0; index < m_driveIdentities.size(); ++index) {
+    for (size_t index = 0; index < m_driveIdentities.size() && !selectedIdentity.empty(); ++index) {
         if (m_driveIdentities[index] == selectedIdentity) {
             m_pDriveList->SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index));
-            return;
+            break;
         }
     }
+    TraceDriveList();
+}
+
+// "drives AppFrm E (300 MBytes)|F (300 MBytes) selected 1" in the host log, for scripted runs.
+void CZAppDlg::TraceDriveList()
+{
+    auto& log = platform::HostLog::Shared();
+    if (!log.IsEnabled() || !m_pDriveList)
+        return;
+    std::wstring items;
+    LRESULT count = m_pDriveList->SendMessage(CB_GETCOUNT);
+    for (LRESULT index = 0; index < count; ++index) {
+        std::wstring item(static_cast<size_t>(m_pDriveList->SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))) + 1, L'\0');
+        m_pDriveList->SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
+        items += (index ? L"|" : L"") + std::wstring(item.c_str());
+    }
+    LRESULT selected = m_pDriveList->SendMessage(CB_GETCURSEL);
+    log.Write("drives", GetInstanceName(), ToUtf8(items) + " selected " + (selected == CB_ERR ? "none" : std::to_string(selected)));
 }
 
 void CZAppDlg::OnBeginRecovery()

@@ -38,6 +38,7 @@ protected:
     void ShowAppPage();
     void ListUsbDrives();
     void RebuildDriveList();
+    void TraceDriveList();
     void OnPrevPage();
     void OnNextPage();
     void OnBeginRecovery();
