@@ -118,4 +118,48 @@ grep -qxF "text UsbFrm 10005 100% completed" "$host_log" || fail "failing instal
 stick_file_equals "$stick" root.lzm "$cd_copy/ISOLINUX/root.lzm" || fail "failing installer: root.lzm differs"
 stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "failing installer: yet ldlinux.sys is there"
 note "failing installer: text 27"
+
+# ---- 5. root.lzm spoilt on its way to the stick, as a failing medium would: the copy reports
+# success and the file has the right size, but reading it back finds the difference.
+mkdir -p "$work/spoiling-tools"
+real_mcopy=$(command -v mcopy)
+cat >"$work/spoiling-tools/mcopy" <<SCRIPT
+#!/bin/sh
+case "\$*" in
+  *root.lzm*) tr 'A' 'B' | exec "$real_mcopy" "\$@" ;;
+  *) exec "$real_mcopy" "\$@" ;;
+esac
+SCRIPT
+chmod +x "$work/spoiling-tools/mcopy"
+cp -a "$cd_root/syslinux/syslinux" "$cd_copy/syslinux/syslinux"
+fresh_stick "$stick" 300M
+{ write_job_steps; close_all_steps; } >"$work/spoilt.script"
+start_program PATH="$work/spoiling-tools:$PATH" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/spoilt.script" \
+  ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy"
+finish_program 60
+expect_failure_text "spoilt copy"
+grep -q 'read-back: root.lzm on the stick differs' "$program_out" || fail "spoilt copy: the console does not name the file"
+stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "spoilt copy: the installer ran after a failed read-back"
+note "spoilt copy: found by the read-back, text 27, no boot loader"
+
+# ---- 6. A user who may not write the stick (a root-owned image): text 28, nothing written.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  fresh_stick "$stick" 300M
+  chmod 644 "$stick"
+  chmod 755 "$work"
+  { write_job_steps; close_all_steps; } >"$work/rights.script"
+  : >"$host_log"
+  chmod 666 "$host_log"
+  runuser -u nobody -- env ARKEVEN_HOST_LOG="$host_log" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/rights.script" \
+    ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy" "$cd_copy/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
+  program_pid=$!
+  started_pids+=("$program_pid")
+  finish_program 60
+  [ "$(last_writer_line)" = "$(text_of 28)" ] || fail "no rights: the writer ended with '$(last_writer_line)'"
+  grep -q 'Permission denied' "$program_out" || fail "no rights: the console does not say which step lacked rights"
+  cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "no rights: the stick was written"
+  note "no rights: text 28, nothing written"
+else
+  note "not root: the unprivileged run is not tried"
+fi
 note "PASS"
