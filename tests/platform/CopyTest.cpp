@@ -3,6 +3,7 @@
 #include "StickTestSupport.h"
 
 #include "platform/FileCopy.h"
+#include "platform/ReadBack.h"
 
 using namespace stick_test;
 
@@ -160,6 +161,34 @@ TEST_F(CopyTest, FailuresAreReportedAndLoseNothing)
 
     fs::remove(m_image);
     EXPECT_FALSE(platform::CopyFileW(L"D:\\keep", At(letter, L"again"), false)) << "the stick is gone";
+}
+
+TEST_F(CopyTest, ReadingBackFindsBytesChangedOnTheStickAfterTheCopy)
+{
+    char letter = FormattedStick();
+    std::string original = Pattern(3 * 1024 * 1024 + 17, 5);
+    WriteFile(Cd() / "ISOLINUX" / "root.lzm", original);
+    ASSERT_TRUE(platform::CopyFileW(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), false));
+    std::string detail;
+    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Same) << detail;
+
+    // One byte in the middle of the file's clusters changes on the medium, the size stays.
+    std::string spoilt = original;
+    spoilt[2 * 1024 * 1024] ^= 0x40;
+    WriteFile(m_root / "spoilt", spoilt);
+    ASSERT_EQ(Shell(Mtools("mcopy") + "-o " + (m_root / "spoilt").string() + " ::/root.lzm").status, 0);
+    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Different);
+    EXPECT_NE(detail.find("root.lzm"), std::string::npos) << detail;
+
+    // Shorter on the medium, and not there at all.
+    WriteFile(m_root / "short", original.substr(0, original.size() - 1));
+    ASSERT_EQ(Shell(Mtools("mcopy") + "-o " + (m_root / "short").string() + " ::/root.lzm").status, 0);
+    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Different);
+    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"missing.lzm"), detail), platform::ReadBackResult::Unreadable);
+
+    // A freshly formatted stick has no boot code and no boot loader yet.
+    EXPECT_FALSE(platform::ReadBackBootPieces(static_cast<wchar_t>(letter), detail));
+    EXPECT_NE(detail.find("boot code"), std::string::npos) << detail;
 }
 
 TEST_F(CopyTest, PlainDestinationsAreOrdinaryFiles)

@@ -4,6 +4,7 @@
 #include "platform/posix/SysfsBlockDevices.h"
 #include "platform/posix/VirtualStickList.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 using platform::DriveType;
@@ -183,6 +184,38 @@ TEST_F(DriveTableTest, VirtualSticksTakeLettersFromEInTheirOrder)
     EXPECT_EQ(table.Find('E')->path, (m_root / "a.img").string());
     EXPECT_EQ(table.Find('E')->sizeBytes, 8u << 20);
     EXPECT_EQ(table.Find('L')->path, (m_root / "missing.img").string());
+}
+
+TEST_F(DriveTableTest, AnIdentityNeverStandsForAnotherDeviceUnderTheSameLetter)
+{
+    WriteSizedFile(m_root / "a.img", 8 << 20);
+    DriveTable table(Options((m_root / "a.img").string()));
+    char sdb = LetterOf(table, "sdb")[0];
+    std::string stick = table.Find('E')->identity;
+    std::string disk = table.Find(sdb)->identity;
+    EXPECT_FALSE(stick.empty());
+    EXPECT_FALSE(disk.empty());
+    table.Rescan();
+    EXPECT_EQ(table.Find('E')->identity, stick) << "a device keeps its identity";
+    EXPECT_EQ(table.Find(sdb)->identity, disk);
+
+    // Another image file under the same name, while the first is still open (as a job keeps it).
+    std::ifstream held(m_root / "a.img");
+    fs::remove(m_root / "a.img");
+    WriteSizedFile(m_root / "a.img", 8 << 20);
+    table.Rescan();
+    EXPECT_NE(table.Find('E')->identity, stick);
+
+    // Another stick under the same kernel name and letter: a new disk sequence number, or where
+    // the kernel gives none, another size.
+    m_sysfs.RemoveDisk("sdb");
+    m_sysfs.AddScsiDisk("sdb", FakeSysfs::kUsbStick, kStickBytes / 512 + 8, true);
+    table.Rescan();
+    ASSERT_EQ(LetterOf(table, "sdb")[0], sdb);
+    EXPECT_NE(table.Find(sdb)->identity, disk);
+    WriteText(fs::canonical(fs::path(m_sysfs.SysRoot()) / "block" / "sdb") / "diskseq", "41\n");
+    table.Rescan();
+    EXPECT_EQ(table.Find(sdb)->identity, "diskseq:41");
 }
 
 TEST(VirtualStickListTest, ParsesSuffixesAndResolvesRelativeFiles)
