@@ -1,8 +1,10 @@
 // The Win32 platform under wine: the instance marker, the host's windows and input, and the
 // file copies with their progress routine. Needs a display (the script test runs Xvfb).
+#include "platform/Drives.h"
 #include "platform/FileCopy.h"
 #include "platform/NamedMarker.h"
 #include "platform/Process.h"
+#include "platform/ReadBack.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +216,44 @@ TEST_F(Win32CopyTest, FailIfExistsKeepsTheDestination)
     EXPECT_TRUE(platform::CopyFileW(Path("source.bin"), Path("existing.bin"), false));
     EXPECT_EQ(fs::file_size(m_folder / "existing.bin"), 300000u);
     EXPECT_FALSE(platform::CopyFileW(Path("missing.bin"), Path("other.bin"), false));
+}
+
+TEST_F(Win32CopyTest, ReadingBackComparesTheCopyUnbufferedWithItsOriginal)
+{
+    ASSERT_TRUE(platform::CopyFileW(Path("source.bin"), Path("copy.bin"), false));
+    std::string detail;
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Same) << detail;
+    {
+        std::fstream copy(m_folder / "copy.bin", std::ios::binary | std::ios::in | std::ios::out);
+        copy.seekp(200000);
+        copy.put('y');
+    }
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
+    fs::resize_file(m_folder / "copy.bin", 299999);
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("gone.bin"), detail), platform::ReadBackResult::Unreadable);
+}
+
+// The identity of a drive is asked afresh each time and tells drives apart; a hold is given
+// only for the device the caller names.
+TEST(Win32Drives, IdentitiesTellDrivesApartAndBindAHold)
+{
+    std::wstring system = platform::GetDriveIdentity(L'C');
+    ASSERT_FALSE(system.empty());
+    EXPECT_EQ(platform::GetDriveIdentity(L'c'), system);
+    EXPECT_TRUE(platform::IsDriveStill(L'C', system));
+    EXPECT_FALSE(platform::IsDriveStill(L'C', L""));
+    EXPECT_FALSE(platform::IsDriveStill(L'C', system + L"x"));
+    std::wstring other = platform::GetDriveIdentity(L'Z');
+    if (!other.empty()) {
+        EXPECT_NE(other, system);
+    }
+    EXPECT_TRUE(platform::GetDriveIdentity(L'1').empty());
+
+    EXPECT_TRUE(platform::HoldDrive(L'C', system).hold);
+    platform::DriveHoldResult refused = platform::HoldDrive(L'C', system + L"x");
+    EXPECT_FALSE(refused.hold);
+    EXPECT_EQ(refused.error, platform::DriveHoldError::NotThatDevice);
 }
 
 TEST(Win32Process, ModulePathNamesThisExecutable)
