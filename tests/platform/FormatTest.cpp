@@ -5,10 +5,8 @@
 
 #include "platform/Fat32Formatter.h"
 #include "platform/Format.h"
-#include "platform/posix/FileSectorDevice.h"
 #include "platform/posix/MasterBootRecord.h"
 
-#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -232,33 +230,6 @@ std::uint64_t ValueAfter(const std::string& output, const std::string& key)
 
 class Fat32FormatterTest : public StickFixture {
 protected:
-    struct Outcome {
-        bool ok = false;
-        std::string error;
-        std::vector<std::uint32_t> percents;
-        std::vector<std::string> lines;
-        double seconds = 0;
-    };
-
-    Outcome Format(const fs::path& image, std::uint64_t offset, std::uint64_t size, Fat32Formatter::Settings settings,
-        int stopAtPercent = -1)
-    {
-        Outcome outcome;
-        auto device = platform::posix::FileSectorDevice::Open(image.string(), offset, size, 512, outcome.error);
-        if (!device)
-            return outcome;
-        Fat32Formatter::Listener listener;
-        listener.progress = [&](std::uint32_t percent) {
-            outcome.percents.push_back(percent);
-            return static_cast<int>(percent) != stopAtPercent;
-        };
-        listener.output = [&](const std::string& line) { outcome.lines.push_back(line); };
-        auto started = std::chrono::steady_clock::now();
-        outcome.ok = Fat32Formatter(*device, settings, listener).Run(outcome.error);
-        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        return outcome;
-    }
-
     // fsck.fat finds nothing; mtools reads label, cluster size and a free space of every cluster
     // but the root folder's.
     void ExpectCleanVolume(const fs::path& volumeFile, const std::string& mtoolsImage)
@@ -283,16 +254,13 @@ TEST_F(Fat32FormatterTest, FullFormatOfAPartitionClearsItAndMakesACleanVolume)
 {
     constexpr std::uint64_t kStart = 1024 * 1024;
     auto image = MakeImage("stick.img", 300);
-    MasterBootRecord mbr(0x1234ABCD);
-    mbr.SetPartition(0, { 0, MasterBootRecord::kTypeFat32Lba, 2048, 300 * 2048 - 2048 });
-    WriteFile(image.string() + ".mbr", std::string(mbr.Bytes().begin(), mbr.Bytes().end()));
-    ASSERT_EQ(Shell("dd if=" + image.string() + ".mbr of=" + image.string() + " conv=notrunc status=none").status, 0);
+    auto mbr = WritePartitionTable(image);
     FillWith(image, '\xEE', kStart, 512); // an old boot sector
     FillWith(image, '\xEE', 200 * 1024 * 1024, 1024 * 1024); // old data
 
     Fat32Formatter::Settings settings;
     settings.hiddenSectors = 2048;
-    auto outcome = Format(image, kStart, 299 * 1024 * 1024, settings);
+    auto outcome = FormatWithOwnWriter(image, kStart, 299 * 1024 * 1024, settings);
     ASSERT_TRUE(outcome.ok) << outcome.error;
     std::cout << "[          ] full format of 299 MiB: " << outcome.seconds << " s\n";
     ASSERT_EQ(outcome.percents.size(), 101u);
@@ -300,7 +268,7 @@ TEST_F(Fat32FormatterTest, FullFormatOfAPartitionClearsItAndMakesACleanVolume)
         EXPECT_EQ(outcome.percents[i], i);
     ASSERT_EQ(outcome.lines.size(), 1u);
 
-    EXPECT_EQ(ReadBytes(image, 0, 512), std::vector<std::uint8_t>(mbr.Bytes().begin(), mbr.Bytes().end()))
+    EXPECT_EQ(ReadBytes(image, 0, 512), mbr)
         << "the partition table is the disk's, not the volume's";
     EXPECT_TRUE(AllZero(ReadBytes(image, 200 * 1024 * 1024, 1024 * 1024))) << "the zero pass missed old data";
     auto boot = ReadBytes(image, kStart, 512);
@@ -321,7 +289,7 @@ TEST_F(Fat32FormatterTest, QuickFormatOfA64GigabyteStickWritesOnlyTheSystemArea)
     auto image = MakeImage("stick.img", 64 * 1024);
     Fat32Formatter::Settings settings;
     settings.quick = true;
-    auto outcome = Format(image, 0, 64ull << 30, settings);
+    auto outcome = FormatWithOwnWriter(image, 0, 64ull << 30, settings);
     ASSERT_TRUE(outcome.ok) << outcome.error;
     EXPECT_EQ(outcome.percents.front(), 0u);
     EXPECT_EQ(outcome.percents.back(), 100u);
@@ -356,8 +324,8 @@ TEST_F(Fat32FormatterTest, SizingHoldsEveryClusterAndRefusesWhatIsNotFat32)
 TEST_F(Fat32FormatterTest, AStoppedFormatLeavesNoVolume)
 {
     auto image = MakeImage("stick.img", 300);
-    ASSERT_TRUE(Format(image, 0, 300 * 1024 * 1024, {}).ok);
-    auto outcome = Format(image, 0, 300 * 1024 * 1024, {}, 10);
+    ASSERT_TRUE(FormatWithOwnWriter(image, 0, 300 * 1024 * 1024, {}).ok);
+    auto outcome = FormatWithOwnWriter(image, 0, 300 * 1024 * 1024, {}, 10);
     EXPECT_FALSE(outcome.ok);
     EXPECT_EQ(outcome.percents.back(), 10u);
     EXPECT_NE(ReadBytes(image, 0x52, 5), std::vector<std::uint8_t>({ 'F', 'A', 'T', '3', '2' }));
