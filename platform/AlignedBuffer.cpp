@@ -1,6 +1,5 @@
 #include "platform/AlignedBuffer.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace platform {
@@ -11,11 +10,6 @@ AlignedBuffer::AlignedBuffer(std::size_t size)
 {
     auto address = reinterpret_cast<std::uintptr_t>(m_storage.data());
     m_data = m_storage.data() + (kAlignment - address % kAlignment) % kAlignment;
-}
-
-void AlignedBuffer::Clear()
-{
-    std::fill(m_data, m_data + m_size, std::uint8_t { 0 });
 }
 
 } // namespace platform

@@ -14,11 +14,15 @@ public:
     static constexpr std::size_t kAlignment = 4096;
 
     explicit AlignedBuffer(std::size_t size);
+    // A copy would point into the original's memory; a move keeps the block where it is.
+    AlignedBuffer(const AlignedBuffer&) = delete;
+    AlignedBuffer& operator=(const AlignedBuffer&) = delete;
+    AlignedBuffer(AlignedBuffer&&) = default;
+    AlignedBuffer& operator=(AlignedBuffer&&) = default;
 
     std::uint8_t* Data() { return m_data; }
     const std::uint8_t* Data() const { return m_data; }
     std::size_t Size() const { return m_size; }
-    void Clear();
 
 private:
     std::vector<std::uint8_t> m_storage;

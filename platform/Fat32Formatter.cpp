@@ -121,17 +121,8 @@ Fat32Formatter::Fat32Formatter(SectorDevice& device, Settings settings, Listener
     : m_device(device)
     , m_settings(std::move(settings))
     , m_listener(std::move(listener))
+    , m_percents(m_listener.progress)
 {
-}
-
-bool Fat32Formatter::ReportUpTo(std::uint32_t percent)
-{
-    while (m_nextPercent <= static_cast<int>(percent)) {
-        if (m_listener.progress && !m_listener.progress(static_cast<std::uint32_t>(m_nextPercent)))
-            return false;
-        ++m_nextPercent;
-    }
-    return true;
 }
 
 std::string Fat32Formatter::PaddedLabel() const
@@ -155,21 +146,15 @@ bool Fat32Formatter::Run(std::string& error)
         m_settings.chunkSize = AlignedBuffer::kAlignment;
     m_settings.chunkSize -= m_settings.chunkSize % AlignedBuffer::kAlignment;
 
-    auto now = Now();
-    m_dosDate = static_cast<std::uint16_t>((now.parts.tm_year - 80) << 9 | (now.parts.tm_mon + 1) << 5 | now.parts.tm_mday);
-    m_dosTime = static_cast<std::uint16_t>(now.parts.tm_hour << 11 | now.parts.tm_min << 5 | now.parts.tm_sec / 2);
-    std::uint32_t high = static_cast<std::uint32_t>(now.parts.tm_hour << 8 | now.parts.tm_min) + 1900 + now.parts.tm_year;
-    std::uint32_t low = static_cast<std::uint32_t>((now.parts.tm_mon + 1) << 8 | now.parts.tm_mday)
-        + static_cast<std::uint32_t>(now.parts.tm_sec << 8 | now.hundredths);
-    m_serial = (high & 0xFFFF) << 16 | (low & 0xFFFF);
+    StampFromClock();
 
     std::uint64_t reservedBytes = std::uint64_t(m_layout.reservedSectors) * m_layout.sectorSize;
     std::uint64_t systemBytes = 2 * reservedBytes + kFatCount * std::uint64_t(m_layout.fatSectors) * m_layout.sectorSize
         + m_layout.ClusterSize();
     m_workBytes = systemBytes + (m_settings.quick ? 0 : m_layout.DataSize());
     m_doneBytes = 0;
-    m_nextPercent = 0;
-    if (!ReportUpTo(0)) {
+    m_percents = PercentSequence(m_listener.progress);
+    if (!m_percents.UpTo(0)) {
         error = "format cancelled";
         return false;
     }
@@ -191,17 +176,37 @@ bool Fat32Formatter::Run(std::string& error)
         return false;
     }
 
-    AlignedBuffer written(m_layout.sectorSize);
-    AlignedBuffer readBack(m_layout.sectorSize);
-    if (!m_device.Read(0, written.Data(), written.Size()) || !m_device.Read(kBackupBootSector * std::uint64_t(m_layout.sectorSize), readBack.Data(), readBack.Size())
-        || std::memcmp(written.Data(), readBack.Data(), written.Size()) != 0 || written.Data()[510] != 0x55
-        || std::memcmp(written.Data() + 0x52, "FAT32   ", 8) != 0) {
+    if (!BootSectorReadsBack()) {
         error = "the volume's boot sector did not read back as written";
         return false;
     }
-    if (!ReportUpTo(100)) {
+    if (!m_percents.UpTo(100)) {
         error = "format cancelled";
         return false;
+    }
+    return true;
+}
+
+void Fat32Formatter::StampFromClock()
+{
+    auto now = Now();
+    const std::tm& time = now.parts;
+    m_dosDate = static_cast<std::uint16_t>((time.tm_year - 80) << 9 | (time.tm_mon + 1) << 5 | time.tm_mday);
+    m_dosTime = static_cast<std::uint16_t>(time.tm_hour << 11 | time.tm_min << 5 | time.tm_sec / 2);
+    // Date and time folded into two words, so two formats a moment apart get different serials.
+    std::uint32_t high = static_cast<std::uint32_t>(time.tm_hour << 8 | time.tm_min) + 1900 + time.tm_year;
+    std::uint32_t low = static_cast<std::uint32_t>((time.tm_mon + 1) << 8 | time.tm_mday)
+        + static_cast<std::uint32_t>(time.tm_sec << 8 | now.hundredths);
+    m_serial = (high & 0xFFFF) << 16 | (low & 0xFFFF);
+}
+
+bool Fat32Formatter::BootSectorReadsBack()
+{
+    AlignedBuffer sector(m_layout.sectorSize);
+    for (std::uint64_t at : { std::uint64_t(0), std::uint64_t(kBackupBootSector) * m_layout.sectorSize }) {
+        if (!m_device.Read(at, sector.Data(), sector.Size())
+            || !std::equal(m_bootSector.begin(), m_bootSector.end(), sector.Data()))
+            return false;
     }
     return true;
 }
@@ -215,7 +220,7 @@ bool Fat32Formatter::WriteBlock(std::uint64_t offset, const std::uint8_t* data, 
     m_doneBytes += size;
     // 100 waits for the flush and the read-back.
     auto percent = std::min<std::uint64_t>(m_doneBytes * 100 / std::max<std::uint64_t>(m_workBytes, 1), 99);
-    if (!ReportUpTo(static_cast<std::uint32_t>(percent))) {
+    if (!m_percents.UpTo(static_cast<std::uint32_t>(percent))) {
         error = "format cancelled";
         return false;
     }
@@ -306,6 +311,7 @@ bool Fat32Formatter::WriteBootRecord(std::string& error)
     PutLittle32(info + 508, 0xAA550000);
 
     std::memcpy(boot + std::size_t(kBackupBootSector) * sectorSize, boot, 2 * std::size_t(sectorSize));
+    m_bootSector.assign(boot, boot + sectorSize);
     return WriteBlock(0, reserved.Data(), reserved.Size(), error);
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/FormatListener.h"
+#include "platform/PercentSequence.h"
 #include "platform/SectorDevice.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -23,11 +25,7 @@ public:
         bool quick = false;
         std::size_t chunkSize = 4 * 1024 * 1024;
     };
-    struct Listener {
-        // Each percentage 0..100 once, in order; false stops the format.
-        std::function<bool(std::uint32_t percent)> progress;
-        std::function<void(const std::string& line)> output;
-    };
+    using Listener = FormatListener;
 
     // Where everything lies, in sectors from the volume's start.
     struct Layout {
@@ -62,24 +60,26 @@ public:
     bool Run(std::string& error);
 
 private:
+    void StampFromClock();
+    bool BootSectorReadsBack();
     bool WriteZeros(std::uint64_t offset, std::uint64_t length, std::string& error);
     bool WriteBlock(std::uint64_t offset, const std::uint8_t* data, std::size_t size, std::string& error);
     bool WriteFats(std::string& error);
     bool WriteRootFolder(std::string& error);
     bool WriteBootRecord(std::string& error);
-    bool ReportUpTo(std::uint32_t percent);
     std::string PaddedLabel() const;
 
     SectorDevice& m_device;
     Settings m_settings;
     Listener m_listener;
     Layout m_layout;
+    std::vector<std::uint8_t> m_bootSector;
     std::uint32_t m_serial = 0;
     std::uint16_t m_dosDate = 0;
     std::uint16_t m_dosTime = 0;
     std::uint64_t m_workBytes = 0;
     std::uint64_t m_doneBytes = 0;
-    int m_nextPercent = 0;
+    PercentSequence m_percents;
 };
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/posix/FileSectorDevice.h"
 
+#include "platform/posix/PositionedIo.h"
 #include "platform/posix/StickVolume.h"
 
 #include <cerrno>
@@ -39,33 +40,14 @@ bool FileSectorDevice::InRange(std::uint64_t offset, std::size_t size) const
     return offset % m_sectorSize == 0 && size % m_sectorSize == 0 && offset <= m_size && size <= m_size - offset;
 }
 
-template<typename Buffer, typename Call>
-bool FileSectorDevice::Transfer(std::uint64_t offset, Buffer* data, std::size_t size, Call call)
-{
-    if (!InRange(offset, size))
-        return false;
-    offset += m_offset;
-    while (size > 0) {
-        ssize_t count = call(m_file.Get(), data, size, static_cast<off_t>(offset));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        data += count;
-        size -= static_cast<std::size_t>(count);
-        offset += static_cast<std::uint64_t>(count);
-    }
-    return true;
-}
-
 bool FileSectorDevice::Read(std::uint64_t offset, std::uint8_t* data, std::size_t size)
 {
-    return Transfer(offset, data, size, ::pread);
+    return InRange(offset, size) && ReadFully(m_file.Get(), data, size, m_offset + offset);
 }
 
 bool FileSectorDevice::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size)
 {
-    return Transfer(offset, data, size, ::pwrite);
+    return InRange(offset, size) && WriteFully(m_file.Get(), data, size, m_offset + offset);
 }
 
 bool FileSectorDevice::Flush()

@@ -26,8 +26,6 @@ public:
 
 private:
     bool InRange(std::uint64_t offset, std::size_t size) const;
-    template<typename Buffer, typename Call>
-    bool Transfer(std::uint64_t offset, Buffer* data, std::size_t size, Call call);
 
     UniqueFd m_file;
     std::uint64_t m_offset;

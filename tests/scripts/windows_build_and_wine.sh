@@ -67,6 +67,8 @@ started=$SECONDS
 wine "$build/tests/test_windows.exe" --gtest_brief=1 \
   --gtest_filter='-ProfileFile.NamesMatchWithoutRegardToCaseOrSurroundingBlanks' >"$work/test_windows.log" 2>&1 \
   || fail "test_windows failed"
+grep -q "needs the drives of windows_build_and_wine.sh" "$work/test_windows.log" \
+  && fail "the large-volume format test did not see drives X: and Y:"
 echo "windows: test_windows $((SECONDS - started)) s: $(grep -E '^\[  (PASSED|SKIPPED) ' "$work/test_windows.log" | tr -s ' ' | tr '\n' ' ')"
 
 started=$SECONDS
