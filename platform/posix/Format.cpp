@@ -1,5 +1,6 @@
 #include "platform/Format.h"
 
+#include "platform/FormatReporter.h"
 #include "platform/posix/StickDrive.h"
 #include "platform/posix/VolumeFormatter.h"
 
@@ -33,27 +34,13 @@ std::string Narrow(const wchar_t* text)
     return narrow;
 }
 
-void ReportDone(FormatCallback callback, bool success)
-{
-    std::uint8_t flag = success ? 1 : 0;
-    if (callback)
-        callback(kFormatDone, 0, &flag);
-}
-
-void ReportLine(FormatCallback callback, const std::string& line)
-{
-    std::string text = line + "\n";
-    FormatTextOutput output { 1, text.c_str() };
-    if (callback)
-        callback(kFormatOutput, 0, &output);
-}
-
 void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileSystem, const wchar_t* label,
     int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
 {
+    FormatReporter reporter(callback);
     auto fail = [&](const std::string& why) {
         std::fprintf(stderr, "format: %s\n", why.c_str());
-        ReportDone(callback, false);
+        reporter.Done(false);
     };
     if (!driveRoot || !fileSystem || !EqualsIgnoringCase(fileSystem, L"FAT32"))
         return fail("only FAT32 volumes can be made");
@@ -68,15 +55,13 @@ void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileS
     settings.clusterSize = clusterSize;
     settings.quick = quickFormat != 0;
     posix::VolumeFormatter::Listener listener;
-    listener.progress = [callback](std::uint32_t percent) {
-        return !callback || callback(kFormatProgress, 0, &percent);
-    };
-    listener.output = [callback](const std::string& line) { ReportLine(callback, line); };
+    listener.progress = [reporter](std::uint32_t percent) { return reporter.Progress(percent); };
+    listener.output = [reporter](const std::string& line) { reporter.Line(line); };
 
     posix::VolumeFormatter formatter(stick->volume, settings, listener);
     if (!formatter.Run(error))
         return fail(error);
-    ReportDone(callback, true);
+    reporter.Done(true);
 }
 
 bool PosixEnableVolumeCompression(const wchar_t*, std::uint16_t)

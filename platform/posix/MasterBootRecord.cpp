@@ -1,21 +1,12 @@
 #include "platform/posix/MasterBootRecord.h"
 
+#include "platform/LittleEndian.h"
+
 #include <algorithm>
 
 namespace platform::posix {
 
 namespace {
-
-void PutLittle32(std::uint8_t* at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint32_t GetLittle32(const std::uint8_t* at)
-{
-    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
-}
 
 constexpr std::uint32_t kHeads = 255;
 constexpr std::uint32_t kSectorsPerTrack = 63;

@@ -1,5 +1,9 @@
 #include "platform/Format.h"
 
+#include "platform/Utf8.h"
+#include "platform/win32/LargeVolumeFormat.h"
+#include "platform/win32/Volume.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -7,7 +11,8 @@
 
 // "fmifs.dll" loaded from the system. Its entry points are handed out behind trampolines in the
 // shapes of platform/Format.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
-// DWORD, PVOID), which is not the program's FormatCallback on every ABI.
+// DWORD, PVOID), which is not the program's FormatCallback on every ABI. FAT32 on a volume above
+// 32 GB, which the library refuses, is written by LargeVolumeFormat instead, with the same reports.
 namespace platform {
 
 namespace {
@@ -35,6 +40,27 @@ BOOLEAN __stdcall ForwardFormatCallback(CallbackCommand command, DWORD subAction
     return callback(static_cast<std::uint32_t>(command), subAction, actionInfo) ? TRUE : FALSE;
 }
 
+// True when the volume was too large for the library's FAT32 and has been formatted here. A volume
+// that can't be opened or measured is left to the library, which reports why it can't format it.
+bool FormattedAsLargeVolume(const std::wstring& root, const std::wstring& format, const std::wstring& label,
+    int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
+{
+    if (root.size() < 2 || root[1] != L':')
+        return false;
+    std::string error;
+    auto volume = win32::Volume::Open(root[0], error);
+    auto length = volume ? volume->Length() : std::nullopt;
+    if (!length || !win32::LargeVolumeFormat::IsNeeded(format, *length))
+        return false;
+    Fat32Formatter::Settings settings;
+    settings.label = ToUtf8(label);
+    settings.quick = quickFormat != 0;
+    if (clusterSize)
+        settings.clusterSize = clusterSize;
+    win32::LargeVolumeFormat(settings, callback).Run(*volume, *length);
+    return true;
+}
+
 void FormatExTrampoline(const wchar_t* driveRoot, std::uint32_t mediaType, const wchar_t* fileSystem,
     const wchar_t* label, int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
 {
@@ -43,6 +69,8 @@ void FormatExTrampoline(const wchar_t* driveRoot, std::uint32_t mediaType, const
     std::wstring root = driveRoot ? driveRoot : L"";
     std::wstring format = fileSystem ? fileSystem : L"";
     std::wstring name = label ? label : L"";
+    if (FormattedAsLargeVolume(root, format, name, quickFormat, clusterSize, callback))
+        return;
     g_formatCallback.store(callback);
     g_realFormatEx(root.data(), mediaType, format.data(), name.data(), quickFormat, clusterSize, &ForwardFormatCallback);
     g_formatCallback.store(nullptr);

@@ -1,12 +1,15 @@
-// FormatEx on real image files: mkfs.fat, fsck.fat and the bytes of the result.
+// FormatEx on real image files: mkfs.fat, fsck.fat and the bytes of the result; and the
+// platform's own FAT32 writer on image files, checked with fsck.fat and mtools.
 
 #include "StickTestSupport.h"
 
+#include "platform/Fat32Formatter.h"
 #include "platform/Format.h"
 #include "platform/posix/MasterBootRecord.h"
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace stick_test;
 using platform::posix::MasterBootRecord;
@@ -205,6 +208,127 @@ TEST(MasterBootRecordTest, ChsFieldsAndActiveFlag)
     EXPECT_FALSE(MasterBootRecord::Parse(garbage, sizeof garbage));
     EXPECT_FALSE(MasterBootRecord::Parse(record.Bytes().data(), 100));
     EXPECT_TRUE(MasterBootRecord::Parse(record.Bytes().data(), 512));
+}
+
+using platform::Fat32Formatter;
+
+std::uint64_t DigitsOf(const std::string& text)
+{
+    std::string digits;
+    for (char c : text)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    return digits.empty() ? 0 : std::stoull(digits);
+}
+
+// The number after "key" in a tool's output.
+std::uint64_t ValueAfter(const std::string& output, const std::string& key)
+{
+    auto at = output.find(key);
+    return at == std::string::npos ? 0 : DigitsOf(output.substr(at + key.size(), output.find('\n', at) - at - key.size()));
+}
+
+class Fat32FormatterTest : public StickFixture {
+protected:
+    // fsck.fat finds nothing; mtools reads label, cluster size and a free space of every cluster
+    // but the root folder's.
+    void ExpectCleanVolume(const fs::path& volumeFile, const std::string& mtoolsImage)
+    {
+        auto check = Shell("fsck.fat -n " + volumeFile.string());
+        EXPECT_EQ(check.status, 0) << check.output;
+        auto info = Shell("MTOOLS_SKIP_CHECK=1 minfo -i '" + mtoolsImage + "' ::");
+        ASSERT_EQ(info.status, 0) << info.output;
+        EXPECT_NE(info.output.find("disk label=\"VarnMID    \""), std::string::npos) << info.output;
+        EXPECT_EQ(ValueAfter(info.output, "sector size:") * ValueAfter(info.output, "cluster size:"), 4096u) << info.output;
+        std::uint64_t clusters = (ValueAfter(info.output, "big size:") - ValueAfter(info.output, "reserved (boot) sectors:")
+            - 2 * ValueAfter(info.output, "Big fatlen=")) / 8;
+        EXPECT_EQ(ValueAfter(info.output, "free clusters="), clusters - 1);
+        auto listing = Shell("MTOOLS_SKIP_CHECK=1 mdir -i '" + mtoolsImage + "' ::");
+        ASSERT_EQ(listing.status, 0) << listing.output;
+        EXPECT_NE(listing.output.find("Volume in drive : is VarnMID"), std::string::npos) << listing.output;
+        EXPECT_EQ(DigitsOf(listing.output.substr(listing.output.find("No files"))), (clusters - 1) * 4096) << listing.output;
+    }
+};
+
+TEST_F(Fat32FormatterTest, FullFormatOfAPartitionClearsItAndMakesACleanVolume)
+{
+    constexpr std::uint64_t kStart = 1024 * 1024;
+    auto image = MakeImage("stick.img", 300);
+    auto mbr = WritePartitionTable(image);
+    FillWith(image, '\xEE', kStart, 512); // an old boot sector
+    FillWith(image, '\xEE', 200 * 1024 * 1024, 1024 * 1024); // old data
+
+    Fat32Formatter::Settings settings;
+    settings.hiddenSectors = 2048;
+    auto outcome = FormatWithOwnWriter(image, kStart, 299 * 1024 * 1024, settings);
+    ASSERT_TRUE(outcome.ok) << outcome.error;
+    std::cout << "[          ] full format of 299 MiB: " << outcome.seconds << " s\n";
+    ASSERT_EQ(outcome.percents.size(), 101u);
+    for (std::uint32_t i = 0; i <= 100; ++i)
+        EXPECT_EQ(outcome.percents[i], i);
+    ASSERT_EQ(outcome.lines.size(), 1u);
+
+    EXPECT_EQ(ReadBytes(image, 0, 512), mbr)
+        << "the partition table is the disk's, not the volume's";
+    EXPECT_TRUE(AllZero(ReadBytes(image, 200 * 1024 * 1024, 1024 * 1024))) << "the zero pass missed old data";
+    auto boot = ReadBytes(image, kStart, 512);
+    EXPECT_EQ(Little32(boot, 0x1C), 2048u) << "hidden sectors";
+    EXPECT_EQ(boot[0x15], 0xF8);
+    EXPECT_NE(Little32(boot, 0x43), 0u) << "volume serial";
+    std::uint32_t reserved = boot[0x0E] | boot[0x0F] << 8;
+    EXPECT_EQ((reserved + 2 * Little32(boot, 0x24)) * 512 % 4096, 0u) << "the data area is not cluster aligned";
+    EXPECT_EQ(ReadBytes(image, kStart + 6 * 512, 1024), ReadBytes(image, kStart, 1024)) << "backup boot sector and FSInfo";
+
+    auto volume = m_root / "volume.img";
+    ASSERT_EQ(Shell("dd if=" + image.string() + " of=" + volume.string() + " bs=1M skip=1 conv=sparse status=none").status, 0);
+    ExpectCleanVolume(volume, image.string() + "@@" + std::to_string(kStart));
+}
+
+TEST_F(Fat32FormatterTest, QuickFormatOfA64GigabyteStickWritesOnlyTheSystemArea)
+{
+    auto image = MakeImage("stick.img", 64 * 1024);
+    Fat32Formatter::Settings settings;
+    settings.quick = true;
+    auto outcome = FormatWithOwnWriter(image, 0, 64ull << 30, settings);
+    ASSERT_TRUE(outcome.ok) << outcome.error;
+    EXPECT_EQ(outcome.percents.front(), 0u);
+    EXPECT_EQ(outcome.percents.back(), 100u);
+    EXPECT_EQ(outcome.percents.size(), 101u);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(image.c_str(), &info), 0);
+    // Two FATs of 64 MiB and the root folder; the data area stays a hole.
+    EXPECT_LT(std::uint64_t(info.st_blocks) * 512, 160u * 1024 * 1024);
+    ExpectCleanVolume(image, image.string());
+}
+
+TEST_F(Fat32FormatterTest, SizingHoldsEveryClusterAndRefusesWhatIsNotFat32)
+{
+    std::string error;
+    for (std::uint64_t mebibytes : { 260ull, 300ull, 1000ull, 7633ull, 40960ull, 65536ull, 476940ull, 953869ull }) {
+        auto layout = Fat32Formatter::Plan(mebibytes << 20, 512, 4096, error);
+        ASSERT_TRUE(layout) << mebibytes << " MiB: " << error;
+        std::uint64_t entries = std::uint64_t(layout->fatSectors) * 512 / 4;
+        EXPECT_GE(entries, layout->clusterCount + 2ull) << mebibytes << " MiB: the FAT misses clusters";
+        EXPECT_LT(entries - layout->clusterCount - 2, 2 * 128u) << mebibytes << " MiB: the FATs are too large";
+        EXPECT_EQ(layout->DataOffset() % 4096, 0u) << mebibytes << " MiB";
+        EXPECT_LE(layout->DataOffset() + layout->DataSize(), mebibytes << 20);
+        EXPECT_GT(layout->DataOffset() + layout->DataSize() + 4096, (mebibytes << 20) - 4096) << "clusters left unused";
+    }
+    EXPECT_FALSE(Fat32Formatter::Plan(250ull << 20, 512, 4096, error));
+    EXPECT_NE(error.find("65525"), std::string::npos) << error;
+    EXPECT_FALSE(Fat32Formatter::Plan(3ull << 40, 512, 4096, error)) << "more than 2^32 sectors";
+    EXPECT_FALSE(Fat32Formatter::Plan(1ull << 40, 512, 512, error)) << "more clusters than FAT32 counts";
+}
+
+TEST_F(Fat32FormatterTest, AStoppedFormatLeavesNoVolume)
+{
+    auto image = MakeImage("stick.img", 300);
+    ASSERT_TRUE(FormatWithOwnWriter(image, 0, 300 * 1024 * 1024, {}).ok);
+    auto outcome = FormatWithOwnWriter(image, 0, 300 * 1024 * 1024, {}, 10);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.percents.back(), 10u);
+    EXPECT_NE(ReadBytes(image, 0x52, 5), std::vector<std::uint8_t>({ 'F', 'A', 'T', '3', '2' }));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 // A throw-away CD tree and virtual sticks in a temp folder, put into the process-wide drive table.
 
+#include "platform/Fat32Formatter.h"
 #include "platform/posix/DriveTable.h"
 
 #include <cstdint>
@@ -126,5 +127,18 @@ extern FormatRecord* g_formatRecord;
 
 bool RecordingCallback(std::uint32_t command, std::uint32_t, void* info);
 void FormatDrive(const std::wstring& root, bool quick, FormatRecord& record, const wchar_t* fileSystem = L"FAT32");
+
+// The platform's own FAT32 writer on a byte range of an image file, every report recorded.
+struct OwnFormatOutcome {
+    bool ok = false;
+    std::string error;
+    std::vector<std::uint32_t> percents;
+    std::vector<std::string> lines;
+    double seconds = 0;
+};
+OwnFormatOutcome FormatWithOwnWriter(const fs::path& image, std::uint64_t offset, std::uint64_t size,
+    platform::Fat32Formatter::Settings settings, int stopAtPercent = -1);
+// A master boot record with one FAT32 (LBA) partition from 1 MiB to the image's end; its bytes.
+std::vector<std::uint8_t> WritePartitionTable(const fs::path& image);
 
 } // namespace stick_test

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build under wine: builds build-win (incrementally), runs test_windows (the profile
 # tests shared with the POSIX build, the agreement of the system's profile reader with ours, the
-# Win32 host, marker and copies), then starts Arkeven.exe from the Windows CD tree on an Xvfb
+# Win32 host, marker and copies, the format entry points and the FAT32 writer for large volumes), then starts Arkeven.exe from the Windows CD tree on an Xvfb
 # display: the window "Varn MID" appears, a second start ends and leaves it running, and Tab +
 # Space (the exit button 1001) closes it and ends the program.
 # Skips (exit 0) when the cross compiler, wine, Xvfb or xdotool is missing.
@@ -55,10 +55,20 @@ echo "windows: wine prefix $((SECONDS - started)) s"
 # ProfileFile.NamesMatchWithoutRegardToCaseOrSurroundingBlanks reads UTF-8 names from a file
 # without a byte-order mark: Windows (not only wine) reads such a file in the ANSI code page.
 # tests/win32/ProfileAgreementTest.cpp lists that difference.
+# Drives X: (40 GB) and Y: (32 GiB, the largest FAT32 the system's format service makes) are sparse
+# image files, for the format's choice between the service and the platform's own FAT32 writer.
+truncate -s 40G "$work/large.img"
+truncate -s 32G "$work/limit.img"
+ln -s "$work/large.img" "$WINEPREFIX/dosdevices/x::"
+ln -s "$work/limit.img" "$WINEPREFIX/dosdevices/y::"
+export ARKEVEN_TEST_LARGE_DRIVE=X ARKEVEN_TEST_LIMIT_DRIVE=Y
+
 started=$SECONDS
 wine "$build/tests/test_windows.exe" --gtest_brief=1 \
   --gtest_filter='-ProfileFile.NamesMatchWithoutRegardToCaseOrSurroundingBlanks' >"$work/test_windows.log" 2>&1 \
   || fail "test_windows failed"
+grep -q "needs the drives of windows_build_and_wine.sh" "$work/test_windows.log" \
+  && fail "the large-volume format test did not see drives X: and Y:"
 echo "windows: test_windows $((SECONDS - started)) s: $(grep -E '^\[  (PASSED|SKIPPED) ' "$work/test_windows.log" | tr -s ' ' | tr '\n' ' ')"
 
 started=$SECONDS

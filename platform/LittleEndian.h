@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// On-disk structures (partition tables, FAT) store their numbers least significant byte first.
+namespace platform {
+
+inline void PutLittle16(std::uint8_t* at, std::uint16_t value)
+{
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void PutLittle32(std::uint8_t* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+inline std::uint32_t GetLittle32(const std::uint8_t* at)
+{
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;
+}
+
+} // namespace platform
