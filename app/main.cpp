@@ -2,6 +2,7 @@
 #include "app/DriveReport.h"
 #include "app/ProgramEntry.h"
 #include "app/Snapshot.h"
+#include "platform/Process.h"
 
 #include <cstdio>
 #include <string>
@@ -19,12 +20,23 @@ void PrintUsage()
         "       arkeven --snapshot SECTION FILE  save one window (MainFrm, AppFrm, ModelFrm, OSFrm, UsbFrm) as PNG\n");
 }
 
+// The launcher, with the rights to write a stick asked for first where the system needs it.
+int RunLauncher(bool startedWithRights)
+{
+    if (!startedWithRights) {
+        if (auto status = platform::RunWithAdministratorRights({}))
+            return *status;
+    }
+    return AfxWinMain();
+}
+
 } // namespace
 
-int ArkevenMain(const std::vector<std::string>& arguments)
+int ArkevenMain(std::vector<std::string> arguments)
 {
+    bool startedWithRights = platform::AdoptSettingsOfFirstRun(arguments);
     if (arguments.empty())
-        return AfxWinMain();
+        return RunLauncher(startedWithRights);
     if (arguments.size() == 1 && arguments[0] == "--list-drives") {
         std::fputs(DescribeDrives().c_str(), stdout);
         return 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -13,7 +15,17 @@ std::uint16_t GetSystemDefaultLangID();
 // "it_IT.UTF-8" -> 0x0410, "it_CH" -> 0x0810, "zh_TW" -> 0x0404, "C" -> 0x0409.
 std::uint16_t LangIdFromLocaleName(const std::string& locale);
 
+// Administrator rights, asked for once at start the way the Windows build's manifest asks: on a
+// desktop, without them, the program runs itself again through pkexec and hands back that run's
+// exit status. Empty: go on in this process (rights already there, no desktop, pkexec missing,
+// refused or cancelled, or this is the run pkexec started). Windows: always empty.
+std::optional<int> RunWithAdministratorRights(const std::vector<std::string>& arguments);
+// In the run pkexec started, takes the settings the first run passed on out of `arguments` and
+// puts them into effect; true when this is such a run.
+bool AdoptSettingsOfFirstRun(std::vector<std::string>& arguments);
+
 // Opens a file with its default viewer (ShellExecuteW, or xdg-open); the outcome is not reported.
+// Under pkexec the viewer runs as the user who started the program, never as root.
 void ShellExecuteW(const std::wstring& path);
 
 // _wsystem: runs a command line and waits for it; returns its exit status (-1: could not run).

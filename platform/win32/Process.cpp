@@ -63,6 +63,17 @@ void ShellExecuteW(const std::wstring& path)
     ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The manifest asks for the rights before the program starts.
+std::optional<int> RunWithAdministratorRights(const std::vector<std::string>&)
+{
+    return std::nullopt;
+}
+
+bool AdoptSettingsOfFirstRun(std::vector<std::string>&)
+{
+    return false;
+}
+
 int RunCommandLine(const std::wstring& commandLine)
 {
     // The command interpreter runs the line as typed, "D:\syslinux\syslinux -fma E:" included.

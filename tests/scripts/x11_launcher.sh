@@ -55,6 +55,24 @@ expect_nth it_IT.UTF-8 4 recovery        # 1016
 expect_nth it_IT.UTF-8 5 "$manual"       # 1017
 note "it_CH: 1011, 1012, 1013; it_IT: 1013, 1016, 1017; the opener got the manual and Tools.htm"
 
+# Run by pkexec for a user (PKEXEC_UID), the program opens the manual as that user, not as root.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  cat >"$work/bin/xdg-open" <<EOF
+#!/bin/sh
+printf '%s %s %s\n' "\$(id -u)" "\$HOME" "\$*" >>"$opened"
+EOF
+  chmod 755 "$work" "$work/bin"
+  : >"$opened"
+  chmod 666 "$opened"
+  start_launcher LANG=C.UTF-8 PKEXEC_UID="$(id -u nobody)"
+  type_keys "$main_window" Tab Tab Tab Tab space
+  wait_for_line "$opened" . 5 || fail "under pkexec: the manual was not opened"
+  stop_program
+  expected="$(id -u nobody) $(getent passwd nobody | cut -d: -f6) $manual"
+  [ "$(cat "$opened")" = "$expected" ] || fail "under pkexec: the opener ran as '$(cat "$opened")', not '$expected'"
+  note "under pkexec the manual is opened as the user who started the program"
+fi
+
 # The two sets look different too (their snapshots, drawn without a display).
 for lang in it_IT it_CH; do
   LANG=$lang.UTF-8 ARKEVEN_HOST=headless "$program" --snapshot MainFrm "$work/$lang.png" ||

@@ -61,4 +61,53 @@ type_keys "$main_window" Tab space
 wait_for_exit "$program_pid" 2 || fail "the next start did not end through its exit button"
 [ "$exit_status" -eq 0 ] || fail "the next start ended with status $exit_status"
 note "after the first had ended, a new start showed its window and exited through 1001"
+
+# Started by a user without administrator rights on a desktop, the program asks pkexec once to
+# run it again, with what the window needs passed as arguments (pkexec clears the environment).
+# A stand-in pkexec records each request; the program and its CD are copied where that user
+# can reach them.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  chmod 755 "$work"
+  cp -a "$cd_root" "$work/cd"
+  mkdir -p "$work/bin"
+  calls="$work/pkexec.calls"
+  : >"$calls"
+  chmod 666 "$calls"
+  # start_as_nobody PKEXEC_ANSWER: the launcher as "nobody"; the stand-in pkexec either answers
+  # 126 (the request was dismissed) or runs the command as asked, with a cleared environment.
+  start_as_nobody() {
+    cat >"$work/bin/pkexec" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"$calls"
+[ "$1" = run ] || exit 126
+exec env -i PKEXEC_UID=\$(id -u) "\$@"
+EOF
+    chmod 755 "$work/bin/pkexec"
+    : >"$host_log"
+    chmod 666 "$host_log"
+    runuser -u nobody -- env -i PATH="$work/bin:$PATH" DISPLAY="$DISPLAY" LANG=it_IT.UTF-8 ARKEVEN_HOST=x11 \
+      ARKEVEN_HOST_LOG="$host_log" ARKEVEN_VIRTUAL_STICKS=stick.img "$work/cd/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
+    program_pid=$!
+    started_pids+=("$program_pid")
+    main_window=$(window_of MainFrm 20)
+  }
+  start_as_nobody dismiss
+  [ "$(wc -l <"$calls")" -eq 1 ] || fail "rights: pkexec was asked $(wc -l <"$calls") times"
+  request=$(cat "$calls")
+  for word in "$work/cd/AUTORUN/arkeven --run-by-pkexec " " DISPLAY=$DISPLAY " " LANG=it_IT.UTF-8 " \
+    " ARKEVEN_VIRTUAL_STICKS=stick.img " " PWD=$PWD " " --"; do
+    [[ "$request " == *"$word"* ]] || fail "rights: the request '$request' lacks '$word'"
+  done
+  stop_program
+  note "rights: pkexec asked once with the display, language and stick settings; dismissed, the launcher runs on"
+
+  : >"$calls"
+  start_as_nobody run
+  grep -q '^caption MainFrm Varn MID' "$host_log" || fail "rights: the run pkexec started logs no window"
+  [ "$(wc -l <"$calls")" -eq 1 ] || fail "rights: the run pkexec started asked for rights again"
+  stop_program
+  note "rights: the run pkexec started shows the launcher and asks no more"
+else
+  note "not root: the request for administrator rights is not tried"
+fi
 note "PASS"
