@@ -7,6 +7,7 @@
 #include "platform/ReadBack.h"
 #include "platform/Utf8.h"
 #include "recovery/CZAppDlg.h"
+#include "recovery/StickJob.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
@@ -21,7 +22,6 @@ std::atomic<bool> g_bRecoveryBusy { false };
 wchar_t g_szTargetDrive[2] = {};
 std::wstring g_szTargetItem;
 std::wstring g_szTargetIdentity;
-std::unique_ptr<platform::DriveHold> g_pTargetHold;
 platform::FormatExFunction g_pfnFormatEx = nullptr;
 platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
 
@@ -45,28 +45,12 @@ constexpr int kProgressHigh = 150;
 constexpr size_t kLineBufferSize = 128;
 constexpr size_t kWordBufferSize = 64;
 
-// The five copies in their order, each followed by its percentage line and bar position.
-struct CopyStep {
-    const wchar_t* source;      // below the CD's root
-    const wchar_t* destination; // below the stick's root
-    bool withProgress;          // the large root image reports its progress
+// Each copy is followed by its percentage line and bar position.
+struct CopyMark {
     int percentAfter;
     int barAfter;
 };
-constexpr CopyStep kCopySteps[] = {
-    { L"\\_DEROZAZLIVE", L"\\.Derozazlive", false, 58, 80 },
-    { L"\\ISOLINUX\\initrd.img", L"\\initrd.img", false, 60, 82 },
-    { L"\\ISOLINUX\\root.lzm", L"\\root.lzm", true, 90, 135 },
-    { L"\\ISOLINUX\\syslinux.cfg", L"\\syslinux.cfg", false, 95, 140 },
-    { L"\\ISOLINUX\\vmlinuz", L"\\vmlinuz", false, 100, kProgressHigh },
-};
-
-// Set by the format service's done report; a format that ends without one failed, and so does
-// one whose report says so.
-std::atomic<bool> g_bFormatDoneReported { false };
-std::atomic<bool> g_bFormatSucceeded { false };
-// Whether every copy of the current job succeeded so far.
-std::atomic<bool> g_bCopiesSucceeded { true };
+constexpr CopyMark kCopyMarks[StickJob::kCopyCount] = { { 58, 80 }, { 60, 82 }, { 90, 135 }, { 95, 140 }, { 100, kProgressHigh } };
 
 std::wstring Text(UINT id)
 {
@@ -101,11 +85,9 @@ void Print(const std::string& text)
     platform::ConsoleWrite(text);
 }
 
-// Ends a job that could not run to its end: the stick is let go, the dialog is usable again and
-// says it failed.
+// Ends a job that could not run to its end: the dialog is usable again and says it failed.
 void FinishFailed(UINT textId = kTextFailed)
 {
-    g_pTargetHold.reset();
     SetLine(FinalMessage(textId));
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
@@ -129,44 +111,49 @@ std::wstring SelectedItem(CWnd* driveList)
     return item;
 }
 
-// The folder of the CD: everything before the executable's first backslash ("D:").
-std::wstring SourceRoot()
-{
-    std::wstring executable = platform::GetModuleFileNameW();
-    return executable.substr(0, executable.find(L'\\'));
-}
-
-void CopyOne(const std::wstring& source, const std::wstring& destination, bool withProgress)
-{
-    bool copied = withProgress ? platform::CopyFileExW(source, destination, CopyProgressProc, nullptr, nullptr, 0)
-                               : platform::CopyFileW(source, destination, false);
-    if (!copied) {
-        Print("copy: " + ToUtf8(destination) + " could not be written\n");
-        g_bCopiesSucceeded = false;
+// The writer's side of the job: the bar and the percentage line follow the progress table, the
+// diagnostics go to the console.
+class WriterProgress final : public StickJob::Listener {
+public:
+    void OnFormatProgress(std::uint32_t percent) override
+    {
+        SetProgress(static_cast<int>(percent * 0.5));
+        if (percent == 100)
+            SetProgress(75);
+        SetPercentLine(percent * 0.5, Text(24));
     }
-}
-
-// Whether the target letter still names the device the writer was opened for; says so on the
-// console when it doesn't, naming the step that stops.
-bool TargetStillBound(const char* step)
-{
-    if (platform::IsDriveStill(g_szTargetDrive[0], g_szTargetIdentity))
-        return true;
-    Print(std::string(step) + ": drive " + ToUtf8(g_szTargetDrive) + ": is no longer the chosen stick; nothing more is written\n");
-    return false;
-}
-
-// Every copy compared with its original, read from the stick itself.
-bool CopiesReadBack(const std::wstring& source, const std::wstring& target)
-{
-    for (const CopyStep& step : kCopySteps) {
-        std::string detail;
-        if (platform::ReadBackCopy(source + step.source, target + step.destination, detail) != platform::ReadBackResult::Same) {
-            Print("read-back: " + detail + "\n");
-            return false;
-        }
+    void OnFormatDone(bool succeeded) override
+    {
+        SetProgress(78);
+        SetPercentLine(55, Text(24));
+        if (succeeded)
+            std::thread(CopyThreadProc, nullptr).detach();
     }
-    return true;
+    void OnCopyProgress(std::int64_t total, std::int64_t transferred) override
+    {
+        CopyProgressProc(total, transferred, 0, 0, 0, 0, nullptr, nullptr, nullptr);
+    }
+    void OnCopyDone(std::size_t step) override
+    {
+        SetPercentLine(kCopyMarks[step].percentAfter, m_word);
+        SetProgress(kCopyMarks[step].barAfter);
+    }
+    void OnConsole(const std::string& text) override { Print(text); }
+
+    // One copy of text 24 serves every percentage line of the copy stage.
+    void TakeWordForCopies() { m_word = Text(24).substr(0, kWordBufferSize - 1); }
+
+private:
+    std::wstring m_word;
+};
+
+WriterProgress s_writerProgress;
+// The job of the last press of Start; the worker threads reach it here.
+std::unique_ptr<StickJob> s_pJob;
+
+UINT FinalTextOf(StickJob::Outcome outcome)
+{
+    return outcome == StickJob::Outcome::NoRights ? kTextNoRights : kTextFailed;
 }
 
 } // namespace
@@ -193,108 +180,31 @@ std::uint32_t FormatThreadProc(CWnd*)
         FinishFailed();
         return 0;
     }
-    std::wstring root = std::wstring(1, g_szTargetDrive[0]) + L":\\";
-
     if (!LoadFmifsEntryPoints()) {
         Print("Could not located FMIFS entry points.\n\n");
         FinishFailed();
         return 0;
     }
-    platform::DriveHoldResult held = platform::HoldDrive(g_szTargetDrive[0], g_szTargetIdentity);
-    if (!held.hold) {
-        Print("format: " + held.detail + "\n");
-        FinishFailed(held.error == platform::DriveHoldError::AccessDenied ? kTextNoRights : kTextFailed);
-        return 0;
-    }
-    g_pTargetHold = std::move(held.hold);
-
-    g_bFormatDoneReported = false;
-    g_bFormatSucceeded = false;
-    g_pfnFormatEx(root.c_str(), 12, L"FAT32", L"VarnMID", 0, 4096, FormatExCallback);
-    if (!g_bFormatDoneReported)
-        Print("FormatEx was unable to complete successfully.\n\n");
-    // A failed format ends the job: nothing is copied onto whatever the stick holds now.
-    if (!g_bFormatDoneReported || !g_bFormatSucceeded)
-        FinishFailed();
+    s_pJob = std::make_unique<StickJob>(g_szTargetDrive[0], g_szTargetIdentity, StickJob::SourceRootOfProgram(), s_writerProgress);
+    // A successful format's done report has started the copy thread already.
+    if (!s_pJob->Format(g_pfnFormatEx))
+        FinishFailed(FinalTextOf(s_pJob->Result()));
     return 0;
 }
 
 bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
 {
-    switch (command) {
-    case platform::kFormatProgress: {
-        auto percent = *static_cast<std::uint32_t*>(actionInfo);
-        char line[64];
-        std::snprintf(line, sizeof line, "%d percent completed.\r", static_cast<int>(percent));
-        Print(line);
-        SetProgress(static_cast<int>(percent * 0.5));
-        if (percent == 100)
-            SetProgress(75);
-        SetPercentLine(percent * 0.5, Text(24));
-        return true;
-    }
-    case platform::kFormatDone: {
-        bool succeeded = *static_cast<std::uint8_t*>(actionInfo) != 0;
-        if (!succeeded)
-            Print("FormatEx was unable to complete successfully.\n\n");
-        SetProgress(78);
-        SetPercentLine(55, Text(24));
-        g_bFormatSucceeded = succeeded;
-        g_bFormatDoneReported = true;
-        if (succeeded)
-            std::thread(CopyThreadProc, nullptr).detach();
-        return true;
-    }
-    case platform::kFormatOutput: {
-        auto* output = static_cast<platform::FormatTextOutput*>(actionInfo);
-        if (output && output->output)
-            Print(output->output);
-        return true;
-    }
-    default:
-        return true;
-    }
+    return StickJob::OnFormatReport(command, actionInfo);
 }
 
 std::uint32_t CopyThreadProc(void*)
 {
-    std::wstring word = Text(24).substr(0, kWordBufferSize - 1);
-    std::wstring source = SourceRoot();
-    std::wstring target = std::wstring(g_szTargetDrive) + L":";
-    g_bCopiesSucceeded = true;
-
-    for (const CopyStep& step : kCopySteps) {
-        if (!TargetStillBound("copy")) {
-            FinishFailed();
-            return 0;
-        }
-        CopyOne(source + step.source, target + step.destination, step.withProgress);
-        SetPercentLine(step.percentAfter, word);
-        SetProgress(step.barAfter);
-    }
-
-    bool written = false;
-    if (g_bCopiesSucceeded && CopiesReadBack(source, target)) {
-        if (!TargetStillBound("installer")) {
-            FinishFailed();
-            return 0;
-        }
-        std::wstring installer = source + L"\\syslinux\\syslinux -fma " + target;
-        int status = platform::RunCommandLine(installer.substr(0, kPathBufferSize - 1));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        std::string detail;
-        if (status != 0)
-            Print("installer: " + ToUtf8(installer) + " ended with status " + std::to_string(status) + "\n");
-        else if (!platform::ReadBackBootPieces(g_szTargetDrive[0], detail))
-            Print("read-back: " + detail + "\n");
-        else
-            written = true;
-    }
-    if (!written) {
-        FinishFailed();
+    s_writerProgress.TakeWordForCopies();
+    StickJob::Outcome outcome = s_pJob->Finish();
+    if (outcome != StickJob::Outcome::Ready) {
+        FinishFailed(FinalTextOf(outcome));
         return 0;
     }
-    g_pTargetHold.reset();
     SetLine(FinalMessage(kTextReady));
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);

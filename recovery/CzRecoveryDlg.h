@@ -22,8 +22,6 @@ extern wchar_t g_szTargetDrive[2];
 // Every step of a job checks that the letter still names that device.
 extern std::wstring g_szTargetItem;
 extern std::wstring g_szTargetIdentity;
-// The target, held from the format to the final text.
-extern std::unique_ptr<platform::DriveHold> g_pTargetHold;
 extern platform::FormatExFunction g_pfnFormatEx;
 extern platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression;
 

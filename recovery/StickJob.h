@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/Drives.h"
+#include "platform/Format.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// One recovery stick written from the CD: the drive held, formatted FAT32 "VarnMID" with
+// 4096-byte clusters, the five live-system files copied and read back, the boot loader installed
+// and read back, the drive let go. The writer dialog runs it on its two worker threads; the
+// command line runs one per drive. Every step first checks that the drive letter still names the
+// device the job was bound to, and nothing more is written once it doesn't.
+class StickJob {
+public:
+    enum class Stage { Formatting, Copying, Verifying, Installing };
+    enum class Outcome { Running, Ready, Failed, NoRights };
+
+    // A live-system file: where it lies below the CD's root and below the stick's.
+    struct CopyStep {
+        const wchar_t* source;
+        const wchar_t* destination;
+        bool withProgress; // the large root image reports its progress
+    };
+    static constexpr std::size_t kCopyCount = 5;
+    static const CopyStep kCopySteps[kCopyCount];
+
+    // What the job reports, on the thread that runs the step.
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void OnStage(Stage) { }
+        virtual void OnFormatProgress(std::uint32_t /*percent*/) { }
+        // The format service's done report; the copies follow only after a successful one.
+        virtual void OnFormatDone(bool /*succeeded*/) { }
+        virtual void OnCopyProgress(std::int64_t /*total*/, std::int64_t /*transferred*/) { }
+        // After each copy, whatever its result.
+        virtual void OnCopyDone(std::size_t /*step*/) { }
+        // The job's console diagnostics, each as the writer prints it.
+        virtual void OnConsole(const std::string& /*text*/) { }
+    };
+
+    // `sourceRoot`: the CD ("D:"); `cancel`, when given and set, stops the job at the next step.
+    StickJob(wchar_t letter, std::wstring identity, std::wstring sourceRoot, Listener& listener,
+        const std::atomic<bool>* cancel = nullptr);
+    ~StickJob();
+    StickJob(const StickJob&) = delete;
+    StickJob& operator=(const StickJob&) = delete;
+
+    // The drive held and formatted through `formatEx`. True when the format reported success and
+    // the copies may follow; otherwise the job has ended (Result()).
+    bool Format(platform::FormatExFunction formatEx);
+    // The copies, the read-back, the boot loader and its read-back; the drive is let go.
+    Outcome Finish();
+    // Ends a job that cannot go on: the drive is let go.
+    void End(Outcome outcome, const std::string& cause);
+
+    Outcome Result() const { return m_outcome; }
+    // Why the job failed, in one line.
+    const std::string& Cause() const { return m_cause; }
+    wchar_t Letter() const { return m_letter; }
+
+    // The format service's reports for the job formatting on this thread (FormatExCallback).
+    static bool OnFormatReport(std::uint32_t command, void* actionInfo);
+    // The CD the program runs from: everything before the executable's first backslash ("D:").
+    static std::wstring SourceRootOfProgram();
+
+private:
+    bool StillBound(const char* step);
+    bool Cancelled() const { return m_cancel && m_cancel->load(); }
+    bool CopyAll();
+    bool ReadBackAll();
+    bool InstallBootLoader();
+    bool HandleFormatReport(std::uint32_t command, void* actionInfo);
+    static std::uint32_t ForwardCopyProgress(std::int64_t total, std::int64_t transferred, std::int64_t, std::int64_t,
+        std::uint32_t, std::uint32_t, void*, void*, void* job);
+    void Say(const std::string& text);
+
+    wchar_t m_letter;
+    std::wstring m_identity;
+    std::wstring m_sourceRoot;
+    std::wstring m_targetRoot;
+    Listener& m_listener;
+    const std::atomic<bool>* m_cancel;
+    std::unique_ptr<platform::DriveHold> m_hold;
+    std::atomic<bool> m_formatDoneReported { false };
+    std::atomic<bool> m_formatSucceeded { false };
+    std::string m_lastFormatLine;
+    Outcome m_outcome = Outcome::Running;
+    std::string m_cause;
+};
