@@ -4,7 +4,6 @@
 #include "platform/posix/StickDrive.h"
 #include "platform/posix/VolumeFormatter.h"
 
-#include <cstdio>
 #include <cwctype>
 
 // The POSIX answer to "fmifs.dll": FormatEx formats a USB stick or virtual stick with
@@ -38,8 +37,9 @@ void PosixFormatEx(const wchar_t* driveRoot, std::uint32_t, const wchar_t* fileS
     int quickFormat, std::uint32_t clusterSize, FormatCallback callback)
 {
     FormatReporter reporter(callback);
+    // The reason is the format's last text line, as the system's format service words its own.
     auto fail = [&](const std::string& why) {
-        std::fprintf(stderr, "format: %s\n", why.c_str());
+        reporter.Line("format: " + why);
         reporter.Done(false);
     };
     if (!driveRoot || !fileSystem || !EqualsIgnoringCase(fileSystem, L"FAT32"))
