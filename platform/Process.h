@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,5 +34,17 @@ int RunCommandLine(const std::wstring& commandLine);
 
 // Standard output, unbuffered as the console diagnostics need.
 void ConsoleWrite(const std::string& text);
+
+// ---- The console of the command-line options.
+// A Windows program with windows has no console of its own: for a command-line option it writes
+// to (and reads from) the console of the program that started it. Nothing to do on POSIX.
+void UseParentConsole();
+// Standard output is a terminal that takes control sequences: lines may be redrawn in place.
+bool OutputIsTerminal();
+// Writes the question and reads the answer line from the terminal; empty when standard input is
+// no terminal, so nobody can answer.
+std::optional<std::string> AskOnTerminal(const std::string& question);
+// From now on an interrupt (Ctrl+C, a closed console) sets `stop` instead of ending the program.
+void StopOnInterrupt(std::atomic<bool>& stop);
 
 } // namespace platform

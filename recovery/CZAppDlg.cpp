@@ -11,7 +11,6 @@
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
-#include <cwctype>
 
 namespace {
 constexpr int kEntriesPerPage = 16;
@@ -40,13 +39,6 @@ std::wstring Formatted(UINT id)
     return FormatText(Text(id), nullptr, kPathBufferSize);
 }
 
-// The drive the program runs from: never offered, formatting it would destroy the source.
-wchar_t OwnDriveLetter()
-{
-    if (g_szAppDir[0] && g_szAppDir[1] == L':')
-        return static_cast<wchar_t>(std::towupper(g_szAppDir[0]));
-    return 0;
-}
 } // namespace
 
 IMPLEMENT_MESSAGE_MAP(CZAppDlg, CzCanvasDlg,
@@ -162,7 +154,7 @@ void CZAppDlg::ListUsbDrives()
 {
     if (!m_pDriveList)
         return;
-    wchar_t ownDrive = OwnDriveLetter();
+    wchar_t ownDrive = ProgramDriveLetter();
     ForEachDrive([&](const DriveProbe& drive) {
         if (drive.letter == ownDrive || !drive.IsCandidate() || !drive.opened)
             return;

@@ -1,5 +1,8 @@
 #include "recovery/DriveDiscovery.h"
 
+#include "app/Globals.h"
+
+#include <cwctype>
 #include <vector>
 
 bool QueryDriveInfo(platform::DeviceHandle& device, std::uint8_t* descriptorBuffer, platform::DiskGeometry& geometry)
@@ -37,6 +40,13 @@ std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes)
 {
     auto megabytes = static_cast<std::int64_t>(sizeInBytes >> 20);
     return std::wstring(1, letter) + L" (" + std::to_wstring(megabytes) + L" MBytes)";
+}
+
+wchar_t ProgramDriveLetter()
+{
+    if (g_szAppDir[0] && g_szAppDir[1] == L':')
+        return static_cast<wchar_t>(std::towupper(g_szAppDir[0]));
+    return 0;
 }
 
 DriveProbe ProbeDrive(wchar_t letter)

@@ -36,6 +36,10 @@ struct DriveProbe {
     bool IsUsbDrive() const { return IsCandidate() && opened && queried && busType == platform::kBusTypeUsb; }
 };
 
+// The drive the program runs from (from g_szAppDir), upper case; 0 when it has no letter. It is
+// never offered: formatting it would destroy the source.
+wchar_t ProgramDriveLetter();
+
 // Opens and queries one drive when it is removable or fixed.
 DriveProbe ProbeDrive(wchar_t letter);
 

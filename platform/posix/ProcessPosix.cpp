@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <grp.h>
@@ -129,6 +130,41 @@ void ConsoleWrite(const std::string& text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+}
+
+void UseParentConsole()
+{
+}
+
+bool OutputIsTerminal()
+{
+    const char* terminal = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) && !(terminal && std::string(terminal) == "dumb");
+}
+
+std::optional<std::string> AskOnTerminal(const std::string& question)
+{
+    if (!::isatty(STDIN_FILENO))
+        return std::nullopt;
+    ConsoleWrite(question);
+    std::string answer;
+    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin))
+        answer.push_back(static_cast<char>(c));
+    return answer;
+}
+
+namespace {
+std::atomic<bool>* s_stopOnInterrupt = nullptr;
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool>& stop)
+{
+    s_stopOnInterrupt = &stop;
+    struct sigaction action {};
+    action.sa_handler = [](int) { s_stopOnInterrupt->store(true); };
+    sigemptyset(&action.sa_mask);
+    for (int signal : { SIGINT, SIGTERM, SIGHUP })
+        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace platform

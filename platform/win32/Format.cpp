@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cwctype>
 
 // "fmifs.dll" loaded from the system. Its entry points are handed out behind trampolines in the
@@ -27,14 +26,13 @@ HMODULE g_fmifs = nullptr;
 FmifsFormatEx g_realFormatEx = nullptr;
 FmifsEnableVolumeCompression g_realEnableVolumeCompression = nullptr;
 
-// FormatEx runs on its caller's thread and its callback carries no context of its own, so the
-// program's callback waits here for the length of one format. The writer formats one drive at a
-// time.
-std::atomic<FormatCallback> g_formatCallback { nullptr };
+// FormatEx calls back on its caller's thread and its callback carries no context of its own, so
+// the program's callback waits here, one per formatting thread, for the length of its format.
+thread_local FormatCallback t_formatCallback = nullptr;
 
 BOOLEAN __stdcall ForwardFormatCallback(CallbackCommand command, DWORD subAction, PVOID actionInfo)
 {
-    FormatCallback callback = g_formatCallback.load();
+    FormatCallback callback = t_formatCallback;
     if (!callback)
         return TRUE;
     return callback(static_cast<std::uint32_t>(command), subAction, actionInfo) ? TRUE : FALSE;
@@ -71,9 +69,9 @@ void FormatExTrampoline(const wchar_t* driveRoot, std::uint32_t mediaType, const
     std::wstring name = label ? label : L"";
     if (FormattedAsLargeVolume(root, format, name, quickFormat, clusterSize, callback))
         return;
-    g_formatCallback.store(callback);
+    t_formatCallback = callback;
     g_realFormatEx(root.data(), mediaType, format.data(), name.data(), quickFormat, clusterSize, &ForwardFormatCallback);
-    g_formatCallback.store(nullptr);
+    t_formatCallback = nullptr;
 }
 
 bool EnableVolumeCompressionTrampoline(const wchar_t* driveRoot, std::uint16_t compression)

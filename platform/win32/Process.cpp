@@ -74,6 +74,53 @@ bool AdoptSettingsOfFirstRun(std::vector<std::string>&)
     return false;
 }
 
+void UseParentConsole()
+{
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+    std::freopen("CONIN$", "r", stdin);
+    // Lines redrawn in place need the console's control sequences.
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (::GetConsoleMode(output, &mode))
+        ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+bool OutputIsTerminal()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+std::optional<std::string> AskOnTerminal(const std::string& question)
+{
+    DWORD mode = 0;
+    if (!::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode))
+        return std::nullopt;
+    ConsoleWrite(question);
+    std::string answer;
+    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
+        if (c != '\r')
+            answer.push_back(static_cast<char>(c));
+    }
+    return answer;
+}
+
+namespace {
+std::atomic<bool>* s_stopOnInterrupt = nullptr;
+} // namespace
+
+void StopOnInterrupt(std::atomic<bool>& stop)
+{
+    s_stopOnInterrupt = &stop;
+    ::SetConsoleCtrlHandler([](DWORD) -> BOOL {
+        s_stopOnInterrupt->store(true);
+        return TRUE;
+    }, TRUE);
+}
+
 int RunCommandLine(const std::wstring& commandLine)
 {
     // The command interpreter runs the line as typed, "D:\syslinux\syslinux -fma E:" included.
