@@ -1,6 +1,8 @@
 #include "app/CArkevenApp.h"
 #include "app/DriveReport.h"
+#include "app/MakeStickCommand.h"
 #include "app/ProgramEntry.h"
+#include "app/ProgramOptions.h"
 #include "app/Snapshot.h"
 #include "platform/Process.h"
 
@@ -11,14 +13,6 @@
 CArkevenApp theApp;
 
 namespace {
-
-void PrintUsage()
-{
-    std::fprintf(stderr,
-        "usage: arkeven                          start the launcher\n"
-        "       arkeven --list-drives            print the drive letters and what the drive list would show\n"
-        "       arkeven --snapshot SECTION FILE  save one window (MainFrm, AppFrm, ModelFrm, OSFrm, UsbFrm) as PNG\n");
-}
 
 // The launcher, with the rights to write a stick asked for first where the system needs it.
 int RunLauncher(bool startedWithRights)
@@ -35,16 +29,30 @@ int RunLauncher(bool startedWithRights)
 int ArkevenMain(std::vector<std::string> arguments)
 {
     bool startedWithRights = platform::AdoptSettingsOfFirstRun(arguments);
-    if (arguments.empty())
+    ProgramOptions options = ProgramOptions::Parse(arguments);
+    if (options.action == ProgramOptions::Action::Launch) {
+        std::fputs(options.IgnoredNote().c_str(), stderr);
         return RunLauncher(startedWithRights);
-    if (arguments.size() == 1 && arguments[0] == "--list-drives") {
+    }
+    platform::UseParentConsole();
+    switch (options.action) {
+    case ProgramOptions::Action::Launch:
+        break;
+    case ProgramOptions::Action::Help:
+        std::fputs(ProgramOptions::Usage().c_str(), stdout);
+        return 0;
+    case ProgramOptions::Action::Mistake:
+        std::fprintf(stderr, "arkeven: %s\n%s", options.mistake.c_str(), ProgramOptions::Usage().c_str());
+        return 2;
+    case ProgramOptions::Action::ListDrives:
         std::fputs(DescribeDrives().c_str(), stdout);
         return 0;
+    case ProgramOptions::Action::Snapshot:
+        return SaveWindowSnapshot(options.operands[0], options.operands[1]);
+    case ProgramOptions::Action::MakeStick:
+        return RunMakeStickCommand(options.operands);
     }
-    if (arguments.size() == 3 && arguments[0] == "--snapshot")
-        return SaveWindowSnapshot(arguments[1], arguments[2]);
-    PrintUsage();
-    return arguments[0] == "--help" ? 0 : 2;
+    return 2;
 }
 
 int main(int argc, char** argv)

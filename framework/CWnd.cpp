@@ -613,6 +613,13 @@ void CWnd::OnHostInput(const platform::HostInput& input)
         for (UINT key = 0; key < 256; ++key)
             app->SetKeyDown(key, false);
         return;
+    case Kind::Iconified:
+    case Kind::Restored:
+        // Without this the next SW_MINIMIZE after a restore by the desktop would look like no
+        // change and never reach the host. A hidden window stays hidden whatever the OS says.
+        if (m_visible)
+            m_minimized = input.kind == Kind::Iconified;
+        return;
     case Kind::MouseLeave:
         if (CWnd* old = m_hover) {
             m_hover = nullptr;

@@ -232,8 +232,7 @@ bool HeadlessHost::Inject(const std::string& instanceName, const HostInput& inpu
         WindowRecord* record = FindRecord(instanceName);
         if (!record)
             return false;
-        m_input.emplace_back(record->state.id, input);
-        m_wakeup.notify_all();
+        QueueInput(*record, input);
     }
     return true;
 }
@@ -262,6 +261,25 @@ bool HeadlessHost::PressKey(const std::string& instanceName, std::uint32_t key, 
     bool ok = Inject(instanceName, input);
     input.kind = HostInput::Kind::KeyUp;
     return ok && Inject(instanceName, input);
+}
+
+bool HeadlessHost::Restore(const std::string& instanceName)
+{
+    std::lock_guard lock(m_mutex);
+    WindowRecord* record = FindRecord(instanceName);
+    if (!record || record->state.state != ShowState::Minimised)
+        return false;
+    record->state.state = ShowState::Normal;
+    HostInput input;
+    input.kind = HostInput::Kind::Restored;
+    QueueInput(*record, input);
+    return true;
+}
+
+void HeadlessHost::QueueInput(const WindowRecord& record, const HostInput& input)
+{
+    m_input.emplace_back(record.state.id, input);
+    m_wakeup.notify_all();
 }
 
 bool HeadlessHost::CopyFrame(const std::string& instanceName, std::vector<std::uint32_t>& pixels, int& width, int& height) const

@@ -51,6 +51,9 @@ public:
     bool Inject(const std::string& instanceName, const HostInput& input);
     bool Click(const std::string& instanceName, int x, int y);
     bool PressKey(const std::string& instanceName, std::uint32_t key, bool ctrl = false, bool alt = false, bool shift = false);
+    // Restores a minimised window as the taskbar would, telling its listener; false when the
+    // newest window of this name is not minimised.
+    bool Restore(const std::string& instanceName);
     // The window's pixels as last presented.
     bool CopyFrame(const std::string& instanceName, std::vector<std::uint32_t>& pixels, int& width, int& height) const;
     bool SavePng(const std::string& instanceName, const std::string& path) const;
@@ -69,6 +72,8 @@ private:
 
     WindowRecord* FindRecord(const std::string& instanceName);
     const WindowRecord* FindRecord(const std::string& instanceName) const;
+    // With m_mutex held.
+    void QueueInput(const WindowRecord& record, const HostInput& input);
     void Record(const char* verb, const std::string& instanceName, const std::string& argument = {});
 
     int m_screenWidth;

@@ -28,6 +28,10 @@ struct HostInput {
         CloseRequest, // the window manager's close button
         Exposed,      // the OS lost the window's pixels: present everything again
         FocusOut,
+        // The window was minimised or restored, also by the desktop (taskbar, window manager,
+        // a raise by another start). A host may echo the states the program asked for itself.
+        Iconified,
+        Restored,
     };
     Kind kind = Kind::MouseMove;
     int x = 0;

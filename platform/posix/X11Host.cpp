@@ -85,6 +85,8 @@ X11Atoms InternAtoms(Display* display)
         { "_NET_WM_WINDOW_TYPE", &atoms.netWmWindowType },
         { "_NET_WM_WINDOW_TYPE_NORMAL", &atoms.netWmWindowTypeNormal },
         { "_NET_WM_WINDOW_TYPE_DIALOG", &atoms.netWmWindowTypeDialog },
+        { "_NET_WM_STATE", &atoms.netWmState },
+        { "_NET_WM_STATE_HIDDEN", &atoms.netWmStateHidden },
         { "_NET_ACTIVE_WINDOW", &atoms.netActiveWindow },
         { "_NET_WORKAREA", &atoms.netWorkarea },
         { "_NET_CURRENT_DESKTOP", &atoms.netCurrentDesktop },

@@ -25,6 +25,8 @@ struct X11Atoms {
     Atom netWmWindowType = None;
     Atom netWmWindowTypeNormal = None;
     Atom netWmWindowTypeDialog = None;
+    Atom netWmState = None;
+    Atom netWmStateHidden = None;
     Atom netActiveWindow = None;
     Atom netWorkarea = None;
     Atom netCurrentDesktop = None;

@@ -62,7 +62,8 @@ X11Window::X11Window(X11Host& host, const HostWindowSpec& spec, HostWindowListen
     attributes.border_pixel = 0;
     attributes.colormap = DefaultColormap(m_display, host.ScreenNumber());
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask
-        | LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask | StructureNotifyMask;
+        | LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask | StructureNotifyMask
+        | PropertyChangeMask;
     m_window = XCreateWindow(m_display, host.Root(), m_rect.x, m_rect.y,
         static_cast<unsigned>(m_rect.width), static_cast<unsigned>(m_rect.height), 0, format.depth,
         InputOutput, format.visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
@@ -336,6 +337,15 @@ bool X11Window::HandleEvent(const XEvent& event)
     }
     case ClientMessage:
         return HandleClientMessage(event.xclient);
+    case MapNotify:
+    case UnmapNotify:
+        m_mapped = event.type == MapNotify;
+        return ReportIconicChange();
+    case PropertyNotify:
+        if (event.xproperty.atom != m_host.Atoms().netWmState)
+            return false;
+        m_hiddenByWindowManager = IsHiddenByWindowManager();
+        return ReportIconicChange();
     default:
         return false;
     }
@@ -364,6 +374,41 @@ bool X11Window::HandleKey(const XKeyEvent& event)
     input.alt = modifiers.alt;
     input.shift = modifiers.shift;
     return Deliver(input);
+}
+
+// Window managers iconify by unmapping the window (ICCCM); compositing ones may keep it mapped
+// and only mark it _NET_WM_STATE_HIDDEN (EWMH). Either way, and back, the listener hears of it,
+// whether the program asked for it or the taskbar, a pager or a raise by another start did.
+bool X11Window::ReportIconicChange()
+{
+    if (!m_mapRequested)
+        return false; // our own withdraw
+    bool iconic = !m_mapped || m_hiddenByWindowManager;
+    if (iconic == m_reportedIconic)
+        return false;
+    m_reportedIconic = iconic;
+    HostInput input;
+    input.kind = iconic ? HostInput::Kind::Iconified : HostInput::Kind::Restored;
+    return Deliver(input);
+}
+
+bool X11Window::IsHiddenByWindowManager() const
+{
+    const X11Atoms& atoms = m_host.Atoms();
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long count = 0;
+    unsigned long bytesAfter = 0;
+    unsigned char* data = nullptr;
+    bool hidden = false;
+    if (XGetWindowProperty(m_display, m_window, atoms.netWmState, 0, 64, False, XA_ATOM, &actualType,
+            &actualFormat, &count, &bytesAfter, &data) == Success && actualType == XA_ATOM && actualFormat == 32 && data) {
+        auto* states = reinterpret_cast<Atom*>(data); // format 32 comes back as longs
+        hidden = std::find(states, states + count, atoms.netWmStateHidden) != states + count;
+    }
+    if (data)
+        XFree(data);
+    return hidden;
 }
 
 bool X11Window::HandleClientMessage(const XClientMessageEvent& event)

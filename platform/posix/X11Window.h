@@ -40,6 +40,8 @@ private:
     void PutFromBacking(int x, int y, int width, int height);
     bool HandleKey(const XKeyEvent& event);
     bool HandleClientMessage(const XClientMessageEvent& event);
+    bool IsHiddenByWindowManager() const;
+    bool ReportIconicChange();
     bool Deliver(const HostInput& input);
 
     X11Host& m_host;
@@ -49,6 +51,10 @@ private:
     std::string m_instanceName;
     HostRect m_rect;
     bool m_mapRequested = false;
+    // What the window manager made of the window, and what the listener was last told of it.
+    bool m_mapped = false;
+    bool m_hiddenByWindowManager = false;
+    bool m_reportedIconic = false;
     bool m_hasFrame = false;
     std::vector<std::uint32_t> m_backing; // m_rect.width * m_rect.height screen pixels
 };

@@ -232,6 +232,15 @@ bool Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
         Queue(input);
         return true;
     }
+    case WM_SIZE:
+        // Also when the taskbar or another start restores the window: the framework keeps
+        // its own minimised flag, which must follow.
+        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED) {
+            HostInput input;
+            input.kind = wParam == SIZE_MINIMIZED ? HostInput::Kind::Iconified : HostInput::Kind::Restored;
+            Queue(input);
+        }
+        return false;
     case WM_CLOSE: {
         HostInput input;
         input.kind = HostInput::Kind::CloseRequest;

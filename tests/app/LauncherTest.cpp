@@ -64,6 +64,10 @@ TEST_F(Launcher, CaptionAndButtonTextsComeFromTheTextLibrary)
     EXPECT_EQ(CWnd::FindTopLevelWindow(L"Varn MID"), frame);
     EXPECT_EQ(frame->GetStyle() & (WS_SYSMENU | WS_MINIMIZEBOX), WS_SYSMENU | WS_MINIMIZEBOX);
 
+    // Empty texts would compare equal to captions that were never set.
+    for (unsigned id : { 2, 3, 8, 12, 13 })
+        ASSERT_FALSE(LibraryText(id).empty()) << "text " << id;
+    ASSERT_NE(LibraryText(2), LibraryText(8)) << "exit must show text 2, not text 8";
     EXPECT_EQ(ReadButton(app, *frame, 1001).caption, LibraryText(2));
     EXPECT_EQ(ReadButton(app, *frame, 1002).caption, LibraryText(3));
     EXPECT_EQ(ReadButton(app, *frame, 1011).caption, LibraryText(12));
@@ -154,7 +158,7 @@ TEST_F(Launcher, CtrlOrAltAloneWithQOrF2DoesNothing)
     EXPECT_EQ(keysSeen, 4);
 }
 
-TEST_F(Launcher, MinimiseAsksTheHostAndExitHidesThenEndsTheProgram)
+TEST_F(Launcher, MinimiseWorksAgainAfterTheDesktopRestoredAndExitHidesThenEndsTheProgram)
 {
     ProgramTestApp app;
     CMainFrame* frame = OpenLauncher(app);
@@ -162,6 +166,10 @@ TEST_F(Launcher, MinimiseAsksTheHostAndExitHidesThenEndsTheProgram)
     app.ServeWhile([&] {
         ASSERT_TRUE(ClickButton(app, "MainFrm", *frame, 1002));
         ASSERT_TRUE(WaitUntil([&] { return LauncherState(app) == platform::ShowState::Minimised; }));
+        ASSERT_TRUE(app.Headless().Restore("MainFrm"));
+        ASSERT_TRUE(ClickButton(app, "MainFrm", *frame, 1002));
+        ASSERT_TRUE(WaitUntil([&] { return LauncherState(app) == platform::ShowState::Minimised; }))
+            << "minimise did nothing after the taskbar had restored the window";
         EXPECT_FALSE(app.IsQuitRequested());
         ASSERT_TRUE(ClickButton(app, "MainFrm", *frame, 1001));
         ASSERT_TRUE(WaitUntil([&] { return app.IsQuitRequested(); }));

@@ -88,8 +88,26 @@ wait_for_exit "$program_pid" 2 || fail "exit (1001) did not end the program with
 start_launcher
 type_keys "$main_window" Tab Tab space
 wait_for_line "$host_log" '^show MainFrm minimised$' 2 || fail "minimise (1002) did not minimise"
+# No window manager runs here, so play its part: restore the window the two ways window
+# managers show it (map it again; drop _NET_WM_STATE_HIDDEN). 1002 keeps the focus, and each
+# time Space must minimise once more.
+minimised_again() {
+  local deadline=$((SECONDS + 2))
+  until [ "$(grep -c '^show MainFrm minimised$' "$host_log")" -ge "$1" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "1002 did not minimise again after a restore by $2"
+    sleep 0.05
+  done
+}
+xdotool windowunmap --sync "$main_window"
+xdotool windowmap --sync "$main_window"
+type_keys "$main_window" space
+minimised_again 2 "mapping the window"
+xprop -id "$main_window" -f _NET_WM_STATE 32a -set _NET_WM_STATE _NET_WM_STATE_HIDDEN
+xprop -id "$main_window" -remove _NET_WM_STATE
+type_keys "$main_window" space
+minimised_again 3 "clearing _NET_WM_STATE_HIDDEN"
 stop_program
-note "1001 exits within 2 s, 1002 minimises"
+note "1001 exits within 2 s, 1002 minimises, again after each restore by the desktop"
 
 # Ctrl+Alt+Q and Ctrl+Alt+F2 hide the launcher and open the model dialog.
 for combo in ctrl+alt+q ctrl+alt+F2; do

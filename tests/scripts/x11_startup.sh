@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up on a real X server: the launcher window as the desktop sees it (caption, class,
 # centred), the single-instance guard (a second start raises the first window, also while it is
-# hidden by the model selection, and ends), and a clean start again after the first has ended.
+# hidden by the model selection, and ends), a clean start again after the first has ended (with
+# arguments, which the launcher ignores), and the command-line options.
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
@@ -55,12 +56,27 @@ note "during the selection too; the launcher stayed hidden"
 type_keys "$model_window" Escape
 wait_for_exit "$first_pid" 2 || fail "Escape in the model dialog did not end the program within 2 s"
 
-start_launcher
+# That start carries what a shortcut's argument or a file dropped on the program gives.
+dropped="$work/Dropped file.txt"
+start_launcher -- "$dropped" /S
 [ "$(xdotool search --name '^Varn MID$' | wc -l)" -eq 1 ] || fail "the next start shows no single 'Varn MID' window"
+grep -qF "ignored: '$dropped' '/S'" "$program_err" || fail "the ignored arguments were not named on standard error"
 type_keys "$main_window" Tab space
 wait_for_exit "$program_pid" 2 || fail "the next start did not end through its exit button"
 [ "$exit_status" -eq 0 ] || fail "the next start ended with status $exit_status"
-note "after the first had ended, a new start showed its window and exited through 1001"
+note "after the first had ended, a new start with two arguments showed its window and exited through 1001"
+
+# --help lists the options; an unknown option ends at once with status 2 and no window.
+"$program" --help >"$program_out" || fail "--help ended with status $?"
+for option in --help --list-drives --snapshot --make-stick; do
+  grep -q -- "arkeven $option" "$program_out" || fail "--help does not list $option"
+done
+status=0
+: >"$host_log"
+ARKEVEN_HOST_LOG="$host_log" "$program" --lsit-drives 2>"$program_err" || status=$?
+[ "$status" -eq 2 ] || fail "an unknown option ended with status $status, not 2"
+grep -q '^create ' "$host_log" && fail "an unknown option opened a window"
+note "--help lists the options; --lsit-drives ends with status 2 and no window"
 
 # Started by a user without administrator rights on a desktop, the program asks pkexec once to
 # run it again, with what the window needs passed as arguments (pkexec clears the environment).

@@ -112,16 +112,25 @@ inline std::wstring DemoAutorunFolder()
 }
 
 // The demo CD's skin, and its texts in English: the text library loads once per process, for
-// the language the environment names at that moment.
+// the language the environment names at that moment. The shipped texts say "Close" for both
+// text 2 and text 8; the tests' copy gives text 8 a wording of its own, so that a control
+// showing the wrong one of the two fails.
 inline void UseDemoSkinAndTexts()
 {
     static const bool textsLoaded = [] {
+        static TempFolder folder;
+        std::ifstream shipped(fs::path(DemoAutorunFolder()) / "Localization" / "en.txt");
+        if (!shipped)
+            return false;
+        std::ostringstream texts;
+        texts << "8=Close the list\n" << shipped.rdbuf(); // the first line of an ID wins
+        WriteText(folder.Path() / "en.txt", texts.str());
         ::setenv("LANG", "C", 1);
         ::unsetenv("LC_ALL");
         ::unsetenv("LC_MESSAGES");
-        return z32InitZEZivu(DemoAutorunFolder() + L"/Localization", 0);
+        return z32InitZEZivu(folder.Path().wstring(), 0);
     }();
-    (void)textsLoaded;
+    ASSERT_TRUE(textsLoaded) << "the demo CD's texts could not be loaded";
     CzCanvas::SetSkinFolder(DemoAutorunFolder());
 }
 

@@ -120,6 +120,32 @@ TEST_F(Win32HostTest, MessagesBecomeHostInputOnlyWhenDispatched)
     EXPECT_TRUE(m_listener.inputs.empty()) << "input for a destroyed window is dropped";
 }
 
+// The taskbar minimises and restores without asking the program; the framework must still hear.
+TEST_F(Win32HostTest, MinimiseAndRestoreByTheDesktopAreReported)
+{
+    std::wstring caption = UniqueName(L"Arkeven minimise ");
+    auto window = Create(caption);
+    window->Show(platform::ShowState::Normal);
+    HWND handle = ::FindWindowW(nullptr, caption.c_str());
+    ASSERT_NE(handle, nullptr);
+    m_host->DispatchPendingInput();
+    m_listener.inputs.clear();
+
+    ::ShowWindow(handle, SW_MINIMIZE);
+    ::ShowWindow(handle, SW_RESTORE);
+    m_host->DispatchPendingInput();
+    using Kind = platform::HostInput::Kind;
+    std::vector<Kind> states;
+    for (const auto& input : m_listener.inputs) {
+        if (input.kind == Kind::Iconified || input.kind == Kind::Restored)
+            states.push_back(input.kind);
+    }
+    EXPECT_EQ(states, (std::vector<Kind> { Kind::Iconified, Kind::Restored }));
+    // What the system still posts about the window would end the next test's waits early.
+    window.reset();
+    m_host->DispatchPendingInput();
+}
+
 TEST_F(Win32HostTest, WakeFromAnotherThreadEndsTheWait)
 {
     auto start = std::chrono::steady_clock::now();

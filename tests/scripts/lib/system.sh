@@ -69,11 +69,17 @@ text_of() {
   printf '%s\n' "${text//%%/%}"
 }
 
-# start_program [VAR=value...]: the program in the background, with a fresh host log; its
-# pid in $program_pid. Standard output and error go to $program_out and $program_err.
+# start_program [VAR=value...] [-- ARG...]: the program in the background, with a fresh host
+# log; its pid in $program_pid. Standard output and error go to $program_out and $program_err.
 start_program() {
+  local variables=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do
+    variables+=("$1")
+    shift
+  done
+  [ $# -gt 0 ] && shift
   : >"$host_log"
-  env ARKEVEN_HOST_LOG="$host_log" "$@" "$program" >"$program_out" 2>"$program_err" &
+  env ARKEVEN_HOST_LOG="$host_log" "${variables[@]}" "$program" "$@" >"$program_out" 2>"$program_err" &
   program_pid=$!
   started_pids+=("$program_pid")
 }
