@@ -194,6 +194,19 @@ public:
         platform::ConsoleWrite(text);
     }
 
+    // Each target's outcome: in place on a terminal, a line each otherwise.
+    void DrawSummary()
+    {
+        if (m_inPlace) {
+            Draw();
+            return;
+        }
+        std::string text;
+        for (auto& target : m_targets)
+            text += target->Line() + "\n";
+        platform::ConsoleWrite(text);
+    }
+
 private:
     const std::vector<std::unique_ptr<TargetProgress>>& m_targets;
     bool m_inPlace;
@@ -304,7 +317,7 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
     }
     for (auto& worker : workers)
         worker.join();
-    board.Draw();
+    board.DrawSummary();
 
     bool allReady = true;
     for (auto& target : progress)

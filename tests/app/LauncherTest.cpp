@@ -2,6 +2,7 @@
 
 #include "app/CMainFrame.h"
 #include "app/CUITxtCtrl.h"
+#include "app/MakeStickCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -215,3 +216,33 @@ TEST_F(Launcher, TextTableAnswersBeforeTheTextLibraryAndFallsBackToIt)
 }
 
 } // namespace
+
+// The command line refuses, before anything is written, every target that the drive list would
+// not offer, a target named twice and anything that is not a drive letter.
+TEST(MakeStickCommand, RefusesWhatTheDriveListWouldNotOffer)
+{
+    UseDemoSkinAndTexts();
+    FakeMachine machine;
+    machine.Sysfs().AddScsiDisk("sda", FakeSysfs::kSataDisk, 976773168, false);
+    machine.Sysfs().AddScsiDisk("sdb", FakeSysfs::kUsbStick, 4000000, true);
+    machine.Apply();
+    auto drives = platform::posix::DriveTable::Instance().Drives();
+    auto letterOf = [&](const std::string& name) {
+        auto found = std::find_if(drives.begin(), drives.end(), [&](auto& drive) { return drive.sysName == name; });
+        return found == drives.end() ? std::string("?") : std::string(1, found->letter) + ":";
+    };
+    std::string internal = letterOf("sda");
+    std::string stick = letterOf("sdb");
+    ASSERT_NE(internal, "?");
+    ASSERT_NE(stick, "?");
+
+    EXPECT_EQ(RunMakeStickCommand({ internal, "--yes" }), 2) << "a disk that is not on USB";
+    EXPECT_EQ(RunMakeStickCommand({ stick, internal, "--yes" }), 2) << "one refused target refuses all";
+    EXPECT_EQ(RunMakeStickCommand({ "D:", "--yes" }), 2) << "the CD";
+    EXPECT_EQ(RunMakeStickCommand({ "Q:", "--yes" }), 2) << "no such drive";
+    EXPECT_EQ(RunMakeStickCommand({ stick, stick, "--yes" }), 2);
+    EXPECT_EQ(RunMakeStickCommand({ "--yes" }), 2);
+    EXPECT_EQ(RunMakeStickCommand({ stick, "--fast" }), 2);
+    for (const char* node : { "sda", "sdb" })
+        EXPECT_EQ(fs::file_size(fs::path(machine.Sysfs().DevRoot()) / node), 0u) << node << " was written";
+}
