@@ -17,6 +17,11 @@ inline void PutLittle32(std::uint8_t* at, std::uint32_t value)
         at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+inline std::uint16_t GetLittle16(const std::uint8_t* at)
+{
+    return static_cast<std::uint16_t>(at[0] | at[1] << 8);
+}
+
 inline std::uint32_t GetLittle32(const std::uint8_t* at)
 {
     return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 | std::uint32_t(at[3]) << 24;

@@ -1,5 +1,7 @@
 #include "platform/ReadBack.h"
 
+#include "platform/LittleEndian.h"
+
 #include <algorithm>
 
 namespace platform {
@@ -10,12 +12,6 @@ constexpr std::size_t kBootCodeSize = 440;
 constexpr std::size_t kTableOffset = 446;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::uint8_t kActive = 0x80;
-
-std::uint32_t ReadU32(const std::uint8_t* bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8
-        | static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 } // namespace
 
@@ -37,7 +33,7 @@ bool CheckBootRecord(const std::uint8_t* sector, std::size_t size, std::uint64_t
         if (entry[0] != kActive)
             continue;
         ++active;
-        volumeActive = volumeActive || ReadU32(entry + 8) == volumeFirstSector;
+        volumeActive = volumeActive || GetLittle32(entry + 8) == volumeFirstSector;
     }
     if (active != 1 || !volumeActive) {
         detail = "the stick's partition is not the one active partition (" + std::to_string(active) + " active)";

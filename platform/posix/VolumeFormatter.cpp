@@ -1,5 +1,6 @@
 #include "platform/posix/VolumeFormatter.h"
 
+#include "platform/LittleEndian.h"
 #include "platform/posix/ChildProcess.h"
 #include "platform/posix/MasterBootRecord.h"
 #include "platform/posix/UniqueFd.h"
@@ -299,14 +300,12 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
         error = "mkfs.fat made no boot sector";
         return false;
     }
-    auto u16 = [&](int at) { return static_cast<std::uint64_t>(boot[at] | boot[at + 1] << 8); };
-    auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
-    std::uint64_t bytesPerSector = u16(0x0B);
+    std::uint64_t bytesPerSector = GetLittle16(boot + 0x0B);
     std::uint64_t sectorsPerCluster = boot[0x0D];
-    std::uint64_t reserved = u16(0x0E);
+    std::uint64_t reserved = GetLittle16(boot + 0x0E);
     std::uint64_t fats = boot[0x10];
-    std::uint64_t fatSectors = u32(0x24);
-    std::uint64_t rootCluster = u32(0x2C);
+    std::uint64_t fatSectors = GetLittle32(boot + 0x24);
+    std::uint64_t rootCluster = GetLittle32(boot + 0x2C);
     // Everything up to the end of the root folder's cluster: the data area beyond it is free.
     std::uint64_t end = (reserved + fats * fatSectors + (rootCluster - 1) * sectorsPerCluster) * bytesPerSector;
     if (bytesPerSector != layout.sectorSize || rootCluster < 2 || end > layout.partitionSize) {

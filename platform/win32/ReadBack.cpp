@@ -1,5 +1,6 @@
 #include "platform/ReadBack.h"
 
+#include "platform/AlignedBuffer.h"
 #include "platform/Drives.h"
 #include "platform/Utf8.h"
 #include "platform/win32/UniqueHandle.h"
@@ -7,7 +8,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <memory>
 
 // Reading back on Windows: the copy is flushed, then read unbuffered, so the bytes come from the
 // stick and not from the system's cache; the boot record is read from the disk under the volume.
@@ -16,16 +16,6 @@ namespace platform {
 namespace {
 
 constexpr DWORD kChunkSize = 1024 * 1024;
-
-struct VirtualFreeDeleter {
-    void operator()(void* memory) const { ::VirtualFree(memory, 0, MEM_RELEASE); }
-};
-// Page-aligned, so it suits unbuffered reads of any sector size.
-using AlignedBuffer = std::unique_ptr<BYTE, VirtualFreeDeleter>;
-AlignedBuffer AllocateAligned(DWORD size)
-{
-    return AlignedBuffer(static_cast<BYTE*>(::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)));
-}
 
 win32::UniqueHandle OpenForReading(const std::wstring& path, DWORD flags)
 {
@@ -53,9 +43,9 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
     }
     win32::UniqueHandle source = OpenForReading(original, FILE_FLAG_SEQUENTIAL_SCAN);
     win32::UniqueHandle stored = OpenForReading(copy, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
-    AlignedBuffer expected = AllocateAligned(kChunkSize);
-    AlignedBuffer actual = AllocateAligned(kChunkSize);
-    if (!source || !stored || !expected || !actual) {
+    AlignedBuffer expected(kChunkSize);
+    AlignedBuffer actual(kChunkSize);
+    if (!source || !stored) {
         detail = ToUtf8(copy) + ": can't read it back";
         return ReadBackResult::Unreadable;
     }
@@ -63,18 +53,18 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
     for (;;) {
         DWORD storedCount = 0;
         DWORD sourceCount = 0;
-        if (!ReadSome(stored.Get(), actual.get(), kChunkSize, storedCount)) {
+        if (!ReadSome(stored.Get(), actual.Data(), kChunkSize, storedCount)) {
             detail = ToUtf8(copy) + ": can't read it back";
             return ReadBackResult::Unreadable;
         }
         // The original may come in shorter pieces: gather as many bytes as the stick gave.
         while (sourceCount < storedCount) {
             DWORD count = 0;
-            if (!ReadSome(source.Get(), expected.get() + sourceCount, storedCount - sourceCount, count) || count == 0)
+            if (!ReadSome(source.Get(), expected.Data() + sourceCount, storedCount - sourceCount, count) || count == 0)
                 break;
             sourceCount += count;
         }
-        if (sourceCount != storedCount || std::memcmp(expected.get(), actual.get(), storedCount) != 0) {
+        if (sourceCount != storedCount || std::memcmp(expected.Data(), actual.Data(), storedCount) != 0) {
             detail = ToUtf8(copy) + " differs from the original near byte " + std::to_string(compared);
             return ReadBackResult::Different;
         }
@@ -83,7 +73,7 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
             break;
     }
     DWORD extra = 0;
-    if (ReadSome(source.Get(), expected.get(), 1, extra) && extra != 0) {
+    if (ReadSome(source.Get(), expected.Data(), 1, extra) && extra != 0) {
         detail = ToUtf8(copy) + " is shorter than the original";
         return ReadBackResult::Different;
     }
@@ -109,14 +99,14 @@ bool ReadBackBootPieces(wchar_t letter, std::string& detail)
     }
     std::wstring diskPath = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
     win32::UniqueHandle disk = OpenForReading(diskPath, FILE_FLAG_NO_BUFFERING);
-    AlignedBuffer sector = AllocateAligned(geometry.BytesPerSector);
+    AlignedBuffer sector(geometry.BytesPerSector);
     DWORD count = 0;
-    if (!disk || !sector || !ReadSome(disk.Get(), sector.get(), geometry.BytesPerSector, count) || count != geometry.BytesPerSector) {
+    if (!disk || !ReadSome(disk.Get(), sector.Data(), geometry.BytesPerSector, count) || count != geometry.BytesPerSector) {
         detail = "can't read the boot record of " + ToUtf8(diskPath);
         return false;
     }
     auto firstSector = static_cast<std::uint64_t>(partition.StartingOffset.QuadPart) / geometry.BytesPerSector;
-    if (!CheckBootRecord(sector.get(), count, firstSector, detail))
+    if (!CheckBootRecord(sector.Data(), count, firstSector, detail))
         return false;
     std::wstring loader = std::wstring(1, letter) + L":\\ldlinux.sys";
     if (::GetFileAttributesW(loader.c_str()) == INVALID_FILE_ATTRIBUTES) {

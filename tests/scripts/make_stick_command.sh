@@ -40,15 +40,7 @@ done
 for stick in "$e" "$f" "$g"; do
   dd if="$stick" of="$work/partition.img" bs=1M skip=1 conv=sparse status=none
   fsck.fat -n "$work/partition.img" >"$work/fsck.log" 2>&1 || fail "fsck.fat found errors on $(basename "$stick")"
-  while read -r name source; do
-    stick_file_equals "$stick" "$name" "$cd_root/$source" || fail "$name on $(basename "$stick") differs from $source"
-  done <<'EOF'
-.Derozazlive _DEROZAZLIVE
-initrd.img ISOLINUX/initrd.img
-root.lzm ISOLINUX/root.lzm
-syslinux.cfg ISOLINUX/syslinux.cfg
-vmlinuz ISOLINUX/vmlinuz
-EOF
+  stick_holds_live_system "$stick" "$cd_root"
   stick_names "$stick" | grep -qx 'ldlinux.sys' || fail "$(basename "$stick") has no boot loader"
 done
 BOOT_CHECK_TIMEOUT=90 "$source_dir/scripts/boot-check" "$f" || fail "the stick written as F does not boot"

@@ -43,15 +43,7 @@ grep -qx 'ldlinux.sys' "$work/names" || fail "ldlinux.sys is missing: the instal
 live_names=$(grep -vxE 'ldlinux\.(sys|c32)' "$work/names" | LC_ALL=C sort | tr '\n' ' ')
 [ "$live_names" = ".Derozazlive initrd.img root.lzm syslinux.cfg vmlinuz " ] ||
   fail "the stick's root holds '$live_names'"
-while read -r name source; do
-  stick_file_equals "$stick" "$name" "$cd_root/$source" || fail "$name on the stick differs from $source"
-done <<'EOF'
-.Derozazlive _DEROZAZLIVE
-initrd.img ISOLINUX/initrd.img
-root.lzm ISOLINUX/root.lzm
-syslinux.cfg ISOLINUX/syslinux.cfg
-vmlinuz ISOLINUX/vmlinuz
-EOF
+stick_holds_live_system "$stick" "$cd_root"
 note "the stick is as it should be; booting it"
 
 BOOT_CHECK_TIMEOUT=90 "$source_dir/scripts/boot-check" "$stick" || fail "the written stick does not boot"

@@ -180,6 +180,21 @@ stick_file_equals() {
   mtype -i "$1@@$partition_offset" "::/$2" | cmp -s - "$3"
 }
 
+# stick_holds_live_system IMAGE CD_ROOT: the five live-system files on the stick are exactly the
+# CD's; fails the test naming the first that is not.
+stick_holds_live_system() {
+  local name source
+  while read -r name source; do
+    stick_file_equals "$1" "$name" "$2/$source" || fail "$name on $(basename "$1") differs from $source"
+  done <<'EOF'
+.Derozazlive _DEROZAZLIVE
+initrd.img ISOLINUX/initrd.img
+root.lzm ISOLINUX/root.lzm
+syslinux.cfg ISOLINUX/syslinux.cfg
+vmlinuz ISOLINUX/vmlinuz
+EOF
+}
+
 # read_u8 FILE OFFSET / read_u16 FILE OFFSET: little-endian numbers from a file.
 read_u8() {
   od -An -tu1 -j "$2" -N1 "$1" | tr -d ' '
