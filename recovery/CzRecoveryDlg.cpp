@@ -4,15 +4,11 @@
 #include "framework/CException.h"
 #include "platform/FileCopy.h"
 #include "platform/Process.h"
-#include "platform/ReadBack.h"
-#include "platform/Utf8.h"
 #include "recovery/CZAppDlg.h"
 #include "recovery/StickJob.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
-#include <chrono>
-#include <cstdio>
 #include <cwchar>
 #include <thread>
 
@@ -20,7 +16,6 @@ CzRecoveryDlg* g_pRecoveryDlg = nullptr;
 CWnd* g_pProgressCtrl = nullptr;
 std::atomic<bool> g_bRecoveryBusy { false };
 wchar_t g_szTargetDrive[2] = {};
-std::wstring g_szTargetItem;
 std::wstring g_szTargetIdentity;
 platform::FormatExFunction g_pfnFormatEx = nullptr;
 platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
@@ -248,7 +243,6 @@ CzRecoveryDlg::CzRecoveryDlg(CWnd* parent)
 void CzRecoveryDlg::BindTarget()
 {
     g_szTargetDrive[0] = L'\0';
-    g_szTargetItem.clear();
     g_szTargetIdentity.clear();
     if (!m_pStartDialog || !m_pDriveList)
         return;
@@ -258,7 +252,6 @@ void CzRecoveryDlg::BindTarget()
         return;
     g_szTargetDrive[0] = item[0];
     g_szTargetDrive[1] = L'\0';
-    g_szTargetItem = item;
     g_szTargetIdentity = m_pStartDialog->DriveIdentity(static_cast<int>(index));
     m_pTxtCtrl->fnSetStaticText(kTargetLine, item.c_str());
 }

@@ -18,9 +18,8 @@ extern CzRecoveryDlg* g_pRecoveryDlg;
 extern CWnd* g_pProgressCtrl;
 extern std::atomic<bool> g_bRecoveryBusy;
 extern wchar_t g_szTargetDrive[2];
-// The device the writer was opened for: the list item the user saw and the device's identity.
-// Every step of a job checks that the letter still names that device.
-extern std::wstring g_szTargetItem;
+// The identity of the device the writer was opened for (g_szTargetDrive names it): every step
+// of a job checks that the letter still names that device.
 extern std::wstring g_szTargetIdentity;
 extern platform::FormatExFunction g_pfnFormatEx;
 extern platform::EnableVolumeCompressionFunction g_pfnEnableVolumeCompression;
