@@ -3,7 +3,8 @@
 # tests shared with the POSIX build, the agreement of the system's profile reader with ours, the
 # Win32 host, marker and copies, the format entry points and the FAT32 writer for large volumes), then starts Arkeven.exe from the Windows CD tree on an Xvfb
 # display: the window "Varn MID" appears, a second start ends and leaves it running, and Tab +
-# Space (the exit button 1001) closes it and ends the program.
+# Space (the exit button 1001) closes it and ends the program; --list-drives and --make-stick
+# answer on the console.
 # Skips (exit 0) when the cross compiler, wine, Xvfb or xdotool is missing.
 set -euo pipefail
 
@@ -111,4 +112,13 @@ first_pid=""
 [ -z "$(find_window)" ] || fail "the window is still there"
 grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
 echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
+
+# The command-line options write to the console they were started from, with no window.
+timeout 60 wine "$program" --list-drives >"$work/list-drives.log" 2>&1 || fail "--list-drives failed"
+grep -q '^C:  ' "$work/list-drives.log" || fail "--list-drives printed no line for C:"
+status=0
+timeout 60 wine "$program" --make-stick C: --yes >"$work/make-stick.log" 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "--make-stick C: (not a USB drive) ended with status $status, not 2"
+grep -q 'C: is not a USB drive' "$work/make-stick.log" || fail "--make-stick C: did not say why it refused"
+echo "windows: --list-drives and --make-stick answer on the console"
 echo "windows_build_and_wine: passed"
