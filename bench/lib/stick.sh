@@ -2,35 +2,22 @@
 # the check of a written stick. The caller sets cd_root, image (an image file or a block device),
 # offset and partition_bytes.
 
-export MTOOLS_SKIP_CHECK=1
+source "$(dirname "${BASH_SOURCE[0]}")/../../tests/scripts/lib/system.sh"
 
 now() { echo "${EPOCHREALTIME/,/.}"; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 smallest() { printf '%s\n' "$@" | sort -g | head -n 1; }
 
+# The system tests' job steps (tests/scripts/lib/system.sh), closed with short pauses: the press
+# of Start marks the writer busy before the first Escape can arrive, so nothing waits for the
+# job to begin. An Escape still queued when the writer closes may close the start dialog too, so
+# that one is pressed until gone as well.
 write_job_script() {
-  cat > "$1" <<'SCRIPT'
-# scripts/demo-job.script with short pauses: the press of Start marks the writer busy before
-# the first Escape can arrive, so nothing waits for the job to begin.
-wait MainFrm 20
-key MainFrm tab
-key MainFrm tab
-key MainFrm tab
-key MainFrm space
-wait AppFrm
-key AppFrm tab
-key AppFrm tab
-key AppFrm space
-wait UsbFrm
-key UsbFrm tab
-key UsbFrm tab
-key UsbFrm space
-press-until-gone UsbFrm escape 20 600
-key AppFrm escape
-wait MainFrm
-close MainFrm
-SCRIPT
+  {
+    write_job_steps
+    printf '%s\n' "press-until-gone UsbFrm escape 20 600" "press-until-gone AppFrm escape 20 5" "wait MainFrm" "close MainFrm"
+  } > "$1"
 }
 
 # The program on the stick, headless; extra NAME=value arguments go into its environment.

@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -22,6 +25,8 @@ namespace {
 constexpr std::uint64_t kMinimumPartition = 1024 * 1024;
 constexpr std::uint64_t kSyncEvery = 64 * 1024 * 1024;
 constexpr std::size_t kDirectAlignment = 4096;
+constexpr std::uint64_t kCachedHeadAlignment = 1024 * 1024;
+constexpr std::uint64_t kMaxCachedHead = 32 * 1024 * 1024;
 
 struct FreeDeleter {
     void operator()(void* memory) const { std::free(memory); }
@@ -60,6 +65,130 @@ bool WriteFully(int fd, const std::uint8_t* data, std::size_t size, std::uint64_
     }
     return true;
 }
+
+// Writes zeros over ranges of a disk on a thread of its own, one chunk after the other, while
+// the caller waits for its progress and reports it: the next write is always under way while a
+// report makes its round trip to the window, so the stick never waits for the window. Ranges
+// marked `cached` go through the page cache (the caller syncs them); the others are written
+// direct when the disk takes it, so the byte counts follow the stick and not memory. Where it
+// doesn't, everything goes through the page cache with a sync every kSyncEvery.
+class ZeroWriter {
+public:
+    struct Range {
+        std::uint64_t offset;
+        std::uint64_t length;
+        bool cached;
+    };
+    struct Progress {
+        std::uint64_t written = 0;
+        bool ended = false;
+        int error = 0; // errno of the write that failed
+    };
+
+    ZeroWriter(int disk, std::vector<Range> ranges, const std::uint8_t* zeros, std::size_t chunkSize)
+        : m_disk(disk)
+        , m_ranges(std::move(ranges))
+        , m_zeros(zeros)
+        , m_chunkSize(chunkSize)
+        , m_thread([this] { WriteAll(); })
+    {
+    }
+
+    ~ZeroWriter()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_thread.join();
+    }
+
+    // Waits until more than `seen` bytes are written or the writer has ended.
+    Progress WaitBeyond(std::uint64_t seen)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_progress.written > seen || m_progress.ended; });
+        return m_progress;
+    }
+
+private:
+    void WriteAll()
+    {
+        int error = 0;
+        for (const Range& range : m_ranges) {
+            error = WriteRange(range);
+            if (error != 0)
+                break;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_progress.error = error;
+        m_progress.ended = true;
+        m_changed.notify_all();
+    }
+
+    int WriteRange(const Range& range)
+    {
+        UseDirectWrites(!range.cached && !m_directFailed);
+        for (std::uint64_t done = 0; done < range.length;) {
+            if (Stopped())
+                return 0;
+            auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(range.length - done, m_chunkSize));
+            if (!WriteFully(m_disk, m_zeros, chunk, range.offset + done)) {
+                if (errno != EINVAL || !m_direct)
+                    return errno;
+                // An unaligned tail, or no direct writes after all: the rest goes through the cache.
+                m_directFailed = true;
+                UseDirectWrites(false);
+                if (m_direct)
+                    return EINVAL;
+                continue;
+            }
+            done += chunk;
+            if (!m_direct && !range.cached) {
+                m_sinceSync += chunk;
+                if (m_sinceSync >= kSyncEvery) {
+                    if (::fdatasync(m_disk) != 0)
+                        return errno;
+                    m_sinceSync = 0;
+                }
+            }
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_progress.written += chunk;
+            m_changed.notify_all();
+        }
+        return 0;
+    }
+
+    void UseDirectWrites(bool direct)
+    {
+        int flags = ::fcntl(m_disk, F_GETFL);
+        if (flags < 0)
+            return;
+        int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
+        if (wanted == flags || ::fcntl(m_disk, F_SETFL, wanted) == 0)
+            m_direct = direct;
+    }
+
+    bool Stopped()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stop;
+    }
+
+    int m_disk;
+    std::vector<Range> m_ranges;
+    const std::uint8_t* m_zeros;
+    std::size_t m_chunkSize;
+    bool m_direct = false;
+    bool m_directFailed = false;
+    std::uint64_t m_sinceSync = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Progress m_progress;
+    bool m_stop = false;
+    std::thread m_thread; // last: starts once everything above is set
+};
 
 std::string Describe(const std::string& what, const std::string& path)
 {
@@ -195,15 +324,12 @@ bool VolumeFormatter::ZeroPartition(std::string& error)
 {
     auto& layout = m_layout;
     int flags = O_WRONLY | O_CLOEXEC | (layout.isBlockDevice ? O_EXCL : 0);
-    UniqueFd buffered(::open(layout.diskPath.c_str(), flags));
-    if (!buffered) {
+    // One descriptor: a second exclusive open of a block device fails, even from this process.
+    UniqueFd disk(::open(layout.diskPath.c_str(), flags));
+    if (!disk) {
         error = Describe("can't open for writing", layout.diskPath);
         return false;
     }
-    // Direct writes skip the page cache, so the percentages follow the stick, not memory. Not every
-    // file system takes them; then buffered writes with a sync every 64 MiB do the same job.
-    UniqueFd direct(::open(layout.diskPath.c_str(), flags | O_DIRECT));
-
     std::size_t chunkSize = std::max<std::size_t>(m_settings.chunkSize / kDirectAlignment * kDirectAlignment, kDirectAlignment);
     auto zeros = ZeroedAlignedBuffer(chunkSize);
     if (!zeros) {
@@ -211,49 +337,44 @@ bool VolumeFormatter::ZeroPartition(std::string& error)
         return false;
     }
 
+    std::uint64_t head = std::min(FileSystemHeadSize(), layout.partitionSize);
+    std::vector<ZeroWriter::Range> ranges {
+        { layout.partitionOffset + head, layout.partitionSize - head, false },
+        { layout.partitionOffset, head, true },
+    };
     std::uint64_t total = layout.partitionSize;
-    std::uint64_t done = 0;
-    std::uint64_t sinceSync = 0;
-    while (done < total) {
-        auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(total - done, chunkSize));
-        std::uint64_t offset = layout.partitionOffset + done;
-        bool written = false;
-        if (direct) {
-            if (WriteFully(direct.Get(), zeros.get(), chunk, offset))
-                written = true;
-            else if (errno == EINVAL)
-                direct.Reset(); // unaligned tail or no direct I/O after all: carry on buffered
-            else {
-                error = Describe("can't write to", layout.diskPath);
-                return false;
-            }
-        }
-        if (!written) {
-            if (!WriteFully(buffered.Get(), zeros.get(), chunk, offset)) {
-                error = Describe("can't write to", layout.diskPath);
-                return false;
-            }
-            sinceSync += chunk;
-            if (sinceSync >= kSyncEvery) {
-                if (::fdatasync(buffered.Get()) != 0) {
-                    error = Describe("can't write to", layout.diskPath);
-                    return false;
-                }
-                sinceSync = 0;
-            }
-        }
-        done += chunk;
+    ZeroWriter writer(disk.Get(), std::move(ranges), zeros.get(), chunkSize);
+    for (std::uint64_t seen = 0;;) {
+        auto progress = writer.WaitBeyond(seen);
+        seen = progress.written;
         // 100 waits for the file system itself.
-        if (!ReportUpTo(static_cast<std::uint32_t>(std::min<std::uint64_t>(done * 100 / total, 99)))) {
+        if (!ReportUpTo(static_cast<std::uint32_t>(std::min<std::uint64_t>(seen * 100 / total, 99)))) {
             error = "format cancelled";
             return false;
         }
+        if (progress.error != 0) {
+            errno = progress.error;
+            error = Describe("can't write to", layout.diskPath);
+            return false;
+        }
+        if (progress.ended)
+            break;
     }
-    if (::fdatasync(buffered.Get()) != 0) {
+    if (::fdatasync(disk.Get()) != 0) {
         error = Describe("can't write to", layout.diskPath);
         return false;
     }
     return true;
+}
+
+std::uint64_t VolumeFormatter::FileSystemHeadSize() const
+{
+    // mkfs.fat -F 32: 32 reserved sectors, two FATs of four bytes per cluster, the root folder's cluster.
+    std::uint64_t cluster = m_settings.clusterSize ? m_settings.clusterSize : 4096;
+    std::uint64_t fat = (m_layout.partitionSize / cluster + 2) * 4;
+    std::uint64_t head = 32 * m_layout.sectorSize + 2 * fat + cluster;
+    head = (head + kCachedHeadAlignment - 1) / kCachedHeadAlignment * kCachedHeadAlignment;
+    return std::min(head, kMaxCachedHead);
 }
 
 bool VolumeFormatter::MakeFileSystem(std::string& error)
