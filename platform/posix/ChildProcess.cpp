@@ -18,6 +18,8 @@ namespace platform::posix {
 
 namespace {
 
+constexpr int kFedPipeSize = 1024 * 1024;
+
 std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra)
 {
     std::map<std::string, std::string> byName;
@@ -110,6 +112,10 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
     }
     UniqueFd outputRead(outputPipe[0]), outputWrite(outputPipe[1]);
     UniqueFd inputRead(inputPipe[0]), inputWrite(inputPipe[1]);
+    // Fed data comes in large chunks (a file copy's megabyte): a pipe that holds one takes it in
+    // one write and lets the child read in large pieces. Best effort: the default size still works.
+    if (options.feedInput)
+        ::fcntl(inputWrite.Get(), F_SETPIPE_SZ, kFedPipeSize);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
