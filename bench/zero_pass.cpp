@@ -1,8 +1,8 @@
 // The formatter's pass of zeros over a stick's partition, timed the way the writer calls it:
 // FormatEx from the format library (full format, FAT32, 4096-byte clusters) on the virtual stick
-// IMAGE, from the call until mkfs.fat's first line of output. That span holds the new partition
-// table (1 MiB, synced), the zero pass over the partition, its final sync, and starting mkfs.fat;
-// so the figure slightly overstates the zero pass alone.
+// IMAGE (an image file or a block device), from the call until mkfs.fat's first line of output.
+// That span holds the new partition table (1 MiB, synced), the zero pass over the partition, its
+// final sync, and starting mkfs.fat; so the figure slightly overstates the zero pass alone.
 //
 //   bench_zero_pass IMAGE      prints "<seconds> <partition bytes> <MB/s>" and the format result
 
@@ -11,8 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +25,20 @@ using Clock = std::chrono::steady_clock;
 Clock::time_point g_firstOutput;
 bool g_sawOutput = false;
 bool g_formatted = false;
+
+std::uint64_t DiskSize(const char* path, const struct stat& disk)
+{
+    if (S_ISREG(disk.st_mode))
+        return static_cast<std::uint64_t>(disk.st_size);
+    std::uint64_t size = 0;
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::ioctl(fd, BLKGETSIZE64, &size) != 0)
+            size = 0;
+        ::close(fd);
+    }
+    return size;
+}
 
 bool OnFormatEvent(std::uint32_t command, std::uint32_t, void* actionInfo)
 {
@@ -42,8 +60,8 @@ int main(int argc, char** argv)
         return 2;
     }
     struct stat image {};
-    if (::stat(argv[1], &image) != 0 || !S_ISREG(image.st_mode)) {
-        std::fprintf(stderr, "bench_zero_pass: %s is not an image file\n", argv[1]);
+    if (::stat(argv[1], &image) != 0 || !(S_ISREG(image.st_mode) || S_ISBLK(image.st_mode))) {
+        std::fprintf(stderr, "bench_zero_pass: %s is neither an image file nor a block device\n", argv[1]);
         return 2;
     }
     // The only stick there is, so it is E:.
@@ -63,7 +81,7 @@ int main(int argc, char** argv)
         return 1;
     }
     double seconds = std::chrono::duration<double>(g_firstOutput - start).count();
-    auto partitionBytes = static_cast<std::uint64_t>(image.st_size) - 1024 * 1024;
+    auto partitionBytes = DiskSize(argv[1], image) - 1024 * 1024;
     std::printf("%.4f %llu %.1f\n", seconds, static_cast<unsigned long long>(partitionBytes),
         static_cast<double>(partitionBytes) / 1e6 / seconds);
     return 0;

@@ -18,6 +18,8 @@ namespace platform::posix {
 
 namespace {
 
+constexpr int kFedPipeSize = 1024 * 1024;
+
 std::vector<std::string> MergedEnvironment(const std::vector<std::string>& extra)
 {
     std::map<std::string, std::string> byName;
@@ -113,6 +115,13 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
     UniqueFd outputRead(outputPipe[0]), outputWrite(outputPipe[1]);
     UniqueFd inputRead(inputPipe[0]), inputWrite(inputPipe[1]);
     UniqueFd dataRead(dataPipe[0]), dataWrite(dataPipe[1]);
+    // Fed data comes in large chunks (a file copy's megabyte), and read output goes out in them: a
+    // pipe that holds one moves it in one write and lets the reader take large pieces. Best
+    // effort: the default size still works.
+    if (options.feedInput)
+        ::fcntl(inputWrite.Get(), F_SETPIPE_SZ, kFedPipeSize);
+    if (options.readOutput)
+        ::fcntl(dataWrite.Get(), F_SETPIPE_SZ, kFedPipeSize);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -1,17 +1,22 @@
 #include "platform/posix/VolumeFormatter.h"
 
+#include "platform/AlignedBuffer.h"
 #include "platform/LittleEndian.h"
 #include "platform/posix/ChildProcess.h"
 #include "platform/posix/MasterBootRecord.h"
+#include "platform/posix/PositionedIo.h"
 #include "platform/posix/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -21,21 +26,6 @@ namespace {
 
 constexpr std::uint64_t kMinimumPartition = 1024 * 1024;
 constexpr std::uint64_t kSyncEvery = 64 * 1024 * 1024;
-constexpr std::size_t kDirectAlignment = 4096;
-
-struct FreeDeleter {
-    void operator()(void* memory) const { std::free(memory); }
-};
-using AlignedBuffer = std::unique_ptr<std::uint8_t, FreeDeleter>;
-
-AlignedBuffer ZeroedAlignedBuffer(std::size_t size)
-{
-    void* memory = nullptr;
-    if (::posix_memalign(&memory, kDirectAlignment, size) != 0)
-        return nullptr;
-    std::memset(memory, 0, size);
-    return AlignedBuffer(static_cast<std::uint8_t*>(memory));
-}
 
 std::uint32_t NewDiskSignature()
 {
@@ -46,20 +36,118 @@ std::uint32_t NewDiskSignature()
     return signature;
 }
 
-bool WriteFully(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t offset)
-{
-    while (size > 0) {
-        ssize_t written = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
+// Writes zeros over a range of a disk on a thread of its own, one chunk after the other, while
+// the caller waits for its progress and reports it: the next write is always under way while a
+// report makes its round trip to the window, so the stick never waits for the window. The writes
+// go direct when the disk takes it, so the byte counts follow the stick and not memory; where it
+// doesn't, through the page cache with a sync every kSyncEvery.
+class ZeroWriter {
+public:
+    struct Progress {
+        std::uint64_t written = 0;
+        bool ended = false;
+        int error = 0; // errno of the write that failed
+    };
+
+    ZeroWriter(int disk, std::uint64_t offset, std::uint64_t length, const std::uint8_t* zeros, std::size_t chunkSize)
+        : m_disk(disk)
+        , m_offset(offset)
+        , m_length(length)
+        , m_zeros(zeros)
+        , m_chunkSize(chunkSize)
+        , m_thread([this] { WriteAll(); })
+    {
     }
-    return true;
-}
+
+    ~ZeroWriter()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_thread.join();
+    }
+
+    // Waits until more than `seen` bytes are written or the writer has ended.
+    Progress WaitBeyond(std::uint64_t seen)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_progress.written > seen || m_progress.ended; });
+        return m_progress;
+    }
+
+private:
+    void WriteAll()
+    {
+        int error = WriteRange();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_progress.error = error;
+        m_progress.ended = true;
+        m_changed.notify_all();
+    }
+
+    int WriteRange()
+    {
+        UseDirectWrites(true);
+        for (std::uint64_t done = 0; done < m_length;) {
+            if (Stopped())
+                return 0;
+            auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(m_length - done, m_chunkSize));
+            if (!WriteFully(m_disk, m_zeros, chunk, m_offset + done)) {
+                if (errno != EINVAL || !m_direct)
+                    return errno;
+                // An unaligned tail, or no direct writes after all: the rest goes through the cache.
+                UseDirectWrites(false);
+                if (m_direct)
+                    return EINVAL;
+                continue;
+            }
+            done += chunk;
+            if (!m_direct) {
+                m_sinceSync += chunk;
+                if (m_sinceSync >= kSyncEvery) {
+                    if (::fdatasync(m_disk) != 0)
+                        return errno;
+                    m_sinceSync = 0;
+                }
+            }
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_progress.written += chunk;
+            m_changed.notify_all();
+        }
+        return 0;
+    }
+
+    void UseDirectWrites(bool direct)
+    {
+        int flags = ::fcntl(m_disk, F_GETFL);
+        if (flags < 0)
+            return;
+        int wanted = direct ? flags | O_DIRECT : flags & ~O_DIRECT;
+        if (wanted == flags || ::fcntl(m_disk, F_SETFL, wanted) == 0)
+            m_direct = direct;
+    }
+
+    bool Stopped()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stop;
+    }
+
+    int m_disk;
+    std::uint64_t m_offset;
+    std::uint64_t m_length;
+    const std::uint8_t* m_zeros;
+    std::size_t m_chunkSize;
+    bool m_direct = false;
+    std::uint64_t m_sinceSync = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Progress m_progress;
+    bool m_stop = false;
+    std::thread m_thread; // last: starts once everything above is set
+};
 
 std::string Describe(const std::string& what, const std::string& path)
 {
@@ -151,13 +239,9 @@ bool VolumeFormatter::WritePartitionTable(int disk, std::string& error)
     record.SetPartition(0, partition);
 
     // The first MiB holds only the record: old boot code, a GPT header or boot loader stages go.
-    auto head = ZeroedAlignedBuffer(static_cast<std::size_t>(layout.partitionOffset));
-    if (!head) {
-        error = "out of memory";
-        return false;
-    }
-    std::copy(record.Bytes().begin(), record.Bytes().end(), head.get());
-    if (!WriteFully(disk, head.get(), static_cast<std::size_t>(layout.partitionOffset), 0)) {
+    AlignedBuffer head(static_cast<std::size_t>(layout.partitionOffset));
+    std::copy(record.Bytes().begin(), record.Bytes().end(), head.Data());
+    if (!WriteFully(disk, head.Data(), static_cast<std::size_t>(layout.partitionOffset), 0)) {
         error = Describe("can't write the partition table to", layout.diskPath);
         return false;
     }
@@ -172,10 +256,10 @@ bool VolumeFormatter::WritePartitionTable(int disk, std::string& error)
 
 bool VolumeFormatter::ZeroRange(int disk, std::uint64_t offset, std::uint64_t length, std::string& error)
 {
-    auto zeros = ZeroedAlignedBuffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, m_settings.chunkSize)));
+    AlignedBuffer zeros(static_cast<std::size_t>(std::min<std::uint64_t>(length, m_settings.chunkSize)));
     while (length > 0) {
         auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, m_settings.chunkSize));
-        if (!zeros || !WriteFully(disk, zeros.get(), chunk, offset)) {
+        if (!WriteFully(disk, zeros.Data(), chunk, offset)) {
             error = Describe("can't write to", m_layout.diskPath);
             return false;
         }
@@ -188,62 +272,34 @@ bool VolumeFormatter::ZeroRange(int disk, std::uint64_t offset, std::uint64_t le
 bool VolumeFormatter::ZeroPartition(std::string& error)
 {
     auto& layout = m_layout;
-    int flags = O_WRONLY | O_CLOEXEC;
-    UniqueFd buffered(::open(layout.diskPath.c_str(), flags));
-    if (!buffered) {
+    // The job holds the disk exclusively already; this descriptor reaches it through the hold.
+    UniqueFd disk(::open(layout.diskPath.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!disk) {
         error = Describe("can't open for writing", layout.diskPath);
         return false;
     }
-    // Direct writes skip the page cache, so the percentages follow the stick, not memory. Not every
-    // file system takes them; then buffered writes with a sync every 64 MiB do the same job.
-    UniqueFd direct(::open(layout.diskPath.c_str(), flags | O_DIRECT));
-
-    std::size_t chunkSize = std::max<std::size_t>(m_settings.chunkSize / kDirectAlignment * kDirectAlignment, kDirectAlignment);
-    auto zeros = ZeroedAlignedBuffer(chunkSize);
-    if (!zeros) {
-        error = "out of memory";
-        return false;
-    }
-
+    std::size_t chunkSize = std::max<std::size_t>(m_settings.chunkSize / AlignedBuffer::kAlignment * AlignedBuffer::kAlignment,
+        AlignedBuffer::kAlignment);
+    AlignedBuffer zeros(chunkSize);
     std::uint64_t total = layout.partitionSize;
-    std::uint64_t done = 0;
-    std::uint64_t sinceSync = 0;
-    while (done < total) {
-        auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(total - done, chunkSize));
-        std::uint64_t offset = layout.partitionOffset + done;
-        bool written = false;
-        if (direct) {
-            if (WriteFully(direct.Get(), zeros.get(), chunk, offset))
-                written = true;
-            else if (errno == EINVAL)
-                direct.Reset(); // unaligned tail or no direct I/O after all: carry on buffered
-            else {
-                error = Describe("can't write to", layout.diskPath);
-                return false;
-            }
-        }
-        if (!written) {
-            if (!WriteFully(buffered.Get(), zeros.get(), chunk, offset)) {
-                error = Describe("can't write to", layout.diskPath);
-                return false;
-            }
-            sinceSync += chunk;
-            if (sinceSync >= kSyncEvery) {
-                if (::fdatasync(buffered.Get()) != 0) {
-                    error = Describe("can't write to", layout.diskPath);
-                    return false;
-                }
-                sinceSync = 0;
-            }
-        }
-        done += chunk;
+    ZeroWriter writer(disk.Get(), layout.partitionOffset, total, zeros.Data(), chunkSize);
+    for (std::uint64_t seen = 0;;) {
+        auto progress = writer.WaitBeyond(seen);
+        seen = progress.written;
         // 100 waits for the file system itself.
-        if (!ReportUpTo(static_cast<std::uint32_t>(std::min<std::uint64_t>(done * 100 / total, 99)))) {
+        if (!ReportUpTo(static_cast<std::uint32_t>(std::min<std::uint64_t>(seen * 100 / total, 99)))) {
             error = "format cancelled";
             return false;
         }
+        if (progress.error != 0) {
+            errno = progress.error;
+            error = Describe("can't write to", layout.diskPath);
+            return false;
+        }
+        if (progress.ended)
+            break;
     }
-    if (::fdatasync(buffered.Get()) != 0) {
+    if (::fdatasync(disk.Get()) != 0) {
         error = Describe("can't write to", layout.diskPath);
         return false;
     }

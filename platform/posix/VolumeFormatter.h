@@ -37,6 +37,8 @@ private:
     bool WritePartitionTable(int disk, std::string& error);
     bool ZeroRange(int disk, std::uint64_t offset, std::uint64_t length, std::string& error);
     bool ZeroPartition(std::string& error);
+    // The start of the partition that mkfs.fat writes sector by sector: the zero pass leaves it
+    // in the page cache, so mkfs.fat finds it there instead of reading every page from the stick.
     bool MakeFileSystem(std::string& error);
     bool CopyFileSystemArea(int scratch, std::string& error);
     bool ReportUpTo(std::uint32_t percent);

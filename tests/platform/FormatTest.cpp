@@ -45,6 +45,9 @@ TEST_F(FormatTest, FullFormatWritesPartitionTableAndCleanFat32)
     // Old boot code and old data, which a full format must not keep.
     FillWith(image, '\xEE', 0, 446);
     FillWith(image, '\xEE', 40 * 1024 * 1024, 1024 * 1024);
+    // Past the FATs but in the stretch the zero pass writes through the page cache, and the very end.
+    FillWith(image, '\xEE', 1536 * 1024, 4096);
+    FillWith(image, '\xEE', 64 * 1024 * 1024 - 4096, 4096);
     auto letters = UseDrives({ image });
     ASSERT_NE(letters[0], 0);
 
@@ -84,6 +87,8 @@ TEST_F(FormatTest, FullFormatWritesPartitionTableAndCleanFat32)
     EXPECT_EQ(std::string(boot.begin() + 0x52, boot.begin() + 0x5A), "FAT32   ");
 
     EXPECT_TRUE(AllZero(ReadBytes(image, 40 * 1024 * 1024, 1024 * 1024))) << "the zero pass missed old data";
+    EXPECT_TRUE(AllZero(ReadBytes(image, 1536 * 1024, 4096))) << "the zero pass missed the start of the partition";
+    EXPECT_TRUE(AllZero(ReadBytes(image, 64 * 1024 * 1024 - 4096, 4096))) << "the zero pass missed the end of the partition";
 
     auto partitionFile = m_root / "partition.img";
     ASSERT_EQ(Shell("dd if=" + image.string() + " of=" + partitionFile.string() + " bs=1M skip=1 status=none").status, 0);
