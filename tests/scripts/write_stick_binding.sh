@@ -34,13 +34,8 @@ e="$work/e.img" f="$work/f.img" g="$work/g.img"
 fresh_stick "$e" 300M
 fresh_stick "$f" 300M
 e_before=$(digest "$e")
-cat >"$work/rebuild.script" <<EOF
-wait MainFrm 20
-key MainFrm tab
-key MainFrm tab
-key MainFrm tab
-key MainFrm space
-wait AppFrm
+open_start_dialog_steps >"$work/rebuild.script"
+cat >>"$work/rebuild.script" <<EOF
 key AppFrm tab
 key AppFrm tab
 key AppFrm tab

@@ -64,19 +64,10 @@ note "missing root.lzm: text 27, then Start again wrote the stick"
 # ---- 2. No stick chosen: a fixed USB drive is listed but never selected; Start formats nothing.
 # Before that, with no drive at all, the start button is disabled: the second Tab reaches 1022,
 # which closes the start dialog instead of opening the writer.
-cat >"$work/nodrive.script" <<'EOF'
-wait MainFrm 20
-key MainFrm tab
-key MainFrm tab
-key MainFrm tab
-key MainFrm space
-wait AppFrm
-key AppFrm tab
-key AppFrm tab
-key AppFrm space
-wait-gone AppFrm
-close MainFrm
-EOF
+{
+  open_start_dialog_steps
+  printf '%s\n' "key AppFrm tab" "key AppFrm tab" "key AppFrm space" "wait-gone AppFrm" "close MainFrm"
+} >"$work/nodrive.script"
 start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/nodrive.script" ARKEVEN_VIRTUAL_STICKS=
 finish_program 30
 grep -q '^create UsbFrm' "$host_log" && fail "no drive: the start button opened the writer"

@@ -140,13 +140,8 @@ fresh_stick() {
 # the third on the launcher (1001, 1002, 1011), 1021 the second on the start dialog (1001,
 # 1021, 1022, 2001) and 1015 the second on the writer (1001, 1015: 1014 is disabled).
 write_job_steps() {
+  open_start_dialog_steps
   cat <<'EOF'
-wait MainFrm 20
-key MainFrm tab
-key MainFrm tab
-key MainFrm tab
-key MainFrm space
-wait AppFrm
 key AppFrm tab
 key AppFrm tab
 key AppFrm space
@@ -154,6 +149,18 @@ wait UsbFrm
 key UsbFrm tab
 key UsbFrm tab
 key UsbFrm space
+EOF
+}
+
+# The first part of it: the launcher's 1011, until the start dialog is shown.
+open_start_dialog_steps() {
+  cat <<'EOF'
+wait MainFrm 20
+key MainFrm tab
+key MainFrm tab
+key MainFrm tab
+key MainFrm space
+wait AppFrm
 EOF
 }
 
