@@ -3,9 +3,9 @@
 
 #include "platform/posix/ChildProcess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
