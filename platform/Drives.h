@@ -87,6 +87,8 @@ private:
 // The drive letter a drive path names, upper case: "E:\x", "\\?\E:" and "\\.\E:" give 'E';
 // 0 when the text names no drive.
 wchar_t DriveLetterOf(const std::wstring& path);
+// The letter itself, upper case; 0 when it is no drive letter.
+wchar_t DriveLetterOf(wchar_t letter);
 
 // Closes a native volume handle; each backend's own.
 void CloseDevice(std::intptr_t native);

@@ -67,10 +67,8 @@ std::optional<std::pair<char, std::wstring>> SplitDriveLetter(std::wstring path)
         path.erase(0, 4);
     if (path.size() < 2 || path[1] != L':')
         return std::nullopt;
-    wchar_t letter = path[0];
-    if (letter >= L'a' && letter <= L'z')
-        letter = letter - L'a' + L'A';
-    if (letter < L'A' || letter > L'Z')
+    wchar_t letter = DriveLetterOf(path[0]);
+    if (!letter)
         return std::nullopt;
     return std::make_pair(static_cast<char>(letter), path.substr(2));
 }

@@ -150,7 +150,7 @@ std::wstring GetDriveIdentity(wchar_t letter)
 {
     DriveTable& table = DriveTable::Instance();
     table.Rescan();
-    auto drive = table.Find(static_cast<char>(DriveLetterOf(std::wstring(1, letter) + L":")));
+    auto drive = table.Find(static_cast<char>(DriveLetterOf(letter)));
     return drive ? FromUtf8(drive->identity) : std::wstring();
 }
 
@@ -161,7 +161,7 @@ bool IsDriveStill(wchar_t letter, const std::wstring& identity)
 
 DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity)
 {
-    return posix::StickHold::Acquire(static_cast<char>(DriveLetterOf(std::wstring(1, letter) + L":")), ToUtf8(identity));
+    return posix::StickHold::Acquire(static_cast<char>(DriveLetterOf(letter)), ToUtf8(identity));
 }
 
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)

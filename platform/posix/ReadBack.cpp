@@ -39,7 +39,7 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
 
 bool ReadBackBootPieces(wchar_t letter, std::string& detail)
 {
-    auto stick = posix::StickDrive::Volume(static_cast<char>(DriveLetterOf(std::wstring(1, letter) + L":")), detail);
+    auto stick = posix::StickDrive::Volume(static_cast<char>(DriveLetterOf(letter)), detail);
     if (!stick || !stick->disk->FlushAndForget(detail))
         return false;
     std::vector<std::uint8_t> sector(std::max<std::uint32_t>(stick->volume.sectorSize, 512));

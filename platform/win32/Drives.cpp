@@ -104,7 +104,7 @@ bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, s
 // The volume's name (its GUID path, given by the system to one volume) and the disk under it.
 std::wstring GetDriveIdentity(wchar_t letter)
 {
-    letter = DriveLetterOf(std::wstring(1, letter) + L":");
+    letter = DriveLetterOf(letter);
     if (!letter)
         return {};
     std::wstring root = std::wstring(1, letter) + L":\\";
@@ -142,9 +142,8 @@ std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uin
 // The volume's device, e.g. "\Device\HarddiskVolume5".
 std::wstring DescribeDriveSource(wchar_t letter)
 {
-    if (letter >= L'a' && letter <= L'z')
-        letter = static_cast<wchar_t>(letter - L'a' + L'A');
-    if (letter < L'A' || letter > L'Z')
+    letter = DriveLetterOf(letter);
+    if (!letter)
         return {};
     wchar_t deviceName[MAX_PATH] = {};
     const wchar_t drive[] = { letter, L':', L'\0' };

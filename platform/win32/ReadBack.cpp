@@ -82,7 +82,7 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
 
 bool ReadBackBootPieces(wchar_t letter, std::string& detail)
 {
-    letter = DriveLetterOf(std::wstring(1, letter) + L":");
+    letter = DriveLetterOf(letter);
     std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
     win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     STORAGE_DEVICE_NUMBER number {};
