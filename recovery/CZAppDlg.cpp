@@ -170,6 +170,17 @@ void CZAppDlg::ListUsbDrives()
     });
 }
 
+std::wstring CZAppDlg::DriveItemText(int index) const
+{
+    LRESULT length = m_pDriveList ? m_pDriveList->SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index)) : CB_ERR;
+    if (length <= 0)
+        return {};
+    std::wstring item(static_cast<size_t>(length) + 1, L'\0');
+    m_pDriveList->SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
+    item.resize(static_cast<size_t>(length));
+    return item;
+}
+
 std::wstring CZAppDlg::DriveIdentity(int index) const
 {
     if (index < 0 || static_cast<size_t>(index) >= m_driveIdentities.size())
@@ -205,11 +216,8 @@ void CZAppDlg::TraceDriveList()
         return;
     std::wstring items;
     LRESULT count = m_pDriveList->SendMessage(CB_GETCOUNT);
-    for (LRESULT index = 0; index < count; ++index) {
-        std::wstring item(static_cast<size_t>(m_pDriveList->SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index))) + 1, L'\0');
-        m_pDriveList->SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
-        items += (index ? L"|" : L"") + std::wstring(item.c_str());
-    }
+    for (LRESULT index = 0; index < count; ++index)
+        items += (index ? L"|" : L"") + DriveItemText(static_cast<int>(index));
     LRESULT selected = m_pDriveList->SendMessage(CB_GETCURSEL);
     log.Write("drives", GetInstanceName(), ToUtf8(items) + " selected " + (selected == CB_ERR ? "none" : std::to_string(selected)));
 }

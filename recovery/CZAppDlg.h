@@ -23,6 +23,8 @@ public:
     const Image* fnAcquireIcon(UINT) override { return nullptr; }
 
     CWnd* DriveList() const { return m_pDriveList; }
+    // List item `index` ("E (1906 MBytes)"); empty when there is none.
+    std::wstring DriveItemText(int index) const;
     // The identity of the device behind list item `index`, as it was when the item was listed.
     std::wstring DriveIdentity(int index) const;
     int AppCount() const { return m_nAppCount; }

@@ -90,22 +90,6 @@ void FinishFailed(UINT textId = kTextFailed)
     g_bRecoveryBusy = false;
 }
 
-std::wstring SelectedItem(CWnd* driveList)
-{
-    if (!driveList)
-        return {};
-    LRESULT index = driveList->SendMessage(CB_GETCURSEL);
-    if (index == CB_ERR)
-        return {};
-    LRESULT length = driveList->SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-    if (length <= 0)
-        return {};
-    std::wstring item(static_cast<size_t>(length) + 1, L'\0');
-    driveList->SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(item.data()));
-    item.resize(static_cast<size_t>(length));
-    return item;
-}
-
 // The writer's side of the job: the bar and the percentage line follow the progress table, the
 // diagnostics go to the console.
 class WriterProgress final : public StickJob::Listener {
@@ -247,8 +231,8 @@ void CzRecoveryDlg::BindTarget()
     if (!m_pStartDialog || !m_pDriveList)
         return;
     LRESULT index = m_pDriveList->SendMessage(CB_GETCURSEL);
-    std::wstring item = SelectedItem(m_pDriveList);
-    if (index == CB_ERR || item.empty())
+    std::wstring item = index == CB_ERR ? std::wstring() : m_pStartDialog->DriveItemText(static_cast<int>(index));
+    if (item.empty())
         return;
     g_szTargetDrive[0] = item[0];
     g_szTargetDrive[1] = L'\0';
