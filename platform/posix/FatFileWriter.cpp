@@ -1,6 +1,7 @@
 #include "platform/posix/FatFileWriter.h"
 
 #include "platform/posix/ChildProcess.h"
+#include "platform/posix/PositionedIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -123,8 +124,8 @@ ReadBackResult FatFileWriter::Compare(int sourceFd, std::uint64_t size, const st
     std::string complaint;
     child->SetOutputSink([&complaint](const std::string& line) { complaint += (complaint.empty() ? "" : "; ") + line; });
 
-    std::vector<char> original(kChunkSize);
-    std::vector<char> stored(kChunkSize);
+    std::vector<std::uint8_t> original(kChunkSize);
+    std::vector<std::uint8_t> stored(kChunkSize);
     std::uint64_t compared = 0;
     for (;;) {
         ssize_t count = child->ReadOutput(stored.data(), stored.size());
@@ -134,7 +135,7 @@ ReadBackResult FatFileWriter::Compare(int sourceFd, std::uint64_t size, const st
         }
         if (count == 0)
             break;
-        if (::pread(sourceFd, original.data(), static_cast<std::size_t>(count), static_cast<off_t>(compared)) != count
+        if (!ReadFully(sourceFd, original.data(), static_cast<std::size_t>(count), compared)
             || std::memcmp(original.data(), stored.data(), static_cast<std::size_t>(count)) != 0) {
             detail = name + " on the stick differs from the original near byte " + std::to_string(compared);
             return ReadBackResult::Different;

@@ -2,6 +2,7 @@
 
 #include "platform/Drives.h"
 #include "platform/posix/FatFileWriter.h"
+#include "platform/posix/PositionedIo.h"
 #include "platform/posix/StickDrive.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 // Reading back on POSIX: the held stick is flushed and its cached pages dropped, then its files
@@ -43,7 +43,7 @@ bool ReadBackBootPieces(wchar_t letter, std::string& detail)
     if (!stick || !stick->disk->FlushAndForget(detail))
         return false;
     std::vector<std::uint8_t> sector(std::max<std::uint32_t>(stick->volume.sectorSize, 512));
-    if (::pread(stick->disk->Fd(), sector.data(), sector.size(), 0) != static_cast<ssize_t>(sector.size())) {
+    if (!posix::ReadFully(stick->disk->Fd(), sector.data(), sector.size(), 0)) {
         detail = std::string("can't read the boot record: ") + std::strerror(errno);
         return false;
     }

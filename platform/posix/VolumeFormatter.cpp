@@ -352,7 +352,7 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
 {
     auto& layout = m_layout;
     std::uint8_t boot[512];
-    if (::pread(scratch, boot, sizeof boot, 0) != static_cast<ssize_t>(sizeof boot)) {
+    if (!ReadFully(scratch, boot, sizeof boot, 0)) {
         error = "mkfs.fat made no boot sector";
         return false;
     }
@@ -377,7 +377,7 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
     std::vector<std::uint8_t> chunk(m_settings.chunkSize);
     for (std::uint64_t done = 0; done < end;) {
         auto size = static_cast<std::size_t>(std::min<std::uint64_t>(end - done, chunk.size()));
-        if (::pread(scratch, chunk.data(), size, static_cast<off_t>(done)) != static_cast<ssize_t>(size)) {
+        if (!ReadFully(scratch, chunk.data(), size, done)) {
             error = "can't read the scratch volume";
             return false;
         }
