@@ -87,9 +87,12 @@ bool StickJob::Format(platform::FormatExFunction formatEx)
         End(held.error == platform::DriveHoldError::AccessDenied ? Outcome::NoRights : Outcome::Failed, held.detail);
         return false;
     }
+    // Holding the drive has confirmed that its letter names the bound device.
     m_hold = std::move(held.hold);
-    if (!StillBound("format"))
+    if (Cancelled()) {
+        End(Outcome::Failed, "stopped");
         return false;
+    }
 
     std::wstring root = m_targetRoot + L"\\";
     t_formattingJob = this;
