@@ -41,6 +41,8 @@ void ConsoleWrite(const std::string& text);
 void UseParentConsole();
 // Standard output is a terminal that takes control sequences: lines may be redrawn in place.
 bool OutputIsTerminal();
+// Standard input is a terminal (or console) someone can type at.
+bool InputIsTerminal();
 // Writes the question and reads the answer line from the terminal; empty when standard input is
 // no terminal, so nobody can answer.
 std::optional<std::string> AskOnTerminal(const std::string& question);

@@ -142,15 +142,9 @@ bool OutputIsTerminal()
     return ::isatty(STDOUT_FILENO) && !(terminal && std::string(terminal) == "dumb");
 }
 
-std::optional<std::string> AskOnTerminal(const std::string& question)
+bool InputIsTerminal()
 {
-    if (!::isatty(STDIN_FILENO))
-        return std::nullopt;
-    ConsoleWrite(question);
-    std::string answer;
-    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin))
-        answer.push_back(static_cast<char>(c));
-    return answer;
+    return ::isatty(STDIN_FILENO);
 }
 
 namespace {

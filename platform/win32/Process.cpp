@@ -94,18 +94,10 @@ bool OutputIsTerminal()
     return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
-std::optional<std::string> AskOnTerminal(const std::string& question)
+bool InputIsTerminal()
 {
     DWORD mode = 0;
-    if (!::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode))
-        return std::nullopt;
-    ConsoleWrite(question);
-    std::string answer;
-    for (int c = std::fgetc(stdin); c != EOF && c != '\n'; c = std::fgetc(stdin)) {
-        if (c != '\r')
-            answer.push_back(static_cast<char>(c));
-    }
-    return answer;
+    return ::GetConsoleMode(::GetStdHandle(STD_INPUT_HANDLE), &mode);
 }
 
 namespace {
