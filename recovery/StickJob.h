@@ -61,7 +61,6 @@ public:
     Outcome Result() const { return m_outcome; }
     // Why the job failed, in one line.
     const std::string& Cause() const { return m_cause; }
-    wchar_t Letter() const { return m_letter; }
 
     // The format service's reports for the job formatting on this thread (FormatExCallback).
     static bool OnFormatReport(std::uint32_t command, void* actionInfo);

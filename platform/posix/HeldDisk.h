@@ -29,7 +29,6 @@ public:
 
     int Fd() const { return m_fd.Get(); }
     const std::string& Identity() const { return m_identity; }
-    bool IsBlockDevice() const { return m_isBlockDevice; }
     // The path by which this process and its children reach the held disk.
     std::string ReachPath() const;
 
