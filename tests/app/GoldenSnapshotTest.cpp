@@ -138,4 +138,34 @@ TEST(GoldenCompare, RejectsABlankButtonTextAndTwoSwappedLetters)
     EXPECT_GT(DifferingPixels(golden, render()), 0) << "\"Clsoe\" for \"Close\"";
 }
 
+// Moved to a screen of another scale (WM_DPICHANGED on Windows), the open launcher is laid out
+// anew: it then looks exactly as a launcher opened at that scale, its captions and its
+// language's button set kept, and back again.
+TEST(GoldenCompare, AScaleChangeRedrawsTheOpenWindowAtTheNewScale)
+{
+    ASSERT_NO_FATAL_FAILURE(UseDemoSkinAndTexts());
+    ProgramTestApp app;
+    CMainFrame* frame = OpenLauncher(app);
+    ASSERT_NE(frame, nullptr);
+    auto render = [&] {
+        frame->UpdateWindow();
+        auto png = Image::EncodePng(*frame->GetFramebuffer(), frame->GetFramebuffer()->Bounds());
+        return Image::DecodePng(png.data(), png.size(), L"MainFrm");
+    };
+    for (const char* scale : { "2", "1" }) {
+        SCOPED_TRACE(scale);
+        double value = std::atof(scale);
+        ASSERT_TRUE(app.Headless().ChangeScale("MainFrm", value));
+        app.PumpUntil([&] { return frame->GetScale() == value; });
+        Image golden = Golden("MainFrm", scale);
+        Image shown = render();
+        ASSERT_EQ(shown.Width(), golden.Width());
+        ASSERT_EQ(shown.Height(), golden.Height());
+        EXPECT_EQ(DifferingPixels(golden, shown), 0);
+        auto onHost = app.Headless().Find("MainFrm");
+        ASSERT_TRUE(onHost);
+        EXPECT_EQ(onHost->rect.width, golden.Width());
+    }
+}
+
 } // namespace
