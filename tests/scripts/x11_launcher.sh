@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The launcher's buttons on a real X server, used with the keyboard as a user would: which
 # button set the system language gives, exit, minimise, the manual and the configured file
-# opened with the desktop's default opener, and the hidden key combination.
+# opened with the desktop's default opener, the hidden key combination, and the launcher on a
+# desktop at 200 % (Xft.dpi 192).
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
