@@ -18,7 +18,7 @@ const Option kOptions[] = {
     { "--help", "", "list these options", ProgramOptions::Action::Help, 0 },
     { "--list-drives", "", "print the drive letters and what the drive list would show",
         ProgramOptions::Action::ListDrives, 0 },
-    { "--snapshot", "SECTION FILE", "save one window (MainFrm, AppFrm, ModelFrm, OSFrm, UsbFrm) as PNG",
+    { "--snapshot", "SECTION FILE", "save one window (MainFrm, AppFrm, ModelFrm, OSFrm, UsbFrm) as PNG, at ARKEVEN_SCALE",
         ProgramOptions::Action::Snapshot, 2 },
     { "--make-stick", "TARGET... [--yes]", "write the recovery stick to each drive (E: F: ...) at once, without a window",
         ProgramOptions::Action::MakeStick, kOneOrMore },

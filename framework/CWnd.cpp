@@ -94,6 +94,11 @@ bool CWnd::CreateTopLevel(CREATESTRUCT& cs, CWnd* owner)
         return false;
     m_hWnd = Register(this);
     m_owner = owner ? owner->GetTopLevelWindow() : nullptr;
+    // A dialog opens over its owner, so on the owner's screen.
+    if (m_owner)
+        m_scale = m_owner->m_scale;
+    else if (CWinApp* app = AfxGetApp(); app && app->HasHost())
+        m_scale = app->GetHost().WindowScale();
     m_rect = { cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy };
     m_text = cs.name;
     m_frame = std::make_unique<Framebuffer>(cs.cx, cs.cy);
@@ -328,6 +333,14 @@ CPoint CWnd::OriginInTopLevel() const
     return { origin.x - top->m_rect.left, origin.y - top->m_rect.top };
 }
 
+double CWnd::GetScale() const
+{
+    const CWnd* top = this;
+    while (top->m_parent)
+        top = top->m_parent;
+    return top->m_scale;
+}
+
 void CWnd::GetWindowRect(CRect* rect) const
 {
     *rect = GetWindowRect();
@@ -528,6 +541,7 @@ void CWnd::EnsureHostWindow()
     spec.caption = m_text;
     spec.instanceName = m_instanceName;
     spec.rect = ToHostRect(m_rect);
+    spec.scale = m_scale;
     // A dialog stays with its owner on screen; over a hidden owner (the hidden selection) it
     // stands alone, since window managers may keep a hidden owner's dialogs out of sight too.
     if (m_owner && m_owner->IsWindowVisible())
@@ -620,6 +634,15 @@ void CWnd::OnHostInput(const platform::HostInput& input)
         if (m_visible)
             m_minimized = input.kind == Kind::Iconified;
         return;
+    case Kind::ScaleChanged: {
+        if (input.scale == m_scale || input.scale <= 0)
+            return;
+        m_scale = input.scale;
+        auto dpi = static_cast<UINT>(input.scale * 96 + 0.5);
+        CRect suggested { input.rect.x, input.rect.y, input.rect.x + input.rect.width, input.rect.y + input.rect.height };
+        SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        return;
+    }
     case Kind::MouseLeave:
         if (CWnd* old = m_hover) {
             m_hover = nullptr;

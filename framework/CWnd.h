@@ -77,6 +77,10 @@ public:
     CRect GetWindowRect() const;
     CRect GetClientRect() const { return { 0, 0, m_rect.Width(), m_rect.Height() }; }
     void GetClientRect(CRect* rect) const { *rect = GetClientRect(); }
+    // How many screen pixels one unit of the skin takes in this window (its top-level window's):
+    // the host's scale when the window was made, an owner's for a dialog, and whatever the host
+    // reports later (WM_DPICHANGED follows). Every coordinate of a window is in screen pixels.
+    double GetScale() const;
     // The rectangle in the parent's client coordinates (screen for top-level windows).
     const CRect& GetRelativeRect() const { return m_rect; }
     void MoveWindow(int x, int y, int width, int height, bool repaint = true);
@@ -158,6 +162,7 @@ private:
     std::unique_ptr<Framebuffer> m_frame;
     std::unique_ptr<platform::HostWindow> m_hostWindow;
     CRect m_invalid;
+    double m_scale = 1.0;
     CWnd* m_focus = nullptr;
     CWnd* m_hover = nullptr;
 };

@@ -28,6 +28,8 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_DEVICECHANGE = 0x0219;
 constexpr UINT WM_MOUSELEAVE = 0x02A3;
+// wParam: the new DPI twice (MAKEWPARAM(dpi, dpi)); lParam: CRect* where the window goes, screen.
+constexpr UINT WM_DPICHANGED = 0x02E0;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 

@@ -1,10 +1,12 @@
 #include "platform/HeadlessHost.h"
 
+#include "platform/DisplayScale.h"
 #include "platform/PngFile.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 
 namespace platform {
@@ -111,6 +113,7 @@ private:
 HeadlessHost::HeadlessHost(int screenWidth, int screenHeight)
     : m_screenWidth(screenWidth)
     , m_screenHeight(screenHeight)
+    , m_scale(ScaleFromEnvironment().value_or(1.0))
     , m_log(HostLog::FromEnvironment())
 {
     const char* exitOnPresent = std::getenv("ARKEVEN_EXIT_ON_FIRST_PRESENT");
@@ -122,6 +125,43 @@ HeadlessHost::HeadlessHost(int screenWidth, int screenHeight)
 HeadlessHost::~HeadlessHost()
 {
     m_script.reset();
+}
+
+double HeadlessHost::WindowScale() const
+{
+    return m_scale;
+}
+
+void HeadlessHost::SetWindowScale(double scale)
+{
+    m_scale = scale;
+}
+
+int HeadlessHost::ScreenWidth() const
+{
+    return static_cast<int>(std::lround(m_screenWidth * m_scale));
+}
+
+int HeadlessHost::ScreenHeight() const
+{
+    return static_cast<int>(std::lround(m_screenHeight * m_scale));
+}
+
+bool HeadlessHost::ChangeScale(const std::string& instanceName, double scale)
+{
+    std::lock_guard lock(m_mutex);
+    WindowRecord* record = FindRecord(instanceName);
+    if (!record)
+        return false;
+    const HostRect& rect = record->state.rect;
+    HostInput input;
+    input.kind = HostInput::Kind::ScaleChanged;
+    input.scale = scale;
+    double factor = scale / record->scale;
+    input.rect = { rect.x, rect.y, static_cast<int>(std::lround(rect.width * factor)), static_cast<int>(std::lround(rect.height * factor)) };
+    record->scale = scale;
+    QueueInput(*record, input);
+    return true;
 }
 
 void HeadlessHost::Record(const char* verb, const std::string& instanceName, const std::string& argument)
@@ -145,6 +185,7 @@ std::unique_ptr<HostWindow> HeadlessHost::CreateHostWindow(const HostWindowSpec&
         record.state.caption = spec.caption;
         record.state.rect = spec.rect;
         record.state.hasOwner = spec.transientFor != nullptr;
+        record.scale = spec.scale;
         record.listener = &listener;
         record.pixels.assign(static_cast<size_t>(std::max(spec.rect.width, 0)) * std::max(spec.rect.height, 0), 0xFF000000);
     }

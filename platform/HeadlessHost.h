@@ -4,6 +4,7 @@
 #include "platform/HeadlessScript.h"
 #include "platform/HostLog.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,8 @@
 namespace platform {
 
 // A host without an OS window: tests inject input and read back what each window presented.
+// Its screen is 1280x800 at scale 1 unless told otherwise, and as much bigger as the scale
+// (ARKEVEN_SCALE, or SetWindowScale), like a screen of higher density.
 // The Host interface runs on the UI thread; the inspection and injection calls below are safe
 // from any thread.
 class HeadlessHost final : public Host {
@@ -41,8 +44,14 @@ public:
     bool DispatchPendingInput() override;
     void WaitForInput(int timeoutMs) override;
     void Wake() override;
-    int ScreenWidth() const override { return m_screenWidth; }
-    int ScreenHeight() const override { return m_screenHeight; }
+    double WindowScale() const override;
+    int ScreenWidth() const override;
+    int ScreenHeight() const override;
+
+    void SetWindowScale(double scale);
+    // Tells the newest live window of this name that it now lies on a screen of `scale`, as
+    // moving it to another monitor would; false when there is no such window.
+    bool ChangeScale(const std::string& instanceName, double scale);
 
     std::vector<WindowState> Windows() const;
     // The newest live window with this instance name.
@@ -68,6 +77,7 @@ private:
         WindowState state;
         HostWindowListener* listener = nullptr;
         std::vector<std::uint32_t> pixels;
+        double scale = 1.0;
     };
 
     WindowRecord* FindRecord(const std::string& instanceName);
@@ -78,6 +88,7 @@ private:
 
     int m_screenWidth;
     int m_screenHeight;
+    std::atomic<double> m_scale { 1.0 };
     mutable std::mutex m_mutex;
     std::condition_variable m_wakeup;
     bool m_woken = false;

@@ -15,7 +15,8 @@ class HeadlessHost;
 //   wait-gone SECTION [SECONDS]      until no window of that name is left
 //   wait-file PATH [SECONDS]         until the file exists (a cue from a test driving the run)
 //   key SECTION COMBO                e.g. "key MainFrm tab", "key MainFrm ctrl+alt+q"
-//   click SECTION X Y                a left click at window coordinates
+//   click SECTION X Y                a left click at window coordinates (screen pixels: at
+//                                    scale 2, twice the skin script's numbers)
 //   close SECTION                    the window manager's close button
 //   sleep MILLISECONDS
 //   save SECTION FILE.png            the window as last presented

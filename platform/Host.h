@@ -32,6 +32,9 @@ struct HostInput {
         // a raise by another start). A host may echo the states the program asked for itself.
         Iconified,
         Restored,
+        // The window now lies on a screen of another scale (`scale`); `rect` is where the
+        // system would put it (screen position, client size at the new scale).
+        ScaleChanged,
     };
     Kind kind = Kind::MouseMove;
     int x = 0;
@@ -40,6 +43,8 @@ struct HostInput {
     bool ctrl = false;
     bool alt = false;
     bool shift = false;
+    double scale = 1.0;
+    HostRect rect;
 };
 
 class HostWindowListener {
@@ -63,6 +68,7 @@ struct HostWindowSpec {
     std::string instanceName;         // X11 WM_CLASS instance ("MainFrm", "AppFrm", ...)
     HostRect rect;
     HostWindow* transientFor = nullptr; // dialogs: their owner's window
+    double scale = 1.0;                 // what the window's frame is drawn at
 };
 
 enum class ShowState { Hidden, Normal, Minimised };
@@ -90,7 +96,11 @@ public:
     virtual void WaitForInput(int timeoutMs) = 0;
     // Any thread: makes a running or the next WaitForInput return.
     virtual void Wake() = 0;
-    // The full-screen client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN).
+    // The scale a new window is drawn at: 1 is the skin's own size, 2 at 192 DPI. ARKEVEN_SCALE
+    // when set, else what the display says. A window that turns out to lie on a screen of
+    // another scale reports HostInput::Kind::ScaleChanged.
+    virtual double WindowScale() const = 0;
+    // The full-screen client area (SM_CXFULLSCREEN, SM_CYFULLSCREEN), in screen pixels.
     virtual int ScreenWidth() const = 0;
     virtual int ScreenHeight() const = 0;
 };

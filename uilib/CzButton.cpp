@@ -6,7 +6,7 @@
 
 CzButton::CzButton(CzCanvas& canvas, const ButtonLayout& layout)
     : m_canvas(canvas)
-    , m_layout(layout)
+    , m_layout(&layout)
     , m_caption(layout.caption)
 {
 }
@@ -14,11 +14,23 @@ CzButton::CzButton(CzCanvas& canvas, const ButtonLayout& layout)
 bool CzButton::Create()
 {
     // The window covers the focus ring around the face; input counts on the face alone.
-    if (!CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), SkinPainter::FocusBounds(m_layout.rect), m_layout.visible))
+    if (!CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout->id), WindowBounds(), m_layout->visible))
         return false;
-    if (!m_layout.enabled)
+    if (!m_layout->enabled)
         EnableWindow(false);
     return true;
+}
+
+CRect CzButton::WindowBounds() const
+{
+    return SkinPainter::FocusBounds(*m_canvas.Skin(), m_layout->rect);
+}
+
+void CzButton::SetLayout(const ButtonLayout& layout)
+{
+    m_layout = &layout;
+    CRect bounds = WindowBounds();
+    MoveWindow(bounds.left, bounds.top, bounds.Width(), bounds.Height(), true);
 }
 
 void CzButton::SetCaption(std::wstring caption)
@@ -47,7 +59,7 @@ FaceState CzButton::CurrentFace() const
 bool CzButton::InsideFace(CPoint point) const
 {
     CRect bounds = GetRelativeRect();
-    CRect face = m_layout.rect.Offset(-bounds.left, -bounds.top);
+    CRect face = m_layout->rect.Offset(-bounds.left, -bounds.top);
     return face.Contains(point.x, point.y);
 }
 
@@ -116,5 +128,5 @@ void CzButton::OnPaint(PaintContext& context)
     Painter painter(context.frame);
     Painter::ScopedClip clip(painter, context.clip);
     bool focused = m_canvas.FocusedControl() == GetDlgCtrlID();
-    SkinPainter(painter, *skin).PaintButton(m_layout, CurrentFace(), m_caption, GetFaceText(), focused);
+    SkinPainter(painter, *skin).PaintButton(*m_layout, CurrentFace(), m_caption, GetFaceText(), focused);
 }

@@ -13,12 +13,14 @@ public:
     CzButton(CzCanvas& canvas, const ButtonLayout& layout);
 
     bool Create();
+    // The same button in a layout at another scale (the window's scale changed).
+    void SetLayout(const ButtonLayout& layout);
     void SetCaption(std::wstring caption);
     const std::wstring& Caption() const { return m_caption; }
     void SetFaceText(FaceText faceText);
     const FaceText* GetFaceText() const { return m_faceText ? &*m_faceText : nullptr; }
     FaceState CurrentFace() const;
-    const ButtonLayout& Layout() const { return m_layout; }
+    const ButtonLayout& Layout() const { return *m_layout; }
     // Sends BN_CLICKED as a click would.
     void Activate();
 
@@ -30,9 +32,10 @@ protected:
 
 private:
     bool InsideFace(CPoint point) const;
+    CRect WindowBounds() const;
 
     CzCanvas& m_canvas;
-    const ButtonLayout& m_layout;
+    const ButtonLayout* m_layout;
     std::wstring m_caption;
     std::optional<FaceText> m_faceText;
     bool m_hover = false;

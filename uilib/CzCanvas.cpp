@@ -1,5 +1,6 @@
 #include "uilib/CzCanvas.h"
 
+#include "framework/CException.h"
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"
 #include "platform/Drives.h"
@@ -14,6 +15,7 @@
 #include "uilib/SkinPainter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -79,7 +81,7 @@ void CzCanvas::DropControls()
 
 void CzCanvas::fnParseScript(const std::wstring& file, const std::wstring& section, int)
 {
-    auto skin = WindowSkin::Load(SkinFolder(), file, section);
+    auto skin = WindowSkin::Load(SkinFolder(), file, section, m_window.GetScale());
     DropControls();
     m_skin = std::move(skin);
     const WindowLayout& layout = m_skin->Layout();
@@ -191,11 +193,7 @@ bool CzCanvas::fnDrawBtnFace(UINT id, const std::wstring& text, COLORREF color, 
     face.color = Color::FromColorref(color);
     face.format = format;
     // The button keeps the font alive: find the shared handle of the font we handed out.
-    for (auto& [index, spec] : m_skin->Layout().fonts) {
-        auto shared = m_skin->GetFont(index);
-        if (shared.get() == font)
-            face.font = shared;
-    }
+    face.font = m_skin->GetFont(m_skin->IndexOfFont(font));
     if (offsets)
         std::copy(offsets, offsets + FaceStateCount, face.offsets.begin());
     button->SetFaceText(std::move(face));
@@ -223,6 +221,41 @@ void CzCanvas::RedrawStatic(UINT id)
     if (!label || !label->IsWindowVisible())
         return;
     label->RedrawNow(label->GetClientRect());
+}
+
+void CzCanvas::OnScaleChanged(const CRect& suggested)
+{
+    double scale = m_window.GetScale();
+    if (!m_skin || m_skin->Scale() == scale)
+        return;
+    std::unique_ptr<WindowSkin> skin;
+    try {
+        skin = m_skin->AtScale(scale);
+    } catch (const CException& error) {
+        std::fprintf(stderr, "arkeven: the window stays at its scale: %s\n", error.what());
+        return;
+    }
+    // Face texts keep their font by index: the old skin's fonts go with it.
+    for (auto& [id, button] : m_buttons) {
+        if (const FaceText* text = button->GetFaceText()) {
+            FaceText face = *text;
+            if (face.font)
+                face.font = skin->GetFont(m_skin->IndexOfFont(face.font.get()));
+            button->SetFaceText(std::move(face));
+        }
+    }
+    m_skin = std::move(skin);
+    const WindowLayout& layout = m_skin->Layout();
+    m_window.MoveWindow(suggested.left, suggested.top, layout.width, layout.height, true);
+    for (auto& [id, control] : m_statics)
+        control->SetLayout(*layout.FindStatic(static_cast<int>(id)));
+    for (auto& [id, control] : m_progressBars)
+        control->SetLayout(*layout.FindProgress(static_cast<int>(id)));
+    for (auto& [id, control] : m_buttons)
+        control->SetLayout(*layout.FindButton(static_cast<int>(id)));
+    for (auto& [id, control] : m_dropLists)
+        control->SetLayout(*layout.FindDropList(static_cast<int>(id)));
+    m_window.InvalidateRect(nullptr);
 }
 
 void CzCanvas::PaintBackground(PaintContext& context)
@@ -257,7 +290,7 @@ void CzCanvas::SetFocusedControl(UINT id)
     // The focus ring lies just outside a button: repaint the area around it too.
     for (UINT changed : { old, id }) {
         if (CzButton* button = FindButton(changed)) {
-            CRect ring = SkinPainter::FocusBounds(button->Layout().rect);
+            CRect ring = SkinPainter::FocusBounds(*m_skin, button->Layout().rect);
             m_window.InvalidateRect(&ring);
         }
     }

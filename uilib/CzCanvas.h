@@ -59,6 +59,9 @@ public:
 
 protected:
     void PaintBackground(PaintContext& context);
+    // WM_DPICHANGED: the skin again at the window's new scale, every control moved to its new
+    // place with its state kept, and the window at `suggested`'s position with its new size.
+    void OnScaleChanged(const CRect& suggested);
     // Tab / Shift+Tab focus, Space on the focused control. True when the key was used.
     bool HandleCanvasKey(const MSG& msg);
 

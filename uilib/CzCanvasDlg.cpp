@@ -1,6 +1,9 @@
 #include "uilib/CzCanvasDlg.h"
 
-IMPLEMENT_MESSAGE_MAP(CzCanvasDlg, CDialog, OnWmDestroy(&CzCanvasDlg::OnDestroy))
+#include "framework/Messages.h"
+
+IMPLEMENT_MESSAGE_MAP(CzCanvasDlg, CDialog, OnWmDestroy(&CzCanvasDlg::OnDestroy),
+    OnMessage(WM_DPICHANGED, &CzCanvasDlg::OnDpiChanged))
 
 CzCanvasDlg::CzCanvasDlg(CWnd* parent, UINT templateId)
     : CDialog(templateId, parent)
@@ -27,4 +30,10 @@ void CzCanvasDlg::OnDestroy()
 void CzCanvasDlg::OnPaint(PaintContext& context)
 {
     PaintBackground(context);
+}
+
+LRESULT CzCanvasDlg::OnDpiChanged(WPARAM, LPARAM lParam)
+{
+    OnScaleChanged(*reinterpret_cast<const CRect*>(lParam));
+    return 0;
 }

@@ -16,4 +16,5 @@ public:
 protected:
     void OnDestroy();
     void OnPaint(PaintContext& context) override;
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 };

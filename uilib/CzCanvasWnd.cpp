@@ -1,8 +1,11 @@
 #include "uilib/CzCanvasWnd.h"
 
+#include "framework/Messages.h"
+
 IMPLEMENT_MESSAGE_MAP(CzCanvasWnd, CFrameWnd,
     OnWmCreate(&CzCanvasWnd::OnCreate),
-    OnWmDestroy(&CzCanvasWnd::OnDestroy))
+    OnWmDestroy(&CzCanvasWnd::OnDestroy),
+    OnMessage(WM_DPICHANGED, &CzCanvasWnd::OnDpiChanged))
 
 CzCanvasWnd::CzCanvasWnd()
     : CzCanvas(static_cast<CWnd&>(*this))
@@ -34,4 +37,10 @@ void CzCanvasWnd::OnDestroy()
 void CzCanvasWnd::OnPaint(PaintContext& context)
 {
     PaintBackground(context);
+}
+
+LRESULT CzCanvasWnd::OnDpiChanged(WPARAM, LPARAM lParam)
+{
+    OnScaleChanged(*reinterpret_cast<const CRect*>(lParam));
+    return 0;
 }

@@ -17,4 +17,5 @@ protected:
     int OnCreate(CREATESTRUCT* cs);
     void OnDestroy();
     void OnPaint(PaintContext& context) override;
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 };

@@ -10,23 +10,30 @@
 
 CzDropList::CzDropList(CzCanvas& canvas, const DropListLayout& layout)
     : m_canvas(canvas)
-    , m_layout(layout)
+    , m_layout(&layout)
 {
 }
 
 bool CzDropList::Create()
 {
-    if (!CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), m_layout.rect, m_layout.visible))
+    if (!CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout->id), m_layout->rect, m_layout->visible))
         return false;
-    if (!m_layout.enabled)
+    if (!m_layout->enabled)
         EnableWindow(false);
     return true;
 }
 
+void CzDropList::SetLayout(const DropListLayout& layout)
+{
+    Close();
+    m_layout = &layout;
+    MoveWindow(layout.rect.left, layout.rect.top, layout.rect.Width(), layout.rect.Height(), true);
+}
+
 CRect CzDropList::PopupRect() const
 {
-    return SkinPainter::DropListPopupRect(m_layout, static_cast<int>(m_items.size()))
-        .Offset(-m_layout.rect.left, -m_layout.rect.top);
+    return SkinPainter::DropListPopupRect(*m_canvas.Skin(), *m_layout, static_cast<int>(m_items.size()))
+        .Offset(-m_layout->rect.left, -m_layout->rect.top);
 }
 
 bool CzDropList::HitTest(CPoint point) const
@@ -36,20 +43,20 @@ bool CzDropList::HitTest(CPoint point) const
 
 int CzDropList::ItemAt(CPoint point) const
 {
-    CPoint inWindow { point.x + m_layout.rect.left, point.y + m_layout.rect.top };
-    return SkinPainter::DropListItemAt(m_layout, static_cast<int>(m_items.size()), m_firstVisible, inWindow);
+    CPoint inWindow { point.x + m_layout->rect.left, point.y + m_layout->rect.top };
+    return SkinPainter::DropListItemAt(*m_canvas.Skin(), *m_layout, static_cast<int>(m_items.size()), m_firstVisible, inWindow);
 }
 
 void CzDropList::InvalidatePopup()
 {
-    CRect area = m_openedPopup.Union(PopupRect()).Offset(m_layout.rect.left, m_layout.rect.top);
+    CRect area = m_openedPopup.Union(PopupRect()).Offset(m_layout->rect.left, m_layout->rect.top);
     GetParent()->InvalidateRect(&area);
     InvalidateRect(nullptr);
 }
 
 void CzDropList::ScrollToHot()
 {
-    int rows = std::max(m_layout.visibleItems, 1);
+    int rows = std::max(m_layout->visibleItems, 1);
     if (m_hot < m_firstVisible)
         m_firstVisible = std::max(m_hot, 0);
     else if (m_hot >= m_firstVisible + rows)
@@ -227,7 +234,7 @@ void CzDropList::OnPaint(PaintContext& context)
     Painter::ScopedClip clip(painter, context.clip);
     std::wstring text = m_selection >= 0 ? m_items[static_cast<size_t>(m_selection)] : std::wstring();
     bool focused = m_canvas.FocusedControl() == GetDlgCtrlID();
-    SkinPainter(painter, *skin).PaintDropList(m_layout, text, IsWindowEnabled(), focused);
+    SkinPainter(painter, *skin).PaintDropList(*m_layout, text, IsWindowEnabled(), focused);
 }
 
 void CzDropList::OnPaintOverlay(PaintContext& context)
@@ -237,5 +244,5 @@ void CzDropList::OnPaintOverlay(PaintContext& context)
         return;
     Painter painter(context.frame);
     Painter::ScopedClip clip(painter, context.clip);
-    SkinPainter(painter, *skin).PaintDropListPopup(m_layout, m_items, m_firstVisible, m_hot, m_selection);
+    SkinPainter(painter, *skin).PaintDropListPopup(*m_layout, m_items, m_firstVisible, m_hot, m_selection);
 }

@@ -15,6 +15,8 @@ public:
     CzDropList(CzCanvas& canvas, const DropListLayout& layout);
 
     bool Create();
+    // The same list in a layout at another scale (the window's scale changed).
+    void SetLayout(const DropListLayout& layout);
     bool IsOpen() const { return m_open; }
     const std::vector<std::wstring>& Items() const { return m_items; }
     int Selection() const { return m_selection; }
@@ -38,7 +40,7 @@ private:
     void ScrollToHot();
 
     CzCanvas& m_canvas;
-    const DropListLayout& m_layout;
+    const DropListLayout* m_layout;
     std::vector<std::wstring> m_items;
     int m_selection = -1;
     bool m_open = false;

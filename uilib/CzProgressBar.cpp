@@ -30,6 +30,12 @@ bool CzProgressBar::Create()
     return CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), m_layout.rect, m_layout.visible);
 }
 
+void CzProgressBar::SetLayout(const ProgressLayout& layout)
+{
+    m_layout = layout;
+    MoveWindow(layout.rect.left, layout.rect.top, layout.rect.Width(), layout.rect.Height(), true);
+}
+
 LRESULT CzProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {

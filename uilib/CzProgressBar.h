@@ -16,6 +16,8 @@ public:
     CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout);
 
     bool Create();
+    // The same bar in a layout at another scale (the window's scale changed).
+    void SetLayout(const ProgressLayout& layout);
     int Position() const { return m_position; }
     int Low() const { return m_low; }
     int High() const { return m_high; }

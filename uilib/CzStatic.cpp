@@ -6,20 +6,26 @@
 
 CzStatic::CzStatic(CzCanvas& canvas, const StaticLayout& layout)
     : m_canvas(canvas)
-    , m_layout(layout)
+    , m_layout(&layout)
 {
 }
 
 bool CzStatic::Create()
 {
-    return CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout.id), m_layout.rect, m_layout.visible);
+    return CreateChild(m_canvas.Window(), static_cast<UINT>(m_layout->id), m_layout->rect, m_layout->visible);
+}
+
+void CzStatic::SetLayout(const StaticLayout& layout)
+{
+    m_layout = &layout;
+    MoveWindow(layout.rect.left, layout.rect.top, layout.rect.Width(), layout.rect.Height(), true);
 }
 
 std::wstring CzStatic::CurrentText() const
 {
-    if (m_layout.hasFixedText)
-        return m_layout.text;
-    return m_canvas.fnAcquireText(static_cast<UINT>(m_layout.textId ? m_layout.textId : m_layout.id));
+    if (m_layout->hasFixedText)
+        return m_layout->text;
+    return m_canvas.fnAcquireText(static_cast<UINT>(m_layout->textId ? m_layout->textId : m_layout->id));
 }
 
 void CzStatic::OnPaint(PaintContext& context)
@@ -29,5 +35,5 @@ void CzStatic::OnPaint(PaintContext& context)
         return;
     Painter painter(context.frame);
     Painter::ScopedClip clip(painter, context.clip);
-    SkinPainter(painter, *skin).PaintStatic(m_layout, CurrentText());
+    SkinPainter(painter, *skin).PaintStatic(*m_layout, CurrentText());
 }

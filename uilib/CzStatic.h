@@ -11,6 +11,8 @@ public:
     CzStatic(CzCanvas& canvas, const StaticLayout& layout);
 
     bool Create();
+    // The same static in a layout at another scale (the window's scale changed).
+    void SetLayout(const StaticLayout& layout);
     std::wstring CurrentText() const;
 
 protected:
@@ -19,5 +21,5 @@ protected:
 
 private:
     CzCanvas& m_canvas;
-    const StaticLayout& m_layout;
+    const StaticLayout* m_layout;
 };

@@ -27,11 +27,11 @@ struct Font::Face {
 namespace {
 
 constexpr int SmallestSize = 4;
-constexpr int LargestSize = 256;
+constexpr int LargestSize = 1024; // the script's largest, 256, at the largest window scale
 
 } // namespace
 
-Font::Font(std::vector<std::uint8_t> data, int pixelSize)
+Font::Font(std::vector<std::uint8_t> data, double pixelSize)
     : m_data(std::move(data))
     , m_face(std::make_unique<Face>())
     , m_pixelSize(pixelSize)
@@ -40,13 +40,13 @@ Font::Font(std::vector<std::uint8_t> data, int pixelSize)
 
 Font::~Font() = default;
 
-std::shared_ptr<const Font> Font::LoadFromFile(const std::wstring& path, int pixelSize)
+std::shared_ptr<const Font> Font::LoadFromFile(const std::wstring& path, double pixelSize)
 {
     // Every window loads the same few fonts: one that is still in use is shared, as long as
     // its file has not changed since it was read.
     struct Key {
         std::wstring path;
-        int pixelSize;
+        double pixelSize;
         std::uintmax_t fileSize;
         std::filesystem::file_time_type modified;
         bool operator<(const Key& other) const
@@ -76,10 +76,10 @@ std::shared_ptr<const Font> Font::LoadFromFile(const std::wstring& path, int pix
     return font;
 }
 
-std::shared_ptr<const Font> Font::LoadFromMemory(std::vector<std::uint8_t> data, int pixelSize, const std::wstring& name)
+std::shared_ptr<const Font> Font::LoadFromMemory(std::vector<std::uint8_t> data, double pixelSize, const std::wstring& name)
 {
     if (pixelSize < SmallestSize || pixelSize > LargestSize)
-        throw CException(L"font size " + std::to_wstring(pixelSize) + L" is outside 4 to 256 pixels", name);
+        throw CException(L"font size " + std::to_wstring(std::lround(pixelSize)) + L" is outside 4 to 1024 pixels", name);
     if (data.size() < 12)
         throw CException(L"not a TrueType font", name);
     std::shared_ptr<Font> font(new Font(std::move(data), pixelSize));

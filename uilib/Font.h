@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-// One TrueType face at one pixel size. Glyphs are rendered anti-aliased on first use and kept.
+// One TrueType face at one pixel size (fractional in a scaled window). Glyphs are rendered anti-aliased on first use and kept.
 // A code point the face lacks is drawn with the face's own .notdef glyph (its box).
 // Safe to use from several threads; painting normally happens on the UI thread only.
 class Font {
@@ -27,11 +27,11 @@ public:
     Font& operator=(const Font&) = delete;
 
     // Throws CException(reason, path) when the file is unreadable or no usable TrueType font.
-    static std::shared_ptr<const Font> LoadFromFile(const std::wstring& path, int pixelSize);
+    static std::shared_ptr<const Font> LoadFromFile(const std::wstring& path, double pixelSize);
     // `name` only names the data in the exception's message.
-    static std::shared_ptr<const Font> LoadFromMemory(std::vector<std::uint8_t> data, int pixelSize, const std::wstring& name);
+    static std::shared_ptr<const Font> LoadFromMemory(std::vector<std::uint8_t> data, double pixelSize, const std::wstring& name);
 
-    int PixelSize() const { return m_pixelSize; }
+    double PixelSize() const { return m_pixelSize; }
     int Ascent() const { return m_ascent; }     // pixels above the baseline
     int Descent() const { return m_descent; }   // pixels below the baseline, positive
     int LineHeight() const { return m_lineHeight; }
@@ -49,11 +49,11 @@ public:
 
 private:
     struct Face;
-    Font(std::vector<std::uint8_t> data, int pixelSize);
+    Font(std::vector<std::uint8_t> data, double pixelSize);
 
     std::vector<std::uint8_t> m_data;
     std::unique_ptr<Face> m_face;
-    int m_pixelSize = 0;
+    double m_pixelSize = 0;
     int m_ascent = 0;
     int m_descent = 0;
     int m_lineHeight = 0;

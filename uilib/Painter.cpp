@@ -283,7 +283,7 @@ void Painter::DrawDottedRect(const CRect& rect, std::uint32_t argb)
     }
 }
 
-void Painter::DrawFocusRing(const CRect& rect, int radius, std::uint32_t argb)
+void Painter::DrawFocusRing(const CRect& rect, int radius, std::uint32_t argb, int thickness)
 {
-    DrawRoundedRect(rect, radius, argb, 2);
+    DrawRoundedRect(rect, radius, argb, thickness);
 }

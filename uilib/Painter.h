@@ -67,9 +67,9 @@ public:
     // Width and height of the text block DrawText would draw in a rectangle `width` wide.
     static CPoint MeasureText(const std::wstring& text, const Font& font, unsigned format, int width = 1 << 20);
 
-    // Keyboard focus marks: a dotted 1px rectangle, or a solid ring of 2px.
+    // Keyboard focus marks: a dotted 1px rectangle, or a solid ring (2px unless told).
     void DrawDottedRect(const CRect& rect, std::uint32_t argb);
-    void DrawFocusRing(const CRect& rect, int radius, std::uint32_t argb);
+    void DrawFocusRing(const CRect& rect, int radius, std::uint32_t argb, int thickness = 2);
 
 private:
     template<typename RowColour>

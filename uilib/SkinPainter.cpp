@@ -57,9 +57,10 @@ void SkinPainter::PaintBackground()
     }
 }
 
-CRect SkinPainter::FocusBounds(const CRect& rect)
+CRect SkinPainter::FocusBounds(const WindowSkin& skin, const CRect& rect)
 {
-    return Inset(rect, -FocusMargin, -FocusMargin);
+    int margin = skin.Scaled(FocusMargin);
+    return Inset(rect, -margin, -margin);
 }
 
 void SkinPainter::PaintButton(const ButtonLayout& button, FaceState state, const std::wstring& caption, const FaceText* faceText, bool focused)
@@ -85,8 +86,9 @@ void SkinPainter::PaintButton(const ButtonLayout& button, FaceState state, const
         color = state == FaceState::Disabled ? Color::Mix(face.fill.top, faceText->color, 140) : faceText->color;
         format = faceText->format;
         if (button.useFaceOffsets) {
+            // The program gives its offsets in the script's units.
             CPoint offset = faceText->offsets[static_cast<int>(state)];
-            textRect = { button.rect.left + offset.x, button.rect.top + offset.y, button.rect.right, button.rect.bottom };
+            textRect = { button.rect.left + m_skin.Scaled(offset.x), button.rect.top + m_skin.Scaled(offset.y), button.rect.right, button.rect.bottom };
         } else if (format & TextFormat::SingleLine) {
             format |= TextFormat::VCenter;
         }
@@ -99,14 +101,14 @@ void SkinPainter::PaintButton(const ButtonLayout& button, FaceState state, const
     }
 
     if (focused && state != FaceState::Disabled)
-        m_painter.DrawFocusRing(FocusBounds(button.rect), button.radius + FocusMargin, m_skin.Layout().focusColor);
+        PaintFocusRing(button.rect, button.radius);
 }
 
 void SkinPainter::PaintStatic(const StaticLayout& label, const std::wstring& text)
 {
     PaintFill(label.rect, label.radius, label.fill);
     if (!Color::IsTransparent(label.border))
-        m_painter.DrawRoundedRect(label.rect, label.radius, label.border);
+        m_painter.DrawRoundedRect(label.rect, label.radius, label.border, m_skin.Scaled(1));
     auto font = m_skin.GetFont(label.font);
     if (font && !text.empty())
         m_painter.DrawText(text, label.TextRect(), *font, label.color, label.TextFormat());
@@ -115,7 +117,7 @@ void SkinPainter::PaintStatic(const StaticLayout& label, const std::wstring& tex
 void SkinPainter::PaintArrow(const CRect& box, std::uint32_t color)
 {
     // A small downward chevron, centred in the box's right-hand square.
-    int size = std::max(box.Height() / 5, 3);
+    int size = std::max(box.Height() / 5, m_skin.Scaled(3));
     int centreX = box.right - box.Height() / 2;
     int top = box.top + (box.Height() - size) / 2;
     for (int row = 0; row < size; ++row) {
@@ -128,7 +130,7 @@ void SkinPainter::PaintDropList(const DropListLayout& list, const std::wstring& 
 {
     PaintFill(list.rect, list.radius, enabled ? list.fill : list.disabledFill);
     if (!Color::IsTransparent(list.border))
-        m_painter.DrawRoundedRect(list.rect, list.radius, list.border);
+        m_painter.DrawRoundedRect(list.rect, list.radius, list.border, m_skin.Scaled(1));
     std::uint32_t textColor = enabled ? list.textColor : list.disabledTextColor;
     PaintArrow(list.rect, enabled ? list.arrowColor : list.disabledTextColor);
     if (auto font = m_skin.GetFont(list.font)) {
@@ -136,37 +138,45 @@ void SkinPainter::PaintDropList(const DropListLayout& list, const std::wstring& 
         m_painter.DrawText(text, textRect, *font, textColor, TextFormat::SingleLine | TextFormat::VCenter);
     }
     if (focused && enabled)
-        m_painter.DrawFocusRing(FocusBounds(list.rect), list.radius + FocusMargin, m_skin.Layout().focusColor);
+        PaintFocusRing(list.rect, list.radius);
 }
 
-CRect SkinPainter::DropListPopupRect(const DropListLayout& list, int itemCount)
+void SkinPainter::PaintFocusRing(const CRect& rect, int radius)
+{
+    int margin = m_skin.Scaled(FocusMargin);
+    m_painter.DrawFocusRing(FocusBounds(m_skin, rect), radius + margin, m_skin.Layout().focusColor, m_skin.Scaled(2));
+}
+
+CRect SkinPainter::DropListPopupRect(const WindowSkin& skin, const DropListLayout& list, int itemCount)
 {
     int rows = std::clamp(itemCount, 1, list.visibleItems);
-    return { list.rect.left, list.rect.bottom, list.rect.right, list.rect.bottom + rows * list.itemHeight + 2 };
+    return { list.rect.left, list.rect.bottom, list.rect.right, list.rect.bottom + rows * list.itemHeight + 2 * skin.Scaled(1) };
 }
 
-int SkinPainter::DropListItemAt(const DropListLayout& list, int itemCount, int firstVisible, CPoint point)
+int SkinPainter::DropListItemAt(const WindowSkin& skin, const DropListLayout& list, int itemCount, int firstVisible, CPoint point)
 {
-    CRect popup = DropListPopupRect(list, itemCount);
-    if (!popup.Contains(point.x, point.y) || point.y < popup.top + 1)
+    CRect popup = DropListPopupRect(skin, list, itemCount);
+    int border = skin.Scaled(1);
+    if (!popup.Contains(point.x, point.y) || point.y < popup.top + border)
         return -1;
-    int item = firstVisible + (point.y - popup.top - 1) / list.itemHeight;
+    int item = firstVisible + (point.y - popup.top - border) / list.itemHeight;
     return item >= 0 && item < itemCount ? item : -1;
 }
 
 void SkinPainter::PaintDropListPopup(const DropListLayout& list, const std::vector<std::wstring>& items, int firstVisible, int hotItem, int selectedItem)
 {
     int count = static_cast<int>(items.size());
-    CRect popup = DropListPopupRect(list, count);
+    CRect popup = DropListPopupRect(m_skin, list, count);
+    int border = m_skin.Scaled(1);
     m_painter.FillRect(popup, list.listFill);
-    m_painter.DrawRect(popup, list.border);
+    m_painter.DrawRect(popup, list.border, border);
     auto font = m_skin.GetFont(list.font);
-    Painter::ScopedClip clip(m_painter, Inset(popup, 1, 1));
+    Painter::ScopedClip clip(m_painter, Inset(popup, border, border));
     for (int row = 0; row < list.visibleItems; ++row) {
         int item = firstVisible + row;
         if (item < 0 || item >= count)
             continue;
-        CRect itemRect { popup.left + 1, popup.top + 1 + row * list.itemHeight, popup.right - 1, popup.top + 1 + (row + 1) * list.itemHeight };
+        CRect itemRect { popup.left + border, popup.top + border + row * list.itemHeight, popup.right - border, popup.top + border + (row + 1) * list.itemHeight };
         std::uint32_t textColor = list.textColor;
         if (item == selectedItem) {
             m_painter.FillRect(itemRect, list.selectedFill);
@@ -186,8 +196,9 @@ void SkinPainter::PaintProgress(const ProgressLayout& bar, int position, int low
     PaintFill(bar.rect, bar.radius, bar.track);
     CRect inner = Inset(bar.rect, bar.inset, bar.inset);
     if (!Color::IsTransparent(bar.border)) {
-        m_painter.DrawRoundedRect(bar.rect, bar.radius, bar.border);
-        inner = Inset(inner, 1, 1);
+        int border = m_skin.Scaled(1);
+        m_painter.DrawRoundedRect(bar.rect, bar.radius, bar.border, border);
+        inner = Inset(inner, border, border);
     }
     if (high <= low || inner.IsEmpty())
         return;

@@ -26,6 +26,8 @@ struct FaceText {
 // Paints the parts of a skinned window as its WindowSkin describes them. It keeps no state:
 // the canvas windows own the controls' state (hover, pressed, texts, positions) and pass it in.
 // All painting stays inside the Painter's clip, so a window can repaint just a dirty rectangle.
+// Layouts are in window pixels (the skin's scaled layout); the painter's own lines, rings and
+// margins are scaled the same way, so a window at 2x is the 1x one drawn anew, only finer.
 class SkinPainter {
 public:
     SkinPainter(Painter& painter, const WindowSkin& skin);
@@ -35,10 +37,10 @@ public:
 
     // A button face in `state`. The text shown is `faceText` when given, else `caption`.
     // Single-line face text is centred vertically unless the button uses the program's offsets.
-    // `focused` adds the focus ring, which lies up to FocusMargin pixels outside the button.
+    // `focused` adds the focus ring, which lies up to FocusMargin script units outside the button.
     void PaintButton(const ButtonLayout& button, FaceState state, const std::wstring& caption, const FaceText* faceText, bool focused);
     static constexpr int FocusMargin = 3;
-    static CRect FocusBounds(const CRect& rect);
+    static CRect FocusBounds(const WindowSkin& skin, const CRect& rect);
 
     void PaintStatic(const StaticLayout& label, const std::wstring& text);
 
@@ -46,9 +48,9 @@ public:
     void PaintDropList(const DropListLayout& list, const std::wstring& text, bool enabled, bool focused);
     void PaintDropListPopup(const DropListLayout& list, const std::vector<std::wstring>& items, int firstVisible, int hotItem, int selectedItem);
     // Where the open list lies for `itemCount` items (at most list.visibleItems rows).
-    static CRect DropListPopupRect(const DropListLayout& list, int itemCount);
+    static CRect DropListPopupRect(const WindowSkin& skin, const DropListLayout& list, int itemCount);
     // The item under `point` in the open list, or -1.
-    static int DropListItemAt(const DropListLayout& list, int itemCount, int firstVisible, CPoint point);
+    static int DropListItemAt(const WindowSkin& skin, const DropListLayout& list, int itemCount, int firstVisible, CPoint point);
 
     // The bar filled to (position - low) / (high - low); `barColor` overrides the script's bar.
     void PaintProgress(const ProgressLayout& bar, int position, int low, int high, std::optional<std::uint32_t> barColor = std::nullopt);
@@ -56,6 +58,7 @@ public:
 private:
     void PaintFill(const CRect& rect, int radius, const Fill& fill);
     void PaintArrow(const CRect& box, std::uint32_t color);
+    void PaintFocusRing(const CRect& rect, int radius);
 
     Painter& m_painter;
     const WindowSkin& m_skin;

@@ -2,6 +2,9 @@
 
 #include "uilib/TextLayout.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 unsigned HorizontalFlags(HAlign align)
@@ -37,7 +40,64 @@ auto Find(const Map& map, int id) -> const typename Map::mapped_type*
     return found == map.end() ? nullptr : &found->second;
 }
 
+class Scaler {
+public:
+    explicit Scaler(double scale)
+        : m_scale(scale)
+    {
+    }
+
+    int operator()(int units) const { return static_cast<int>(std::lround(units * m_scale)); }
+    CRect operator()(const CRect& rect) const { return { (*this)(rect.left), (*this)(rect.top), (*this)(rect.right), (*this)(rect.bottom) }; }
+    // Borders: a line the script draws stays visible however small the scale.
+    int Line(int units) const { return units > 0 ? std::max((*this)(units), 1) : 0; }
+
+private:
+    double m_scale;
+};
+
 } // namespace
+
+WindowLayout WindowLayout::Scaled(double scale) const
+{
+    WindowLayout scaled = *this;
+    if (scale == 1.0)
+        return scaled;
+    Scaler px(scale);
+    scaled.width = px(width);
+    scaled.height = px(height);
+    for (auto& [index, font] : scaled.fonts)
+        font.pixelSize = std::max(font.pixelSize * scale, 4.0);
+    for (Decoration& decoration : scaled.decorations) {
+        decoration.rect = px(decoration.rect);
+        decoration.borderWidth = px.Line(decoration.borderWidth);
+        decoration.radius = px(decoration.radius);
+    }
+    for (auto& [id, button] : scaled.buttons) {
+        button.rect = px(button.rect);
+        button.radius = px(button.radius);
+        button.borderWidth = px.Line(button.borderWidth);
+        button.padding = px(button.padding);
+        button.pressedShift = px(button.pressedShift);
+    }
+    for (auto& [id, label] : scaled.statics) {
+        label.rect = px(label.rect);
+        label.padding = px(label.padding);
+        label.radius = px(label.radius);
+    }
+    for (auto& [id, list] : scaled.dropLists) {
+        list.rect = px(list.rect);
+        list.radius = px(list.radius);
+        list.padding = px(list.padding);
+        list.itemHeight = px(list.itemHeight);
+    }
+    for (auto& [id, bar] : scaled.progressBars) {
+        bar.rect = px(bar.rect);
+        bar.radius = px(bar.radius);
+        bar.inset = px(bar.inset);
+    }
+    return scaled;
+}
 
 unsigned ButtonLayout::TextFormat() const
 {

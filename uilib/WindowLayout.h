@@ -25,7 +25,7 @@ struct Fill {
 struct FontSpec {
     int index = 0;
     std::wstring file; // a file name in the skin folder (beside the executable)
-    int pixelSize = 0;
+    double pixelSize = 0; // whole in the script; a scaled window keeps the fraction
     int line = 0;
 };
 
@@ -164,6 +164,10 @@ struct WindowLayout {
     int line = 0;
 
     CRect Bounds() const { return { 0, 0, width, height }; }
+    // The same layout for a window drawn `scale` times the script's size: every position,
+    // size, radius, border, padding and font size multiplied. Edges are rounded one by one,
+    // so rectangles that meet in the script still meet, and a border stays at least 1 pixel.
+    WindowLayout Scaled(double scale) const;
     const ButtonLayout* FindButton(int id) const;
     const StaticLayout* FindStatic(int id) const;
     const DropListLayout* FindDropList(int id) const;

@@ -1,12 +1,15 @@
 #include "platform/posix/X11Host.h"
 
+#include "platform/DisplayScale.h"
 #include "platform/posix/X11Window.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <cstdio>
+#include <cstdlib>
 #include <poll.h>
+#include <sstream>
 
 namespace platform::posix {
 
@@ -243,6 +246,56 @@ HostRect X11Host::WorkArea() const
     if (area[2] <= 0 || area[3] <= 0)
         return screenRect;
     return { static_cast<int>(area[0]), static_cast<int>(area[1]), static_cast<int>(area[2]), static_cast<int>(area[3]) };
+}
+
+std::optional<double> X11Host::XftDpi(const std::string& resources)
+{
+    std::istringstream lines(resources);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        auto trimmed = [](std::string text) {
+            size_t first = text.find_first_not_of(" \t");
+            size_t last = text.find_last_not_of(" \t\r");
+            return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+        };
+        if (trimmed(line.substr(0, colon)) == "Xft.dpi")
+            return ParseDecimal(trimmed(line.substr(colon + 1)));
+    }
+    return std::nullopt;
+}
+
+// Read afresh for each window: the desktop may change it while the program runs.
+std::string X11Host::RootResources() const
+{
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long length = 0;
+    unsigned long bytesAfter = 0;
+    unsigned char* data = nullptr;
+    std::string resources;
+    if (XGetWindowProperty(m_display.get(), Root(), XA_RESOURCE_MANAGER, 0, 1 << 16, False, XA_STRING, &actualType,
+            &actualFormat, &length, &bytesAfter, &data) == Success && actualType == XA_STRING && actualFormat == 8 && data)
+        resources.assign(reinterpret_cast<const char*>(data), length);
+    if (data)
+        XFree(data);
+    return resources;
+}
+
+double X11Host::WindowScale() const
+{
+    if (auto scale = ScaleFromEnvironment())
+        return *scale;
+    // GTK's own override, which desktops set for a whole session.
+    if (const char* gdkScale = std::getenv("GDK_SCALE"); gdkScale && *gdkScale) {
+        if (auto scale = ParseScale(gdkScale))
+            return *scale;
+    }
+    if (auto dpi = XftDpi(RootResources()))
+        return ScaleFromDpi(*dpi);
+    return 1.0;
 }
 
 int X11Host::ScreenWidth() const

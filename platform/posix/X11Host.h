@@ -8,6 +8,8 @@
 #include <X11/Xlib.h>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace platform::posix {
@@ -74,8 +76,13 @@ public:
     bool DispatchPendingInput() override;
     void WaitForInput(int timeoutMs) override;
     void Wake() override;
+    // ARKEVEN_SCALE, else GDK_SCALE, else Xft.dpi of the root window's resources, else 1.
+    double WindowScale() const override;
     int ScreenWidth() const override;
     int ScreenHeight() const override;
+
+    // The Xft.dpi value of a resource string as xrdb leaves it ("Xft.dpi:\t192\n..."), if any.
+    static std::optional<double> XftDpi(const std::string& resources);
 
     // For the windows of this host.
     Display* GetDisplay() const { return m_display.get(); }
@@ -92,6 +99,7 @@ public:
 
 private:
     HostRect WorkArea() const;
+    std::string RootResources() const;
     bool IsAutoRepeatRelease(const XEvent& event);
 
     DisplayPtr m_display;

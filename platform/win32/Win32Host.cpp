@@ -1,5 +1,7 @@
 #include "platform/win32/Win32Host.h"
 
+#include "platform/DisplayScale.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Window.h"
 
 namespace platform::win32 {
@@ -35,6 +37,7 @@ Win32Host::Win32Host(ATOM windowClass, UniqueHandle wakeEvent)
     : m_windowClass(windowClass)
     , m_wakeEvent(std::move(wakeEvent))
     , m_log(HostLog::FromEnvironment())
+    , m_fixedScale(ScaleFromEnvironment())
 {
 }
 
@@ -102,6 +105,11 @@ void Win32Host::WaitForInput(int timeoutMs)
 void Win32Host::Wake()
 {
     ::SetEvent(m_wakeEvent.Get());
+}
+
+double Win32Host::WindowScale() const
+{
+    return m_fixedScale ? *m_fixedScale : ScaleFromDpi(Win32Dpi::System());
 }
 
 int Win32Host::ScreenWidth() const

@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace platform::win32 {
@@ -33,8 +34,13 @@ public:
     bool DispatchPendingInput() override;
     void WaitForInput(int timeoutMs) override;
     void Wake() override;
+    // ARKEVEN_SCALE, else the system DPI (the manifest makes the program per-monitor aware, so
+    // each window then follows its own screen's DPI).
+    double WindowScale() const override;
     int ScreenWidth() const override;
     int ScreenHeight() const override;
+    // ARKEVEN_SCALE holds every window at its scale, whatever screen it lies on.
+    bool HasFixedScale() const { return m_fixedScale.has_value(); }
 
     // For the windows of this host.
     static const wchar_t* ClassName() { return L"ArkevenWindow"; }
@@ -49,6 +55,7 @@ private:
     ATOM m_windowClass;
     UniqueHandle m_wakeEvent;
     HostLog m_log;
+    std::optional<double> m_fixedScale;
     std::map<HWND, Win32Window*> m_windows;
     std::deque<std::pair<HWND, HostInput>> m_input;
 };

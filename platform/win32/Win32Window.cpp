@@ -1,11 +1,14 @@
 #include "platform/win32/Win32Window.h"
 
+#include "platform/DisplayScale.h"
 #include "platform/Utf8.h"
+#include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Host.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform::win32 {
 
@@ -30,6 +33,7 @@ Win32Window::Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindow
     , m_listener(listener)
     , m_instanceName(spec.instanceName)
     , m_rect(spec.rect)
+    , m_scale(spec.scale)
 {
     m_rect.width = std::max(1, m_rect.width);
     m_rect.height = std::max(1, m_rect.height);
@@ -39,13 +43,51 @@ Win32Window::Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindow
     HWND owner = nullptr;
     if (auto* ownerWindow = dynamic_cast<Win32Window*>(spec.transientFor))
         owner = ownerWindow->Handle();
-    SIZE outer = OuterSize(m_rect.width, m_rect.height);
+    SIZE outer = OuterSize(m_rect.width, m_rect.height, Win32Dpi::System());
     m_window = ::CreateWindowExW(kExtendedStyle, Win32Host::ClassName(), spec.caption.c_str(), kStyle, m_rect.x,
         m_rect.y, outer.cx, outer.cy, owner, nullptr, ::GetModuleHandleW(nullptr), this);
     if (m_window)
         m_host.RegisterWindow(m_window, *this);
     m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
+    // The window may have come up on a screen of another DPI than the one it was drawn for.
+    if (m_window)
+        FollowScreenScale(Dpi(), m_rect.x, m_rect.y);
+}
+
+UINT Win32Window::Dpi() const
+{
+    return Win32Dpi::ForWindow(m_window);
+}
+
+void Win32Window::FollowScreenScale(UINT dpi, int x, int y)
+{
+    if (m_host.HasFixedScale())
+        return;
+    double scale = ScaleFromDpi(dpi);
+    if (scale == m_scale)
+        return;
+    double factor = scale / m_scale;
+    m_scale = scale;
+    HostInput input;
+    input.kind = HostInput::Kind::ScaleChanged;
+    input.scale = scale;
+    input.rect = { x, y, static_cast<int>(std::lround(m_rect.width * factor)), static_cast<int>(std::lround(m_rect.height * factor)) };
+    Queue(input);
+}
+
+// Moved to a screen of another DPI (or that screen's DPI changed): take the place the system
+// suggests at once, as it expects, and let the listener lay the window out anew; its Resize
+// then sets the exact client size.
+void Win32Window::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    m_rect.x = suggested.left;
+    m_rect.y = suggested.top;
+    // At a fixed scale the client area keeps its size; only the frame around it changes.
+    SIZE outer = m_host.HasFixedScale() ? OuterSize(m_rect.width, m_rect.height, dpi)
+                                        : SIZE { suggested.right - suggested.left, suggested.bottom - suggested.top };
+    ::SetWindowPos(m_window, nullptr, suggested.left, suggested.top, outer.cx, outer.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    FollowScreenScale(dpi, suggested.left, suggested.top);
 }
 
 Win32Window::~Win32Window()
@@ -58,11 +100,9 @@ Win32Window::~Win32Window()
     ::DestroyWindow(m_window);
 }
 
-SIZE Win32Window::OuterSize(int clientWidth, int clientHeight) const
+SIZE Win32Window::OuterSize(int clientWidth, int clientHeight, UINT dpi) const
 {
-    RECT frame { 0, 0, clientWidth, clientHeight };
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExtendedStyle);
-    return { frame.right - frame.left, frame.bottom - frame.top };
+    return Win32Dpi::OuterSize({ clientWidth, clientHeight }, kStyle, kExtendedStyle, dpi);
 }
 
 void Win32Window::SetCaption(const std::wstring& caption)
@@ -89,7 +129,7 @@ void Win32Window::Resize(int width, int height)
         m_rect.height = height;
         m_backing.assign(static_cast<std::size_t>(width) * height, 0);
     }
-    SIZE outer = OuterSize(width, height);
+    SIZE outer = OuterSize(width, height, Dpi());
     ::SetWindowPos(m_window, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -241,6 +281,9 @@ bool Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
             Queue(input);
         }
         return false;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return true;
     case WM_CLOSE: {
         HostInput input;
         input.kind = HostInput::Kind::CloseRequest;

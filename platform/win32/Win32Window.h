@@ -13,7 +13,8 @@ namespace platform::win32 {
 class Win32Host;
 
 // One top-level window of fixed size: a caption, a system menu and a minimise box around a
-// client area of exactly the requested size, which shows the kept frame.
+// client area of exactly the requested size, which shows the kept frame. Sizes are in the
+// screen's pixels; the frame around the client area is drawn at the window's screen's DPI.
 class Win32Window final : public HostWindow {
 public:
     Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindowListener& listener);
@@ -37,7 +38,11 @@ private:
     static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     static constexpr DWORD kExtendedStyle = 0;
 
-    SIZE OuterSize(int clientWidth, int clientHeight) const;
+    SIZE OuterSize(int clientWidth, int clientHeight, UINT dpi) const;
+    UINT Dpi() const;
+    // Tells the listener when the window's screen has another scale than the frame was drawn at.
+    void FollowScreenScale(UINT dpi, int x, int y);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void PaintFromBacking(HDC dc, const RECT& area);
     void Queue(const HostInput& input);
     HostInput PointerInput(HostInput::Kind kind, LPARAM lParam) const;
@@ -46,6 +51,7 @@ private:
     HostWindowListener& m_listener;
     std::string m_instanceName;
     HostRect m_rect;
+    double m_scale = 1.0; // what the listener draws at
     HWND m_window = nullptr;
     std::vector<std::uint32_t> m_backing; // m_rect.width x m_rect.height, 0xAARRGGBB
     bool m_trackingLeave = false;

@@ -4,6 +4,7 @@
 
 #include "uilib/Image.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -39,30 +40,78 @@ int DifferingPixels(const Image& a, const Image& b)
     return differing;
 }
 
-Image Golden(const std::string& section)
+// "MainFrm.png" at 1x, "MainFrm-2x.png", "AppFrm-1.5x.png" at the other scales.
+std::string GoldenName(const std::string& section, const std::string& scale)
 {
-    return Image::LoadPng((fs::path(ARKEVEN_SOURCE_DIR) / "tests/golden" / (section + ".png")).wstring());
+    return section + (scale == "1" ? "" : "-" + scale + "x") + ".png";
 }
 
-class GoldenSnapshot : public ::testing::TestWithParam<const char*> { };
+Image Golden(const std::string& section, const std::string& scale = "1")
+{
+    return Image::LoadPng((fs::path(ARKEVEN_SOURCE_DIR) / "tests/golden" / GoldenName(section, scale)).wstring());
+}
+
+struct GoldenCase {
+    const char* section;
+    const char* scale; // as ARKEVEN_SCALE takes it
+};
+
+class GoldenSnapshot : public ::testing::TestWithParam<GoldenCase> { };
 
 TEST_P(GoldenSnapshot, WindowLooksAsCheckedIn)
 {
-    std::string section = GetParam();
-    fs::path rendered = fs::temp_directory_path() / ("golden-" + section + "-" + std::to_string(::getpid()) + ".png");
-    std::string command = "LANG=C LC_ALL= LC_MESSAGES= ARKEVEN_VIRTUAL_STICKS= ARKEVEN_HOST=headless '"
+    std::string section = GetParam().section;
+    std::string scale = GetParam().scale;
+    fs::path rendered = fs::temp_directory_path() / ("golden-" + section + "-" + scale + "-" + std::to_string(::getpid()) + ".png");
+    std::string command = "LANG=C LC_ALL= LC_MESSAGES= ARKEVEN_VIRTUAL_STICKS= ARKEVEN_HOST=headless ARKEVEN_SCALE=" + scale + " '"
         + std::string(ARKEVEN_BINARY_DIR) + "/cd/AUTORUN/arkeven' --snapshot " + section + " '" + rendered.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
-    Image expected = Golden(section);
+    Image expected = Golden(section, scale);
     Image actual = Image::LoadPng(rendered.wstring());
     fs::remove(rendered);
     ASSERT_EQ(actual.Width(), expected.Width());
     ASSERT_EQ(actual.Height(), expected.Height());
-    EXPECT_EQ(DifferingPixels(expected, actual), 0) << section;
+    EXPECT_EQ(DifferingPixels(expected, actual), 0) << section << " at " << scale;
 }
 
-INSTANTIATE_TEST_SUITE_P(ShippedSkin, GoldenSnapshot, ::testing::Values("MainFrm", "AppFrm", "ModelFrm", "OSFrm", "UsbFrm"));
+std::string CaseName(const ::testing::TestParamInfo<GoldenCase>& info)
+{
+    std::string scale = info.param.scale;
+    std::replace(scale.begin(), scale.end(), '.', '_');
+    return std::string(info.param.section) + "_" + scale + "x";
+}
+
+INSTANTIATE_TEST_SUITE_P(ShippedSkin, GoldenSnapshot,
+    ::testing::Values(GoldenCase { "MainFrm", "1" }, GoldenCase { "AppFrm", "1" }, GoldenCase { "ModelFrm", "1" },
+        GoldenCase { "OSFrm", "1" }, GoldenCase { "UsbFrm", "1" }, GoldenCase { "MainFrm", "2" }, GoldenCase { "AppFrm", "2" },
+        GoldenCase { "ModelFrm", "2" }, GoldenCase { "OSFrm", "2" }, GoldenCase { "UsbFrm", "2" }, GoldenCase { "AppFrm", "1.5" }),
+    CaseName);
+
+// The 1x picture with every pixel doubled: what stretching a bitmap would show.
+Image Doubled(const Image& image)
+{
+    Image doubled(image.Width() * 2, image.Height() * 2);
+    for (int y = 0; y < doubled.Height(); ++y) {
+        for (int x = 0; x < doubled.Width(); ++x)
+            doubled.SetPixel(x, y, image.Pixel(x / 2, y / 2));
+    }
+    return doubled;
+}
+
+// At 2x every window is drawn anew: its text, corners and lines are finer than the 1x picture
+// blown up, and only the flat areas agree.
+TEST(GoldenCompare, TwiceTheScaleIsDrawnAnewNotStretched)
+{
+    for (const char* section : { "MainFrm", "AppFrm", "ModelFrm", "OSFrm", "UsbFrm" }) {
+        Image sharp = Golden(section, "2");
+        Image stretched = Doubled(Golden(section));
+        ASSERT_EQ(sharp.Width(), stretched.Width()) << section;
+        ASSERT_EQ(sharp.Height(), stretched.Height()) << section;
+        int pixels = sharp.Width() * sharp.Height();
+        EXPECT_GT(DifferingPixels(sharp, stretched), pixels / 100) << section << ": the 2x picture is the 1x one with doubled pixels";
+    }
+}
 
 // The launcher drawn here matches its golden picture; a blank button text or two swapped
 // letters must not.
@@ -87,6 +136,36 @@ TEST(GoldenCompare, RejectsABlankButtonTextAndTwoSwappedLetters)
     ASSERT_EQ(LibraryText(2), L"Close");
     frame->fnChangeBtnText(1001, L"Clsoe");
     EXPECT_GT(DifferingPixels(golden, render()), 0) << "\"Clsoe\" for \"Close\"";
+}
+
+// Moved to a screen of another scale (WM_DPICHANGED on Windows), the open launcher is laid out
+// anew: it then looks exactly as a launcher opened at that scale, its captions and its
+// language's button set kept, and back again.
+TEST(GoldenCompare, AScaleChangeRedrawsTheOpenWindowAtTheNewScale)
+{
+    ASSERT_NO_FATAL_FAILURE(UseDemoSkinAndTexts());
+    ProgramTestApp app;
+    CMainFrame* frame = OpenLauncher(app);
+    ASSERT_NE(frame, nullptr);
+    auto render = [&] {
+        frame->UpdateWindow();
+        auto png = Image::EncodePng(*frame->GetFramebuffer(), frame->GetFramebuffer()->Bounds());
+        return Image::DecodePng(png.data(), png.size(), L"MainFrm");
+    };
+    for (const char* scale : { "2", "1" }) {
+        SCOPED_TRACE(scale);
+        double value = std::atof(scale);
+        ASSERT_TRUE(app.Headless().ChangeScale("MainFrm", value));
+        app.PumpUntil([&] { return frame->GetScale() == value; });
+        Image golden = Golden("MainFrm", scale);
+        Image shown = render();
+        ASSERT_EQ(shown.Width(), golden.Width());
+        ASSERT_EQ(shown.Height(), golden.Height());
+        EXPECT_EQ(DifferingPixels(golden, shown), 0);
+        auto onHost = app.Headless().Find("MainFrm");
+        ASSERT_TRUE(onHost);
+        EXPECT_EQ(onHost->rect.width, golden.Width());
+    }
 }
 
 } // namespace

@@ -548,4 +548,37 @@ TEST_F(X11HostTest, ScreenSizeFollowsTheWorkAreaWhenAWindowManagerPublishesOne)
     XSync(m_observer, False);
 }
 
+// The scale: the desktop's Xft.dpi on the root window (96 is 1), GTK's GDK_SCALE over it, and
+// ARKEVEN_SCALE over both; a bad value is passed over.
+TEST_F(X11HostTest, WindowScaleFollowsXftDpiUnderTheOverrides)
+{
+    EXPECT_EQ(X11Host::XftDpi("Xft.antialias:\t1\nXft.dpi:\t144\nXft.hinting:\t1\n"), 144.0);
+    EXPECT_EQ(X11Host::XftDpi("  Xft.dpi : 96.5"), 96.5);
+    EXPECT_EQ(X11Host::XftDpi("Xft.dpi.extra:\t192\n*dpi:\t192\n"), std::nullopt);
+
+    Window root = DefaultRootWindow(m_observer);
+    auto setResources = [&](const std::string& resources) {
+        XChangeProperty(m_observer, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+        XSync(m_observer, False);
+    };
+    unsetenv("ARKEVEN_SCALE");
+    unsetenv("GDK_SCALE");
+    setResources("Xft.dpi:\t144\n");
+    EXPECT_EQ(m_host->WindowScale(), 1.5);
+    setResources("Xft.dpi:\t72\n");
+    EXPECT_EQ(m_host->WindowScale(), 1.0) << "never below the skin's own size";
+    setenv("GDK_SCALE", "2", 1);
+    EXPECT_EQ(m_host->WindowScale(), 2.0);
+    setenv("ARKEVEN_SCALE", "1.25", 1);
+    EXPECT_EQ(m_host->WindowScale(), 1.25);
+    setenv("ARKEVEN_SCALE", "1,5", 1);
+    EXPECT_EQ(m_host->WindowScale(), 2.0) << "a bad ARKEVEN_SCALE leaves the desktop's";
+    unsetenv("ARKEVEN_SCALE");
+    unsetenv("GDK_SCALE");
+    XDeleteProperty(m_observer, root, XA_RESOURCE_MANAGER);
+    XSync(m_observer, False);
+    EXPECT_EQ(m_host->WindowScale(), 1.0);
+}
+
 } // namespace

@@ -113,6 +113,23 @@ first_pid=""
 grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
 echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
 
+# At 200 % (LogPixels 192, as the display settings write it) the launcher is made twice the
+# script's 640x420: the manifest's DPI awareness and the host's DPI queries.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >"$work/reg-dpi.log" 2>&1 \
+  || fail "wine reg (LogPixels) failed"
+ARKEVEN_HOST_LOG="$work/dpi-host.log" wine "$program" >"$work/dpi.log" 2>&1 &
+first_pid=$!
+wait_for '[ -n "$(find_window)" ]' 30 || fail "at 192 DPI the window \"Varn MID\" did not appear"
+eval "$(xdotool getwindowgeometry --shell "$(find_window)")"
+grep -q '^create MainFrm .* 1280x840\b' "$work/dpi-host.log" || fail "at 192 DPI the launcher was not made 1280x840"
+# The display is 1280x800, so wine holds the window's height to the screen; its width shows.
+[ "$WIDTH" -ge 1280 ] || fail "at 192 DPI the launcher's window is ${WIDTH}x$HEIGHT, narrower than 1280"
+kill "$first_pid"
+wait "$first_pid" 2>/dev/null || true
+first_pid=""
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$work/reg-dpi.log" 2>&1 || true
+echo "windows: at 192 DPI the launcher is ${WIDTH}x$HEIGHT"
+
 # The command-line options write to the console they were started from, with no window.
 timeout 60 wine "$program" --list-drives >"$work/list-drives.log" 2>&1 || fail "--list-drives failed"
 grep -q '^C:  ' "$work/list-drives.log" || fail "--list-drives printed no line for C:"

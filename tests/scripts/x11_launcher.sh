@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The launcher's buttons on a real X server, used with the keyboard as a user would: which
 # button set the system language gives, exit, minimise, the manual and the configured file
-# opened with the desktop's default opener, and the hidden key combination.
+# opened with the desktop's default opener, the hidden key combination, and the launcher on a
+# desktop at 200 % (Xft.dpi 192).
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
@@ -128,4 +129,22 @@ wait_for_line "$host_log" '^show MainFrm minimised$' 3 || fail "the keys after C
 grep -qE '^(show MainFrm hidden|create ModelFrm)' "$host_log" && fail "Ctrl or Alt alone started the selection"
 stop_program
 note "Ctrl+Alt+Q and Ctrl+Alt+F2 start the selection, Ctrl+Q, Alt+Q, Ctrl+F2, Alt+F2 do not"
+# A desktop at 200 %: Xft.dpi 192 on the root window. The launcher is twice the script's
+# 640x420, and a click at the middle of the minimise button's 2x place (400,24 112x32 in the
+# script) presses it, where at that button's 1x place there is only the header.
+xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$(printf 'Xft.dpi:\t192\n')"
+start_launcher
+eval "$(xdotool getwindowgeometry --shell "$main_window")"
+[ "$WIDTH" -eq 1280 ] && [ "$HEIGHT" -eq 840 ] || fail "at Xft.dpi 192 the launcher is ${WIDTH}x$HEIGHT, not 1280x840"
+click_at() {
+  xdotool mousemove --window "$main_window" "$1" "$2" click 1
+}
+click_at 456 40
+sleep 0.5
+grep -q '^show MainFrm minimised$' "$host_log" && fail "at 2x a click at the minimise button's 1x place minimised"
+click_at 912 80
+wait_for_line "$host_log" '^show MainFrm minimised$' 3 || fail "at 2x a click on the minimise button did not minimise"
+stop_program
+xprop -root -remove RESOURCE_MANAGER
+note "at Xft.dpi 192 the launcher is 1280x840 and a click at a button's 2x place presses it"
 note "PASS"

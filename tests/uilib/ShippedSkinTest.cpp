@@ -176,12 +176,12 @@ TEST_F(SkinFolder, DropListPopupGeometry)
 {
     auto skin = WindowSkin::Load(Folder(), L"Arkeven.zsp", L"AppFrm");
     const DropListLayout& list = *skin->Layout().FindDropList(2001);
-    CRect popup = SkinPainter::DropListPopupRect(list, 3);
+    CRect popup = SkinPainter::DropListPopupRect(*skin, list, 3);
     EXPECT_EQ(popup.top, list.rect.bottom);
     EXPECT_EQ(popup.Height(), 3 * list.itemHeight + 2);
-    EXPECT_LE(SkinPainter::DropListPopupRect(list, 100).bottom, skin->Layout().height);
-    EXPECT_EQ(SkinPainter::DropListItemAt(list, 3, 0, { popup.left + 5, popup.top + 1 + list.itemHeight + 2 }), 1);
-    EXPECT_EQ(SkinPainter::DropListItemAt(list, 3, 0, { popup.left + 5, popup.bottom + 5 }), -1);
+    EXPECT_LE(SkinPainter::DropListPopupRect(*skin, list, 100).bottom, skin->Layout().height);
+    EXPECT_EQ(SkinPainter::DropListItemAt(*skin, list, 3, 0, { popup.left + 5, popup.top + 1 + list.itemHeight + 2 }), 1);
+    EXPECT_EQ(SkinPainter::DropListItemAt(*skin, list, 3, 0, { popup.left + 5, popup.bottom + 5 }), -1);
 }
 
 TEST_F(SkinFolder, ButtonFacesFollowTheirStateImageAndFocus)

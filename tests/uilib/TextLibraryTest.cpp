@@ -1,3 +1,4 @@
+#include "platform/Process.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
@@ -157,31 +158,63 @@ std::vector<std::wstring> Conversions(const std::wstring& text)
     return found;
 }
 
-// The shipped texts: every ID the windows ask for, in both languages, and usable as they are used.
+CzTextLibrary::ParsedFile ShippedFile(const std::string& language)
+{
+    std::ifstream file(fs::path(ARKEVEN_SOURCE_DIR) / "resources/Localization" / (language + ".txt"), std::ios::binary);
+    EXPECT_TRUE(file) << language;
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return CzTextLibrary::Parse(bytes);
+}
+
+const char* const kTranslations[] = { "it", "de", "fr", "es" };
+
+// The shipped texts: every ID the windows ask for in English, and every English ID in each
+// other language with the same conversions, so a translation never loses or adds an argument.
 TEST(ShippedTexts, CompleteWellFormedAndShort)
 {
     const unsigned idsInUse[] = { 2, 3, 4, 5, 8, 9, 10, 12, 13, 15, 16, 17, 20, 22, 24, 25, 26, 27 };
     const unsigned buttonIds[] = { 2, 3, 4, 5, 8, 9, 12, 13, 26 };
-    for (const char* language : { "en", "it" }) {
+    auto english = ShippedFile("en");
+    EXPECT_TRUE(english.rejectedLines.empty());
+    for (unsigned id : idsInUse)
+        EXPECT_EQ(english.texts.count(id), 1u) << "text " << id;
+    // Only text 10 takes an argument among the window texts; elsewhere a percent sign is doubled.
+    EXPECT_EQ(Conversions(english.texts[10]), std::vector<std::wstring> { L"%s" });
+    EXPECT_TRUE(Conversions(english.texts[24]).empty());
+
+    for (const char* language : kTranslations) {
         SCOPED_TRACE(language);
-        std::ifstream file(fs::path(ARKEVEN_SOURCE_DIR) / "resources/Localization" / (std::string(language) + ".txt"),
-            std::ios::binary);
-        ASSERT_TRUE(file);
-        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        auto parsed = CzTextLibrary::Parse(bytes);
+        auto parsed = ShippedFile(language);
         EXPECT_TRUE(parsed.rejectedLines.empty());
-        for (unsigned id : idsInUse) {
+        for (auto& [id, text] : english.texts) {
             ASSERT_EQ(parsed.texts.count(id), 1u) << "text " << id;
-            // Only text 10 takes an argument; in every other one a percent sign must be doubled.
-            std::vector<std::wstring> expected;
-            if (id == 10)
-                expected.push_back(L"%s");
-            EXPECT_EQ(Conversions(parsed.texts[id]), expected) << "text " << id;
+            EXPECT_EQ(Conversions(parsed.texts[id]), Conversions(text)) << "text " << id;
         }
         EXPECT_NE(FormatText(parsed.texts[10], L"<model>", 260).find(L"<model>"), std::wstring::npos);
         for (unsigned id : buttonIds)
             EXPECT_LE(parsed.texts[id].size(), 20u) << "button text " << id;
     }
+}
+
+// A German, French or Spanish system reads its own file over English.
+TEST(ShippedTexts, TheSystemLanguageChoosesTheFile)
+{
+    std::wstring folder = (fs::path(ARKEVEN_SOURCE_DIR) / "resources/Localization").wstring();
+    const char* saved = std::getenv("LC_ALL");
+    std::string savedValue = saved ? saved : "";
+    for (auto [locale, language] : { std::pair { "de_DE.UTF-8", "de" }, { "fr_CA.UTF-8", "fr" }, { "es_MX", "es" } }) {
+        SCOPED_TRACE(locale);
+        setenv("LC_ALL", locale, 1);
+        CzTextLibrary library;
+        ASSERT_TRUE(library.Load(folder, platform::GetSystemDefaultLangID()));
+        auto expected = ShippedFile(language);
+        for (unsigned id : { 2u, 16u, 25u })
+            EXPECT_EQ(TextOf(library, id), expected.texts[id]) << "text " << id;
+    }
+    if (saved)
+        setenv("LC_ALL", savedValue.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 class SystemLanguage : public ::testing::Test {
