@@ -50,14 +50,14 @@ cleanup_system_test() {
 cd_image_mount=""
 mount_cd_image() {
   local image="$build/VarnMID-recovery.iso" windows_tree="$source_dir/build-win/cd/AUTORUN"
-  if [ ! -f "$image" ] || [ -n "$(find "$build/cd" "$windows_tree" -newer "$image" 2>/dev/null | head -n 1)" ]; then
-    ARKEVEN_BUILD_DIR="$build" "$source_dir/scripts/build-cd-image" --image-only >"$work/cd-image.log" 2>&1 ||
-      { cat "$work/cd-image.log" >&2; fail "the CD image could not be written"; }
-  fi
   if [ "$(id -u)" -ne 0 ]; then
     note "not root: the program runs from $build/cd, not from the mounted CD image"
     cd_root="$build/cd"
     return
+  fi
+  if [ ! -f "$image" ] || [ -n "$(find "$build/cd" "$windows_tree" -newer "$image" 2>/dev/null | head -n 1)" ]; then
+    ARKEVEN_BUILD_DIR="$build" "$source_dir/scripts/build-cd-image" --image-only >"$work/cd-image.log" 2>&1 ||
+      { cat "$work/cd-image.log" >&2; fail "the CD image could not be written"; }
   fi
   cd_root="$work/medium"
   mkdir -p "$cd_root"
