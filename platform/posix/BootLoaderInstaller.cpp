@@ -1,6 +1,7 @@
 #include "platform/posix/BootLoaderInstaller.h"
 
 #include "platform/posix/ChildProcess.h"
+#include "platform/posix/FatFileWriter.h"
 #include "platform/posix/MasterBootRecord.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -30,7 +31,8 @@ int BootLoaderInstaller::Run(const std::function<void(const std::string&)>& outp
         options.arguments.push_back("--force");
     options.arguments.insert(options.arguments.end(),
         { "--install", "--offset", std::to_string(m_volume.partitionOffset), m_volume.diskPath });
-    options.extraEnvironment = { "MTOOLS_SKIP_CHECK=1" };
+    // The installer runs mtools itself, found through the PATH every child gets (the CD's first).
+    options.extraEnvironment = FatFileWriter::MtoolsEnvironment();
     auto child = ChildProcess::Spawn(options, error);
     if (!child)
         return 127;

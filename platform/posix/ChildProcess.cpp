@@ -1,5 +1,8 @@
 #include "platform/posix/ChildProcess.h"
 
+#include "platform/posix/DriveTable.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -46,6 +49,18 @@ bool IsExecutable(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+// The caller's settings after PATH set to the folders FindProgram searches (a caller's own PATH
+// still wins, as later settings do).
+std::vector<std::string> WithSearchPath(const std::vector<std::string>& settings)
+{
+    std::string path;
+    for (auto& folder : ChildProcess::SearchFolders())
+        path += (path.empty() ? "" : ":") + folder;
+    std::vector<std::string> result { "PATH=" + path };
+    result.insert(result.end(), settings.begin(), settings.end());
+    return result;
+}
+
 // Writes to a pipe whose reader may be gone: SIGPIPE is blocked for this thread and a pending one
 // is taken back, so only EPIPE reports it and the process lives on.
 ssize_t WriteWithoutSigpipe(int fd, const void* data, std::size_t size)
@@ -70,21 +85,33 @@ ssize_t WriteWithoutSigpipe(int fd, const void* data, std::size_t size)
 
 } // namespace
 
+std::vector<std::string> ChildProcess::SearchFolders()
+{
+    std::vector<std::string> folders;
+    auto add = [&folders](const std::string& folder) {
+        if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    };
+    if (auto cd = DriveTable::Instance().CdRoot())
+        add(cd->path + "/" + kCdToolFolder);
+    std::string path = ::getenv("PATH") ? ::getenv("PATH") : "/usr/bin:/bin";
+    for (std::size_t start = 0; start <= path.size();) {
+        auto end = std::min(path.find(':', start), path.size());
+        add(path.substr(start, end - start));
+        start = end + 1;
+    }
+    for (const char* folder : { "/usr/sbin", "/sbin", "/usr/bin", "/bin" })
+        add(folder);
+    return folders;
+}
+
 std::string ChildProcess::FindProgram(const std::string& name)
 {
     if (name.find('/') != std::string::npos)
         return IsExecutable(name) ? name : std::string();
-    std::string path = ::getenv("PATH") ? ::getenv("PATH") : "/usr/bin:/bin";
-    path += ":/usr/sbin:/sbin:/usr/bin:/bin";
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        auto end = path.find(':', start);
-        if (end == std::string::npos)
-            end = path.size();
-        auto folder = path.substr(start, end - start);
-        if (!folder.empty() && IsExecutable(folder + "/" + name))
+    for (auto& folder : SearchFolders()) {
+        if (IsExecutable(folder + "/" + name))
             return folder + "/" + name;
-        start = end + 1;
     }
     return {};
 }
@@ -150,7 +177,7 @@ std::optional<ChildProcess> ChildProcess::Spawn(const Options& options, std::str
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv[0] = const_cast<char*>(program.c_str());
     argv.push_back(nullptr);
-    auto environment = MergedEnvironment(options.extraEnvironment);
+    auto environment = MergedEnvironment(WithSearchPath(options.extraEnvironment));
     std::vector<char*> envp;
     for (auto& entry : environment)
         envp.push_back(const_cast<char*>(entry.c_str()));

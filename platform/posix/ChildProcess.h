@@ -26,8 +26,16 @@ public:
     // Empty when the program can't be started; `error` then says why.
     static std::optional<ChildProcess> Spawn(const Options& options, std::string& error);
 
-    // Full path of a tool from PATH, /usr/sbin or /sbin; empty when absent.
+    // Full path of a tool, searched in SearchFolders(); empty when absent. A name with a slash
+    // is taken as it is.
     static std::string FindProgram(const std::string& name);
+
+    // Where tools are looked for, in order: the CD's tool folder (kCdToolFolder below the CD
+    // root: the Linux tools the job runs lie beside the boot-loader installer), then PATH, then
+    // /usr/sbin, /sbin, /usr/bin and /bin. Every child gets these folders as its PATH, so a tool
+    // that runs others by name (the installer runs mtools) finds the CD's too.
+    static std::vector<std::string> SearchFolders();
+    static constexpr const char* kCdToolFolder = "syslinux";
 
     ChildProcess(ChildProcess&& other) noexcept;
     ChildProcess& operator=(ChildProcess&&) = delete;

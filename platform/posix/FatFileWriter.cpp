@@ -32,7 +32,7 @@ FatFileWriter::FatFileWriter(StickVolume volume)
 
 std::vector<std::string> FatFileWriter::MtoolsEnvironment()
 {
-    return { "MTOOLS_SKIP_CHECK=1", "MTOOLSRC=/dev/null" };
+    return { "MTOOLS_SKIP_CHECK=1", "MTOOLSRC=/dev/null", "DEFAULT_CODEPAGE=367" };
 }
 
 bool FatFileWriter::Exists(const std::string& name) const

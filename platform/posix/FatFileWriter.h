@@ -20,7 +20,10 @@ public:
 
     explicit FatFileWriter(StickVolume volume);
 
-    // The environment every mtools run gets: no drive check, no user configuration.
+    // The environment every mtools run gets (the boot-loader installer's too): no drive check,
+    // no user configuration, and code page 367 (US-ASCII) for short names. That one is built
+    // into every glibc; the default 850 needs a conversion module that minimal systems leave out
+    // (mtools then refuses every volume). The stick's names are all ASCII.
     static std::vector<std::string> MtoolsEnvironment();
 
     bool Exists(const std::string& name) const;

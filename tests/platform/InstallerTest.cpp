@@ -4,6 +4,7 @@
 
 #include "platform/FileCopy.h"
 #include "platform/Process.h"
+#include "platform/posix/ChildProcess.h"
 #include "platform/posix/InstallerCommand.h"
 #include "platform/posix/MasterBootRecord.h"
 
@@ -77,6 +78,29 @@ TEST_F(InstallerTest, FailuresGiveNonZeroStatus)
     fs::remove(Cd() / "syslinux" / "syslinux");
     EXPECT_NE(platform::RunCommandLine(Command(letters[1])), 0) << "no installer on the CD";
     EXPECT_NE(platform::RunCommandLine(Command('D')), 0) << "never the CD";
+}
+
+// The tools beside the CD's installer come before the system's, for the job (FindProgram) and for
+// the installer, which runs mtools by name: many systems have no mtools, or another one.
+TEST_F(InstallerTest, TakesTheCdsToolsBeforeTheSystems)
+{
+    auto image = MakeImage("stick.img", 300);
+    char letter = UseDrives({ image })[0];
+    FormatRecord record;
+    FormatDrive(Root(letter), true, record);
+    auto calls = m_root / "calls";
+    for (const char* tool : { "mcopy", "mattrib" }) {
+        auto standIn = Cd() / "syslinux" / tool;
+        std::ofstream(standIn) << "#!/bin/sh\necho " << tool << " >>" << calls.string() << "\nexec /usr/bin/" << tool << " \"$@\"\n";
+        fs::permissions(standIn, fs::perms::owner_all);
+    }
+    EXPECT_EQ(platform::posix::ChildProcess::FindProgram("mcopy"), (Cd() / "syslinux" / "mcopy").string());
+
+    EXPECT_EQ(platform::RunCommandLine(Command(letter)), 0);
+    std::ifstream recorded(calls);
+    std::string called((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
+    EXPECT_NE(called.find("mcopy\n"), std::string::npos) << called;
+    EXPECT_NE(called.find("mattrib\n"), std::string::npos) << called;
 }
 
 TEST(InstallerCommandTest, AcceptsOnlyTheInstallerForm)

@@ -87,17 +87,18 @@ grep -q 'is no longer the chosen stick' "$program_out" || fail "swap: the consol
 note "stick swapped mid-job: text 27, the newcomer untouched"
 
 # ---- 3. A format that cannot run ends the job: nothing is copied onto the old volume.
-# The file-system tool fails: the format reports failure after its pass of zeros.
-mkdir -p "$work/failing-tools"
-printf '#!/bin/sh\necho "mkfs.fat: cannot make the volume" >&2\nexit 1\n' >"$work/failing-tools/mkfs.fat"
-chmod +x "$work/failing-tools/mkfs.fat"
+# The CD's file-system tool (the one the program runs first) fails: the format reports failure
+# after its pass of zeros.
+mv "$cd_copy/syslinux/mkfs.fat" "$work/mkfs.fat"
+printf '#!/bin/sh\necho "mkfs.fat: cannot make the volume" >&2\nexit 1\n' >"$cd_copy/syslinux/mkfs.fat"
+chmod +x "$cd_copy/syslinux/mkfs.fat"
 small="$work/small.img"
 user_stick "$small" 64M
 { write_job_steps; close_all_steps; } >"$work/small.script"
-start_program PATH="$work/failing-tools:$PATH" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/small.script" \
-  ARKEVEN_VIRTUAL_STICKS="$small"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/small.script" ARKEVEN_VIRTUAL_STICKS="$small"
 expect_final_text "failed format" "$failed_text"
 finish_program 60
+mv "$work/mkfs.fat" "$cd_copy/syslinux/mkfs.fat"
 grep -q 'FormatEx was unable to complete successfully' "$program_out" || fail "failed format: no console line"
 grep -qxF 'progress UsbFrm 80' "$host_log" && fail "failed format: the copies ran all the same"
 note "failed format: text 27, no copies"

@@ -111,23 +111,25 @@ stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "failing installer: yet ld
 note "failing installer: text 27"
 
 # ---- 5. root.lzm spoilt on its way to the stick, as a failing medium would: the copy reports
-# success and the file has the right size, but reading it back finds the difference.
-mkdir -p "$work/spoiling-tools"
-real_mcopy=$(command -v mcopy)
-cat >"$work/spoiling-tools/mcopy" <<SCRIPT
+# success and the file has the right size, but reading it back finds the difference. The CD's
+# mcopy (the one the program runs) is the spoiler, handing on to the real one.
+real_mcopy="$cd_root/syslinux/mcopy"
+rm "$cd_copy/syslinux/mcopy"
+cat >"$cd_copy/syslinux/mcopy" <<SCRIPT
 #!/bin/sh
 case "\$*" in
   *root.lzm*) tr 'A' 'B' | exec "$real_mcopy" "\$@" ;;
   *) exec "$real_mcopy" "\$@" ;;
 esac
 SCRIPT
-chmod +x "$work/spoiling-tools/mcopy"
+chmod +x "$cd_copy/syslinux/mcopy"
 cp -a "$cd_root/syslinux/syslinux" "$cd_copy/syslinux/syslinux"
 fresh_stick "$stick" 300M
 { write_job_steps; close_all_steps; } >"$work/spoilt.script"
-start_program PATH="$work/spoiling-tools:$PATH" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/spoilt.script" \
-  ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/spoilt.script" ARKEVEN_VIRTUAL_STICKS="$stick" \
+  ARKEVEN_CD_ROOT="$cd_copy"
 finish_program 60
+ln -sfn mtools "$cd_copy/syslinux/mcopy"
 expect_failure_text "spoilt copy"
 grep -q 'read-back: root.lzm on the stick differs' "$program_out" || fail "spoilt copy: the console does not name the file"
 stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "spoilt copy: the installer ran after a failed read-back"

@@ -3,6 +3,8 @@
 #   source "$(dirname "$0")/lib/system.sh"
 #   system_test_init "$@"          # $1: the build folder
 # and then has: $build, $source_dir, $cd_root, $program, $work (removed at exit).
+# $cd_root is the CD image (scripts/build-cd-image) mounted read-only, as a user has the CD; a test
+# that must change the CD (a missing or damaged file) changes a copy of it.
 
 set -euo pipefail
 
@@ -37,18 +39,52 @@ cleanup_system_test() {
       wait "$pid" 2>/dev/null || true
     fi
   done
+  unmount_cd_image
   [ -n "${work:-}" ] && rm -rf "$work"
   return 0
+}
+
+# mount_cd_image: the build's CD image, renewed first when the CD tree is newer, mounted
+# read-only on $work/medium; $cd_root names it. The kernel's iso9660 serves where it has one,
+# fuseiso (FUSE) where it has none; without the rights to mount, the tree build/cd stands in.
+cd_image_mount=""
+mount_cd_image() {
+  local image="$build/VarnMID-recovery.iso" windows_tree="$source_dir/build-win/cd/AUTORUN"
+  if [ "$(id -u)" -ne 0 ]; then
+    note "not root: the program runs from $build/cd, not from the mounted CD image"
+    cd_root="$build/cd"
+    return
+  fi
+  if [ ! -f "$image" ] || [ -n "$(find "$build/cd" "$windows_tree" -newer "$image" 2>/dev/null | head -n 1)" ]; then
+    ARKEVEN_BUILD_DIR="$build" "$source_dir/scripts/build-cd-image" --image-only >"$work/cd-image.log" 2>&1 ||
+      { cat "$work/cd-image.log" >&2; fail "the CD image could not be written"; }
+  fi
+  cd_root="$work/medium"
+  mkdir -p "$cd_root"
+  if mount -o loop,ro -t iso9660 "$image" "$cd_root" 2>/dev/null; then
+    :
+  elif command -v fuseiso >/dev/null && fuseiso -p "$image" "$cd_root" -o ro,allow_other 2>"$work/fuseiso.log"; then
+    :
+  else
+    fail "can't mount the CD image $image (no iso9660 in the kernel, no fuseiso: run scripts/setup)"
+  fi
+  cd_image_mount="$cd_root"
+}
+
+unmount_cd_image() {
+  [ -n "$cd_image_mount" ] || return 0
+  umount "$cd_image_mount" 2>/dev/null || umount -l "$cd_image_mount" 2>/dev/null || true
+  cd_image_mount=""
 }
 
 system_test_init() {
   build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
   source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
-  cd_root="$build/cd"
-  program="$cd_root/AUTORUN/arkeven"
-  [ -x "$program" ] || fail "$program is not built"
+  [ -x "$build/cd/AUTORUN/arkeven" ] || fail "$build/cd/AUTORUN/arkeven is not built"
   work="$(mktemp -d)"
   trap cleanup_system_test EXIT
+  mount_cd_image
+  program="$cd_root/AUTORUN/arkeven"
   host_log="$work/host.log"
   program_out="$work/program.out"
   program_err="$work/program.err"
