@@ -1,0 +1,50 @@
+#include "platform/StickTools.h"
+
+#include "platform/Drives.h"
+#include "platform/posix/ChildProcess.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// What the job runs: the formatter, the copies and read-backs, and what the boot-loader
+// installer itself runs on the volume (mattrib, mcopy).
+struct Package {
+    const char* name;
+    std::vector<const char*> programs;
+};
+const Package kJobPackages[] = {
+    { "dosfstools", { "mkfs.fat" } },
+    { "mtools", { "mattrib", "mcopy", "mdel", "mdir", "mtype" } },
+};
+
+} // namespace
+
+std::vector<std::string> MissingStickTools()
+{
+    std::vector<std::string> missing;
+    for (const Package& package : kJobPackages) {
+        std::string programs;
+        for (const char* program : package.programs) {
+            if (posix::ChildProcess::FindProgram(program).empty())
+                programs += (programs.empty() ? "" : ", ") + std::string(program);
+        }
+        if (!programs.empty())
+            missing.push_back(programs + " (" + package.name + ")");
+    }
+    return missing;
+}
+
+std::wstring FindInstallerProgram(const std::wstring& program)
+{
+    std::string native = ToNativePath(program);
+    struct stat info {};
+    if (native.empty() || ::stat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(native.c_str(), X_OK) != 0)
+        return {};
+    return program;
+}
+
+} // namespace platform
