@@ -149,6 +149,8 @@ private:
     static const char* StageName(StickJob::Stage stage)
     {
         switch (stage) {
+        case StickJob::Stage::Checking:
+            return "checking";
         case StickJob::Stage::Formatting:
             return "formatting";
         case StickJob::Stage::Copying:
@@ -170,7 +172,7 @@ private:
 
     const Target& m_target;
     mutable std::mutex m_mutex;
-    StickJob::Stage m_stage = StickJob::Stage::Formatting;
+    StickJob::Stage m_stage = StickJob::Stage::Checking;
     int m_percent = -1;
     std::uint64_t m_bytes = 0;
     Clock::time_point m_stageStart = Clock::now();

@@ -114,6 +114,7 @@ bool StickJob::StillBound(const char* step)
 
 bool StickJob::Format(platform::FormatExFunction formatEx)
 {
+    m_listener.OnStage(Stage::Checking);
     if (!CheckBeforeWriting(formatEx != nullptr))
         return false;
     m_listener.OnStage(Stage::Formatting);

@@ -17,7 +17,7 @@
 // more is written once it doesn't.
 class StickJob {
 public:
-    enum class Stage { Formatting, Copying, Verifying, Installing };
+    enum class Stage { Checking, Formatting, Copying, Verifying, Installing };
     enum class Outcome {
         Running,
         Ready,
