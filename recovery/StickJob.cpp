@@ -31,23 +31,6 @@ constexpr auto kPauseAfterInstaller = std::chrono::milliseconds(300);
 // and it calls back on the thread that formats.
 thread_local StickJob* t_formattingJob = nullptr;
 
-StickJob::Outcome OutcomeOf(StickJobChecks::Problem problem)
-{
-    switch (problem) {
-    case StickJobChecks::Problem::StickChanged:
-        return StickJob::Outcome::StickChanged;
-    case StickJobChecks::Problem::CdIncomplete:
-        return StickJob::Outcome::CdIncomplete;
-    case StickJobChecks::Problem::ProgramMissing:
-        return StickJob::Outcome::ProgramMissing;
-    case StickJobChecks::Problem::StickTooSmall:
-        return StickJob::Outcome::StickTooSmall;
-    case StickJobChecks::Problem::None:
-        break;
-    }
-    return StickJob::Outcome::Running;
-}
-
 } // namespace
 
 StickJob::StickJob(wchar_t letter, std::wstring identity, std::wstring sourceRoot, Listener& listener,
@@ -90,11 +73,11 @@ void StickJob::Fail(const std::string& cause)
 bool StickJob::CheckBeforeWriting(bool formatServiceLoaded)
 {
     StickJobChecks::Finding finding = StickJobChecks(m_letter, m_identity, m_sourceRoot).Run(formatServiceLoaded);
-    if (finding.problem == StickJobChecks::Problem::None)
+    if (finding.Passed())
         return true;
     Say("check: " + finding.cause + "; nothing is written\n");
     m_causeArgument = finding.argument;
-    End(OutcomeOf(finding.problem), finding.cause);
+    End(finding.outcome, finding.cause);
     return false;
 }
 

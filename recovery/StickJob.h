@@ -21,12 +21,12 @@ public:
     enum class Outcome {
         Running,
         Ready,
-        Failed,        // writing or reading back failed: the stick itself is at fault
+        Failed,         // writing or reading back failed: the stick itself is at fault
         NoRights,
-        StickTooSmall, // nothing written
-        CdIncomplete,  // nothing written
-        ProgramMissing, // nothing written
-        StickChanged,  // the stick was removed or another took its letter
+        StickTooSmall,  // these three are found before anything is written
+        CdIncomplete,
+        ProgramMissing,
+        StickChanged,   // the stick was removed, or another took its letter
     };
 
     // A live-system file: where it lies below the CD's root and below the stick's.

@@ -5,7 +5,6 @@
 #include "platform/StickTools.h"
 #include "platform/Utf8.h"
 #include "recovery/DriveDiscovery.h"
-#include "recovery/StickJob.h"
 #include "recovery/StickSpace.h"
 
 #include <algorithm>
@@ -44,9 +43,9 @@ bool ReadsAtBothEnds(const fs::path& path, std::uint64_t size)
     return true;
 }
 
-StickJobChecks::Finding Found(StickJobChecks::Problem problem, std::string cause, std::wstring argument = {})
+StickJobChecks::Finding Found(StickJob::Outcome outcome, std::string cause, std::wstring argument = {})
 {
-    return { problem, std::move(cause), std::move(argument) };
+    return { outcome, std::move(cause), std::move(argument) };
 }
 
 } // namespace
@@ -61,14 +60,14 @@ StickJobChecks::StickJobChecks(wchar_t letter, std::wstring identity, std::wstri
 StickJobChecks::Finding StickJobChecks::Run(bool formatServiceLoaded) const
 {
     Finding finding = CheckBinding();
-    if (finding.problem != Problem::None)
+    if (!finding.Passed())
         return finding;
     std::vector<std::uint64_t> fileSizes;
     finding = CheckCd(fileSizes);
-    if (finding.problem != Problem::None)
+    if (!finding.Passed())
         return finding;
     finding = CheckPrograms(formatServiceLoaded);
-    if (finding.problem != Problem::None)
+    if (!finding.Passed())
         return finding;
     return CheckSpace(fileSizes);
 }
@@ -77,7 +76,7 @@ StickJobChecks::Finding StickJobChecks::CheckBinding() const
 {
     if (platform::IsDriveStill(m_letter, m_identity))
         return {};
-    return Found(Problem::StickChanged, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is no longer the chosen stick");
+    return Found(StickJob::Outcome::StickChanged, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is no longer the chosen stick");
 }
 
 StickJobChecks::Finding StickJobChecks::CheckCd(std::vector<std::uint64_t>& fileSizes) const
@@ -88,17 +87,17 @@ StickJobChecks::Finding StickJobChecks::CheckCd(std::vector<std::uint64_t>& file
         fs::path path = FileData::NativePath(FromUtf8(platform::ToNativePath(drivePath)));
         std::error_code error;
         if (!fs::is_regular_file(path, error))
-            return Found(Problem::CdIncomplete, name + " is missing from the CD");
+            return Found(StickJob::Outcome::CdIncomplete, name + " is missing from the CD");
         std::uint64_t size = fs::file_size(path, error);
         if (error || !ReadsAtBothEnds(path, size))
-            return Found(Problem::CdIncomplete, name + " can't be read");
+            return Found(StickJob::Outcome::CdIncomplete, name + " can't be read");
         if (size > kLargestFat32File)
-            return Found(Problem::CdIncomplete, name + " holds " + Megabytes(size) + "; FAT32 holds files below 4 GiB");
+            return Found(StickJob::Outcome::CdIncomplete, name + " holds " + Megabytes(size) + "; FAT32 holds files below 4 GiB");
         fileSizes.push_back(size);
     }
     std::wstring installer = m_sourceRoot + StickJob::kInstallerProgram;
     if (platform::FindInstallerProgram(installer).empty())
-        return Found(Problem::CdIncomplete, "the boot-loader installer " + ToUtf8(installer) + " is missing from the CD");
+        return Found(StickJob::Outcome::CdIncomplete, "the boot-loader installer " + ToUtf8(installer) + " is missing from the CD");
     return {};
 }
 
@@ -112,7 +111,7 @@ StickJobChecks::Finding StickJobChecks::CheckPrograms(bool formatServiceLoaded) 
     std::string names;
     for (const std::string& name : missing)
         names += (names.empty() ? "" : ", ") + name;
-    return Found(Problem::ProgramMissing, "missing here: " + names, FromUtf8(names));
+    return Found(StickJob::Outcome::ProgramMissing, "missing here: " + names, FromUtf8(names));
 }
 
 StickJobChecks::Finding StickJobChecks::CheckSpace(const std::vector<std::uint64_t>& fileSizes) const
@@ -125,7 +124,7 @@ StickJobChecks::Finding StickJobChecks::CheckSpace(const std::vector<std::uint64
     if (space.Fits(drive.sizeInBytes))
         return {};
     std::uint64_t least = space.LeastStickSize();
-    return Found(Problem::StickTooSmall, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": holds " + Megabytes(drive.sizeInBytes)
+    return Found(StickJob::Outcome::StickTooSmall, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": holds " + Megabytes(drive.sizeInBytes)
         + "; FAT32 with 4096-byte clusters and the recovery system need at least " + Megabytes(least),
         StickSpace::CommonSizeAtLeast(least));
 }

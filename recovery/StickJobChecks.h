@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recovery/StickJob.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,18 +13,21 @@
 // fails at once and the stick keeps what it holds.
 class StickJobChecks {
 public:
-    enum class Problem { None, StickChanged, CdIncomplete, ProgramMissing, StickTooSmall };
     struct Finding {
-        Problem problem = Problem::None;
+        // Running when the check passed; else StickChanged, CdIncomplete, ProgramMissing or
+        // StickTooSmall.
+        StickJob::Outcome outcome = StickJob::Outcome::Running;
         std::string cause;     // one line, for the console
         std::wstring argument; // of the final text: the least stick size, the missing programs
+
+        bool Passed() const { return outcome == StickJob::Outcome::Running; }
     };
 
     // `sourceRoot`: the CD ("D:").
     StickJobChecks(wchar_t letter, std::wstring identity, std::wstring sourceRoot);
 
-    // The first problem found; Problem::None when the job may start. Without the format
-    // service's entry points the format library counts as a missing program.
+    // The first check that fails, or a passed finding when the job may start. Without the
+    // format service's entry points the format library counts as a missing program.
     Finding Run(bool formatServiceLoaded) const;
 
 private:
