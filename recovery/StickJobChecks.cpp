@@ -111,7 +111,7 @@ StickJobChecks::Finding StickJobChecks::CheckPrograms(bool formatServiceLoaded) 
     std::string names;
     for (const std::string& name : missing)
         names += (names.empty() ? "" : ", ") + name;
-    return Found(StickJob::Outcome::ProgramMissing, "missing here: " + names, FromUtf8(names));
+    return Found(StickJob::Outcome::ProgramMissing, "missing programs: " + names, FromUtf8(names));
 }
 
 StickJobChecks::Finding StickJobChecks::CheckSpace(const std::vector<std::uint64_t>& fileSizes) const
