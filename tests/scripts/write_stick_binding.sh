@@ -13,16 +13,6 @@ require_tools mdir mtype mkfs.fat mcopy sha256sum
 ready_text=$(text_of 25)
 failed_text=$(text_of 27)
 
-# user_stick FILE SIZE: a stick as a user brings it, a FAT volume with a file of theirs.
-user_stick() {
-  fresh_stick "$1" "$2"
-  mkfs.fat -F 32 -n USERDATA "$1" >/dev/null
-  head -c 1M /dev/urandom >"$work/user-file"
-  mcopy -i "$1" "$work/user-file" ::/holiday.jpg
-}
-digest() {
-  sha256sum "$1" | cut -d' ' -f1
-}
 expect_final_text() {
   wait_for_log "^text UsbFrm 10005 $2\$" 90 || fail "$1: the writer did not end with '$2'"
 }

@@ -25,25 +25,14 @@ expect_failure_text() { # CASE [TEXT]
     fail "$1: text 25 was shown"
   fi
 }
-digest() {
-  sha256sum "$1" | cut -d' ' -f1
-}
-# user_stick FILE SIZE: a stick as a user brings it, a FAT volume holding a photo of theirs.
-user_stick() {
-  fresh_stick "$1" "$2"
-  mkfs.fat -n USERDATA "$1" >/dev/null
-  head -c 1M /dev/urandom >"$work/photo.jpg"
-  mcopy -i "$1" "$work/photo.jpg" ::/photo.jpg
-}
-# refused CASE TEXT [VAR=value...]: a job on $stick that must fail before its first write: it
-# ends with TEXT, the format never starts and the stick is byte-identical.
+# refused CASE TEXT: a job on $stick that must fail before its first write: it ends with TEXT,
+# the format never starts and the stick is byte-identical.
 refused() {
   local name=$1 text=$2 before
-  shift 2
   before=$(digest "$stick")
   { write_job_steps; close_all_steps; } >"$work/refused.script"
   start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/refused.script" ARKEVEN_VIRTUAL_STICKS="$stick" \
-    ARKEVEN_CD_ROOT="$cd_copy" "$@"
+    ARKEVEN_CD_ROOT="$cd_copy"
   finish_program 60
   [ "$(last_writer_line)" = "$text" ] || fail "$name: the writer ended with '$(last_writer_line)', not '$text'"
   grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "$name: the job went on after its checks"
