@@ -3,9 +3,6 @@
 #include "platform/Drives.h"
 #include "platform/posix/ChildProcess.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace platform {
 
 namespace {
@@ -40,9 +37,9 @@ std::vector<std::string> MissingStickTools()
 
 std::wstring FindInstallerProgram(const std::wstring& program)
 {
+    // A path: found only when it is an executable file, as the installer's run needs it.
     std::string native = ToNativePath(program);
-    struct stat info {};
-    if (native.empty() || ::stat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::access(native.c_str(), X_OK) != 0)
+    if (native.empty() || posix::ChildProcess::FindProgram(native).empty())
         return {};
     return program;
 }

@@ -2,7 +2,8 @@
 # The writer when things go wrong, on the real program (headless) and a copy of the demo CD.
 # Before anything is written, each with its own final text and the stick byte for byte as it
 # was: a live-system file missing from the CD (then Start again once it is back), a stick too
-# small, a root image too large for FAT32, the tools missing, the stick gone before Start.
+# small, a root image too large for FAT32, no installer, the tools missing, the stick gone
+# before Start.
 # Then: no stick chosen; the stick pulled out during the copy; an installer that fails; a copy
 # spoilt on its way; a user without rights.
 source "$(dirname "$0")/lib/system.sh"
@@ -87,6 +88,9 @@ mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
 truncate -s 4608M "$cd_copy/ISOLINUX/root.lzm"
 refused "4.5 GiB root.lzm" "$(text_of 30)"
 mv "$work/root.lzm" "$cd_copy/ISOLINUX/root.lzm"
+mv "$cd_copy/syslinux/syslinux" "$work/syslinux"
+refused "no installer" "$(text_of 30)"
+mv "$work/syslinux" "$cd_copy/syslinux/syslinux"
 if [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null; then
   # mtools hidden in a mount namespace of the program's own (with the CD's own copy, if any).
   find "$cd_copy" -name mcopy -exec rm -f {} +
