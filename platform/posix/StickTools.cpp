@@ -8,14 +8,14 @@ namespace platform {
 namespace {
 
 // What the job runs: the formatter, the copies and read-backs, and what the boot-loader
-// installer itself runs on the volume (mattrib, mcopy).
+// installer itself runs on the volume (mattrib, mcopy, mmove).
 struct Package {
     const char* name;
     std::vector<const char*> programs;
 };
 const Package kJobPackages[] = {
     { "dosfstools", { "mkfs.fat" } },
-    { "mtools", { "mattrib", "mcopy", "mdel", "mdir", "mtype" } },
+    { "mtools", { "mattrib", "mcopy", "mdel", "mdir", "mmove", "mtype" } },
 };
 
 } // namespace

@@ -92,8 +92,14 @@ mv "$cd_copy/syslinux/syslinux" "$work/syslinux"
 refused "no installer" "$(text_of 30)"
 mv "$work/syslinux" "$cd_copy/syslinux/syslinux"
 if [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null; then
-  # mtools hidden in a mount namespace of the program's own (with the CD's own copy, if any).
-  find "$cd_copy" -name mcopy -exec rm -f {} +
+  # The system's mtools hidden in a mount namespace of the program's own, the CD's own (which
+  # the program runs first) put aside.
+  mkdir -p "$work/cd-mtools"
+  for tool in mtools mattrib mcopy mdel mdir mmove mtype; do
+    if [ -e "$cd_copy/syslinux/$tool" ] || [ -L "$cd_copy/syslinux/$tool" ]; then
+      mv "$cd_copy/syslinux/$tool" "$work/cd-mtools/"
+    fi
+  done
   mtools=$(readlink -f "$(command -v mcopy)")
   cat >"$work/without-mtools" <<SCRIPT
 #!/bin/sh
@@ -101,8 +107,9 @@ exec unshare --mount -- sh -c 'mount --bind /dev/null "$mtools" && exec "\$0" "\
 SCRIPT
   chmod +x "$work/without-mtools"
   program="$work/without-mtools"
-  refused "no mtools" "$(text_of 31 | sed 's/%s/mattrib, mcopy, mdel, mdir, mtype (mtools)/')"
+  refused "no mtools" "$(text_of 31 | sed 's/%s/mattrib, mcopy, mdel, mdir, mmove, mtype (mtools)/')"
   program="$cd_copy/AUTORUN/arkeven"
+  find "$work/cd-mtools" -mindepth 1 -maxdepth 1 -exec mv {} "$cd_copy/syslinux/" \;
 else
   note "not root: the missing tools are not tried"
 fi
