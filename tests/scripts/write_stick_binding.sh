@@ -81,11 +81,11 @@ note "stick swapped mid-job: text 32, the newcomer untouched"
 mkdir -p "$work/failing-tools"
 printf '#!/bin/sh\necho "mkfs.fat: cannot make the volume" >&2\nexit 1\n' >"$work/failing-tools/mkfs.fat"
 chmod +x "$work/failing-tools/mkfs.fat"
-failing="$work/failing-format.img"
-user_stick "$failing" 300M
-{ write_job_steps; close_all_steps; } >"$work/failing.script"
-start_program PATH="$work/failing-tools:$PATH" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/failing.script" \
-  ARKEVEN_VIRTUAL_STICKS="$failing"
+small="$work/small.img"
+user_stick "$small" 300M
+{ write_job_steps; close_all_steps; } >"$work/small.script"
+start_program PATH="$work/failing-tools:$PATH" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/small.script" \
+  ARKEVEN_VIRTUAL_STICKS="$small"
 expect_final_text "failed format" "$failed_text"
 finish_program 60
 grep -q 'FormatEx was unable to complete successfully' "$program_out" || fail "failed format: no console line"
