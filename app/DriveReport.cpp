@@ -49,7 +49,7 @@ std::string DescribeDrives()
 {
     std::string report;
     ForEachDrive([&](const DriveProbe& drive) {
-        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(platform::DescribeDriveSource(drive.letter))
+        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(DriveNameText(drive.letter))
             + "  " + TypeName(drive.type);
         if (!drive.IsCandidate() || !drive.opened) {
             report += line + "  -  not a volume, not listed\n";

@@ -92,7 +92,7 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_ready = job.Result() == StickJob::Outcome::Ready;
-        m_summary = m_ready ? "ready" : "failed: " + job.Cause();
+        m_summary = m_ready ? "ready" : "failed: " + Cause(job);
     }
 
     bool Ended() const
@@ -131,9 +131,26 @@ public:
     }
 
 private:
+    // A job that could not start says what to do, as the writer does; a write that failed says
+    // what failed.
+    static std::string Cause(const StickJob& job)
+    {
+        switch (job.Result()) {
+        case StickJob::Outcome::StickTooSmall:
+        case StickJob::Outcome::CdIncomplete:
+        case StickJob::Outcome::ProgramMissing:
+        case StickJob::Outcome::StickChanged:
+            return ToUtf8(FinalTextOf(job));
+        default:
+            return job.Cause();
+        }
+    }
+
     static const char* StageName(StickJob::Stage stage)
     {
         switch (stage) {
+        case StickJob::Stage::Checking:
+            return "checking";
         case StickJob::Stage::Formatting:
             return "formatting";
         case StickJob::Stage::Copying:
@@ -155,7 +172,7 @@ private:
 
     const Target& m_target;
     mutable std::mutex m_mutex;
-    StickJob::Stage m_stage = StickJob::Stage::Formatting;
+    StickJob::Stage m_stage = StickJob::Stage::Checking;
     int m_percent = -1;
     std::uint64_t m_bytes = 0;
     Clock::time_point m_stageStart = Clock::now();
@@ -241,7 +258,7 @@ Answer AskToErase(const std::vector<Target>& targets)
 {
     std::string names;
     for (auto& target : targets)
-        names += (names.empty() ? "" : ", ") + ToUtf8(target.item);
+        names += (names.empty() ? "" : ", ") + ToUtf8(DriveTargetText(target.letter, target.item));
     auto answer = platform::AskOnTerminal("Everything on " + names + " will be erased. Write the recovery stick? [y/N] ");
     if (!answer) {
         Complain("no terminal to confirm on; add --yes to write without asking");
@@ -287,10 +304,9 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         if (answer != Answer::Yes)
             return answer == Answer::No ? 1 : 2;
     }
-    if (!LoadFmifsEntryPoints()) {
+    bool formatServiceLoaded = LoadFmifsEntryPoints();
+    if (!formatServiceLoaded)
         platform::ConsoleWrite("Could not located FMIFS entry points.\n\n");
-        return 1;
-    }
 
     std::atomic<bool> stop { false };
     platform::StopOnInterrupt(stop);
@@ -303,7 +319,7 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         workers.emplace_back([&, index] {
             const Target& target = (*targets)[index];
             StickJob job(target.letter, target.identity, sourceRoot, *progress[index], &stop);
-            if (job.Format(g_pfnFormatEx))
+            if (job.Format(formatServiceLoaded ? g_pfnFormatEx : nullptr))
                 job.Finish();
             progress[index]->End(job);
         });

@@ -139,8 +139,15 @@ struct DriveHoldResult {
 
 DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity);
 
-// What lies behind a drive letter, for people: a device ("/dev/sdb"), an image file or a folder.
-std::wstring DescribeDriveSource(wchar_t letter);
+// How the system names what lies behind a drive letter, so that people can tell two sticks of
+// one size apart. Unknown parts are empty.
+struct DriveName {
+    std::wstring label;    // the volume's label (Windows)
+    std::wstring model;    // the device's vendor and model: "SanDisk Cruzer Blade"
+    std::wstring location; // "/dev/sdb", a virtual stick's image file, the CD folder;
+                           // Windows: the volume's device, "\Device\HarddiskVolume5"
+};
+DriveName NameDrive(wchar_t letter);
 
 // Drive paths ("D:\ISOLINUX\vmlinuz") to paths the OS opens, and back. A path without a drive
 // letter is taken as native and passed through unchanged.

@@ -5,6 +5,7 @@
 #include "platform/FileCopy.h"
 #include "platform/Process.h"
 #include "recovery/CZAppDlg.h"
+#include "recovery/DriveDiscovery.h"
 #include "recovery/StickJob.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
@@ -34,6 +35,10 @@ constexpr UINT kTargetLine = 10011;
 constexpr UINT kTextReady = 25;
 constexpr UINT kTextFailed = 27;
 constexpr UINT kTextNoRights = 28;
+constexpr UINT kTextTooSmall = 29;
+constexpr UINT kTextCdIncomplete = 30;
+constexpr UINT kTextProgramMissing = 31;
+constexpr UINT kTextStickChanged = 32;
 constexpr UINT kProgressBarId = 2002;
 constexpr COLORREF kProgressColour = 0xE78B21;
 constexpr int kProgressHigh = 150;
@@ -80,10 +85,10 @@ void Print(const std::string& text)
     platform::ConsoleWrite(text);
 }
 
-// Ends a job that could not run to its end: the dialog is usable again and says it failed.
-void FinishFailed(UINT textId = kTextFailed)
+// Ends a job that could not run to its end: the dialog is usable again and says why it failed.
+void FinishFailed(const std::wstring& text = FinalMessage(kTextFailed))
 {
-    SetLine(FinalMessage(textId));
+    SetLine(text);
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kCloseButton, true);
@@ -130,12 +135,38 @@ WriterProgress s_writerProgress;
 // The job of the last press of Start; the worker threads reach it here.
 std::unique_ptr<StickJob> s_pJob;
 
-UINT FinalTextOf(StickJob::Outcome outcome)
+UINT FinalTextId(StickJob::Outcome outcome)
 {
-    return outcome == StickJob::Outcome::NoRights ? kTextNoRights : kTextFailed;
+    switch (outcome) {
+    case StickJob::Outcome::Ready:
+        return kTextReady;
+    case StickJob::Outcome::NoRights:
+        return kTextNoRights;
+    case StickJob::Outcome::StickTooSmall:
+        return kTextTooSmall;
+    case StickJob::Outcome::CdIncomplete:
+        return kTextCdIncomplete;
+    case StickJob::Outcome::ProgramMissing:
+        return kTextProgramMissing;
+    case StickJob::Outcome::StickChanged:
+        return kTextStickChanged;
+    case StickJob::Outcome::Running:
+    case StickJob::Outcome::Failed:
+        break;
+    }
+    return kTextFailed;
 }
 
 } // namespace
+
+std::wstring FinalTextOf(const StickJob& job)
+{
+    UINT id = FinalTextId(job.Result());
+    // These two name the least stick size or the missing programs through their one "%s".
+    if (id == kTextTooSmall || id == kTextProgramMissing)
+        return FormatText(Text(id), job.CauseArgument().c_str(), kLineBufferSize);
+    return FinalMessage(id);
+}
 
 bool LoadFmifsEntryPoints()
 {
@@ -159,15 +190,13 @@ std::uint32_t FormatThreadProc(CWnd*)
         FinishFailed();
         return 0;
     }
-    if (!LoadFmifsEntryPoints()) {
+    bool formatServiceLoaded = LoadFmifsEntryPoints();
+    if (!formatServiceLoaded)
         Print("Could not located FMIFS entry points.\n\n");
-        FinishFailed();
-        return 0;
-    }
     s_pJob = std::make_unique<StickJob>(g_szTargetDrive[0], g_szTargetIdentity, StickJob::SourceRootOfProgram(), s_writerProgress);
     // A successful format's done report has started the copy thread already.
-    if (!s_pJob->Format(g_pfnFormatEx))
-        FinishFailed(FinalTextOf(s_pJob->Result()));
+    if (!s_pJob->Format(formatServiceLoaded ? g_pfnFormatEx : nullptr))
+        FinishFailed(FinalTextOf(*s_pJob));
     return 0;
 }
 
@@ -179,12 +208,11 @@ bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
 std::uint32_t CopyThreadProc(void*)
 {
     s_writerProgress.TakeWordForCopies();
-    StickJob::Outcome outcome = s_pJob->Finish();
-    if (outcome != StickJob::Outcome::Ready) {
-        FinishFailed(FinalTextOf(outcome));
+    if (s_pJob->Finish() != StickJob::Outcome::Ready) {
+        FinishFailed(FinalTextOf(*s_pJob));
         return 0;
     }
-    SetLine(FinalMessage(kTextReady));
+    SetLine(FinalTextOf(*s_pJob));
     g_pRecoveryDlg->EnableButtonFromWorker(kStartFace, true);
     g_pRecoveryDlg->ShowButtonFromWorker(kStartFace, false);
     g_pRecoveryDlg->EnableButtonFromWorker(kCloseFace, true);
@@ -223,7 +251,7 @@ CzRecoveryDlg::CzRecoveryDlg(CWnd* parent)
 }
 
 // The writer works on the drive selected as it opens, whatever the list shows later: the item
-// the user saw and the identity of its device.
+// the user saw and the identity of its device. It shows the item with the device's name.
 void CzRecoveryDlg::BindTarget()
 {
     g_szTargetDrive[0] = L'\0';
@@ -237,7 +265,7 @@ void CzRecoveryDlg::BindTarget()
     g_szTargetDrive[0] = item[0];
     g_szTargetDrive[1] = L'\0';
     g_szTargetIdentity = m_pStartDialog->DriveIdentity(static_cast<int>(index));
-    m_pTxtCtrl->fnSetStaticText(kTargetLine, item.c_str());
+    m_pTxtCtrl->fnSetStaticText(kTargetLine, DriveTargetText(item[0], item).c_str());
 }
 
 CzRecoveryDlg::~CzRecoveryDlg() = default;

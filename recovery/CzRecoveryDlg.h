@@ -12,6 +12,7 @@
 
 class CZAppDlg;
 class CzRecoveryDlg;
+class StickJob;
 
 // The writer's process-wide state: its two worker threads reach the dialog only through these.
 extern CzRecoveryDlg* g_pRecoveryDlg;
@@ -32,6 +33,10 @@ std::uint32_t CopyProgressProc(std::int64_t totalFileSize, std::int64_t totalByt
     std::int64_t streamBytesTransferred, std::uint32_t streamNumber, std::uint32_t callbackReason, void* sourceFile,
     void* destinationFile, void* data);
 bool LoadFmifsEntryPoints();
+
+// The final text of a job that has ended, as static 10005 shows it: what happened and what to
+// do. The command line's summary says the same.
+std::wstring FinalTextOf(const StickJob& job);
 
 // The writer: one press of Start formats the chosen stick, copies the live system from the CD,
 // reads it back and installs the boot loader, with the bar and the percentage line following the

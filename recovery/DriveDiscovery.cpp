@@ -42,6 +42,23 @@ std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes)
     return std::wstring(1, letter) + L" (" + std::to_wstring(megabytes) + L" MBytes)";
 }
 
+std::wstring DriveNameText(wchar_t letter)
+{
+    platform::DriveName name = platform::NameDrive(letter);
+    std::wstring text;
+    for (const std::wstring* part : { &name.label, &name.model, &name.location }) {
+        if (!part->empty())
+            text += (text.empty() ? L"" : L" \u00B7 ") + *part;
+    }
+    return text;
+}
+
+std::wstring DriveTargetText(wchar_t letter, const std::wstring& item)
+{
+    std::wstring name = DriveNameText(letter);
+    return name.empty() ? item : item + L" \u00B7 " + name;
+}
+
 wchar_t ProgramDriveLetter()
 {
     if (g_szAppDir[0] && g_szAppDir[1] == L':')

@@ -23,6 +23,13 @@ std::uint64_t DriveSizeFromGeometry(const platform::DiskGeometry& geometry);
 // "E (1906 MBytes)": the letter alone and the size in units of 1,048,576 bytes.
 std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes);
 
+// The drive as the system names it, the known parts joined by " · ": "SanDisk Cruzer Blade ·
+// /dev/sdb", a virtual stick's file, "USERDATA · SanDisk Cruzer Blade · \Device\HarddiskVolume5".
+std::wstring DriveNameText(wchar_t letter);
+// What the writer and the command line say they will erase: the list item and the name,
+// "E (1906 MBytes) · SanDisk Cruzer Blade · /dev/sdb".
+std::wstring DriveTargetText(wchar_t letter, const std::wstring& item);
+
 // What the listing learns of one drive letter.
 struct DriveProbe {
     wchar_t letter = 0;

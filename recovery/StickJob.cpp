@@ -6,6 +6,7 @@
 #include "platform/ReadBack.h"
 #include "platform/Utf8.h"
 #include "recovery/CzRecoveryDlg.h"
+#include "recovery/StickJobChecks.h"
 
 #include <chrono>
 #include <cstdio>
@@ -64,6 +65,22 @@ void StickJob::End(Outcome outcome, const std::string& cause)
         m_cause = cause;
 }
 
+void StickJob::Fail(const std::string& cause)
+{
+    End(platform::IsDriveStill(m_letter, m_identity) ? Outcome::Failed : Outcome::StickChanged, cause);
+}
+
+bool StickJob::CheckBeforeWriting(bool formatServiceLoaded)
+{
+    StickJobChecks::Finding finding = StickJobChecks(m_letter, m_identity, m_sourceRoot).Run(formatServiceLoaded);
+    if (finding.Passed())
+        return true;
+    Say("check: " + finding.cause + "; nothing is written\n");
+    m_causeArgument = finding.argument;
+    End(finding.outcome, finding.cause);
+    return false;
+}
+
 bool StickJob::StillBound(const char* step)
 {
     if (Cancelled()) {
@@ -74,17 +91,30 @@ bool StickJob::StillBound(const char* step)
         return true;
     std::string drive = "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is no longer the chosen stick";
     Say(std::string(step) + ": " + drive + "; nothing more is written\n");
-    End(Outcome::Failed, drive);
+    End(Outcome::StickChanged, drive);
     return false;
 }
 
 bool StickJob::Format(platform::FormatExFunction formatEx)
 {
+    m_listener.OnStage(Stage::Checking);
+    if (!CheckBeforeWriting(formatEx != nullptr))
+        return false;
     m_listener.OnStage(Stage::Formatting);
     platform::DriveHoldResult held = platform::HoldDrive(m_letter, m_identity);
     if (!held.hold) {
         Say("format: " + held.detail + "\n");
-        End(held.error == platform::DriveHoldError::AccessDenied ? Outcome::NoRights : Outcome::Failed, held.detail);
+        switch (held.error) {
+        case platform::DriveHoldError::AccessDenied:
+            End(Outcome::NoRights, held.detail);
+            break;
+        case platform::DriveHoldError::NotThatDevice:
+            End(Outcome::StickChanged, held.detail);
+            break;
+        default:
+            End(Outcome::Failed, held.detail);
+            break;
+        }
         return false;
     }
     // Holding the drive has confirmed that its letter names the bound device.
@@ -102,7 +132,10 @@ bool StickJob::Format(platform::FormatExFunction formatEx)
         Say("FormatEx was unable to complete successfully.\n\n");
     // A failed format ends the job: nothing is copied onto whatever the stick holds now.
     if (!m_formatDoneReported || !m_formatSucceeded) {
-        End(Outcome::Failed, Cancelled() ? "stopped" : m_lastFormatLine.empty() ? "the format failed" : m_lastFormatLine);
+        if (Cancelled())
+            End(Outcome::Failed, "stopped");
+        else
+            Fail(m_lastFormatLine.empty() ? "the format failed" : m_lastFormatLine);
         return false;
     }
     return true;
@@ -180,7 +213,7 @@ bool StickJob::CopyAll()
         m_listener.OnCopyDone(index);
     }
     if (!failed.empty()) {
-        End(Outcome::Failed, failed);
+        Fail(failed);
         return false;
     }
     return true;
@@ -203,7 +236,7 @@ bool StickJob::ReadBackAll()
         std::string detail;
         if (platform::ReadBackCopy(m_sourceRoot + step.source, m_targetRoot + step.destination, detail) != platform::ReadBackResult::Same) {
             Say("read-back: " + detail + "\n");
-            End(Outcome::Failed, detail);
+            Fail(detail);
             return false;
         }
     }
@@ -215,19 +248,19 @@ bool StickJob::InstallBootLoader()
     m_listener.OnStage(Stage::Installing);
     if (!StillBound("installer"))
         return false;
-    std::wstring installer = m_sourceRoot + L"\\syslinux\\syslinux -fma " + m_targetRoot;
+    std::wstring installer = m_sourceRoot + kInstallerProgram + L" -fma " + m_targetRoot;
     int status = platform::RunCommandLine(installer.substr(0, kPathBufferSize - 1));
     std::this_thread::sleep_for(kPauseAfterInstaller);
     if (status != 0) {
         std::string cause = "the boot-loader installer ended with status " + std::to_string(status);
         Say("installer: " + ToUtf8(installer) + ": " + cause + "\n");
-        End(Outcome::Failed, cause);
+        Fail(cause);
         return false;
     }
     std::string detail;
     if (!platform::ReadBackBootPieces(m_letter, detail)) {
         Say("read-back: " + detail + "\n");
-        End(Outcome::Failed, detail);
+        Fail(detail);
         return false;
     }
     return true;

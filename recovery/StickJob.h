@@ -9,15 +9,25 @@
 #include <memory>
 #include <string>
 
-// One recovery stick written from the CD: the drive held, formatted FAT32 "VarnMID" with
-// 4096-byte clusters, the five live-system files copied and read back, the boot loader installed
-// and read back, the drive let go. The writer dialog runs it on its two worker threads; the
-// command line runs one per drive. Every step first checks that the drive letter still names the
-// device the job was bound to, and nothing more is written once it doesn't.
+// One recovery stick written from the CD: everything the job needs checked (StickJobChecks), the
+// drive held, formatted FAT32 "VarnMID" with 4096-byte clusters, the five live-system files
+// copied and read back, the boot loader installed and read back, the drive let go. The writer
+// dialog runs it on its two worker threads; the command line runs one per drive. Every step
+// first checks that the drive letter still names the device the job was bound to, and nothing
+// more is written once it doesn't.
 class StickJob {
 public:
-    enum class Stage { Formatting, Copying, Verifying, Installing };
-    enum class Outcome { Running, Ready, Failed, NoRights };
+    enum class Stage { Checking, Formatting, Copying, Verifying, Installing };
+    enum class Outcome {
+        Running,
+        Ready,
+        Failed,         // writing or reading back failed: the stick itself is at fault
+        NoRights,
+        StickTooSmall,  // these three are found before anything is written
+        CdIncomplete,
+        ProgramMissing,
+        StickChanged,   // the stick was removed, or another took its letter
+    };
 
     // A live-system file: where it lies below the CD's root and below the stick's.
     struct CopyStep {
@@ -27,6 +37,8 @@ public:
     };
     static constexpr std::size_t kCopyCount = 5;
     static const CopyStep kCopySteps[kCopyCount];
+    // The boot-loader installer below the CD's root; its command line adds "-fma E:".
+    static constexpr const wchar_t* kInstallerProgram = L"\\syslinux\\syslinux";
 
     // What the job reports, on the thread that runs the step.
     class Listener {
@@ -50,8 +62,9 @@ public:
     StickJob(const StickJob&) = delete;
     StickJob& operator=(const StickJob&) = delete;
 
-    // The drive held and formatted through `formatEx`. True when the format reported success and
-    // the copies may follow; otherwise the job has ended (Result()).
+    // The job's needs checked, then the drive held and formatted through `formatEx` (null when
+    // the format service could not be loaded). True when the format reported success and the
+    // copies may follow; otherwise the job has ended (Result()).
     bool Format(platform::FormatExFunction formatEx);
     // The copies, the read-back, the boot loader and its read-back; the drive is let go.
     Outcome Finish();
@@ -61,6 +74,9 @@ public:
     Outcome Result() const { return m_outcome; }
     // Why the job failed, in one line.
     const std::string& Cause() const { return m_cause; }
+    // What the final text of a stick too small or a missing program names: the least stick
+    // size ("512 MB"), the programs ("mcopy (mtools)").
+    const std::wstring& CauseArgument() const { return m_causeArgument; }
 
     // The format service's reports for the job formatting on this thread (FormatExCallback).
     static bool OnFormatReport(std::uint32_t command, void* actionInfo);
@@ -68,7 +84,10 @@ public:
     static std::wstring SourceRootOfProgram();
 
 private:
+    bool CheckBeforeWriting(bool formatServiceLoaded);
     bool StillBound(const char* step);
+    // Ends a job whose write or read failed: as StickChanged when the stick has gone meanwhile.
+    void Fail(const std::string& cause);
     bool Cancelled() const { return m_cancel && m_cancel->load(); }
     bool CopyAll();
     bool ReadBackAll();
@@ -90,4 +109,5 @@ private:
     std::string m_lastFormatLine;
     Outcome m_outcome = Outcome::Running;
     std::string m_cause;
+    std::wstring m_causeArgument;
 };

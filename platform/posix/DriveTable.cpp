@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -135,6 +136,12 @@ DriveTable::Options DriveTable::DefaultOptions()
     }
     if (const char* sticks = std::getenv("ARKEVEN_VIRTUAL_STICKS"))
         options.virtualSticks = sticks;
+    if (const char* uid = std::getenv("PKEXEC_UID"); uid && *uid) {
+        char* end = nullptr;
+        unsigned long value = std::strtoul(uid, &end, 10);
+        // A value that is no user number leaves no virtual stick the user could own.
+        options.elevatedFor = *end == '\0' ? static_cast<uid_t>(value) : static_cast<uid_t>(-1);
+    }
     return options;
 }
 
@@ -196,7 +203,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
 
     for (const VirtualStick& stick : m_virtualSticks) {
         auto size = SizeOfStickFile(stick.path);
-        if (!size)
+        if (!size || !MayOffer(stick))
             continue;
         DriveInfo info;
         info.kind = DriveInfo::Kind::VirtualStick;
@@ -231,6 +238,21 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         add(std::move(info));
     }
     return candidates;
+}
+
+bool DriveTable::MayOffer(const VirtualStick& stick) const
+{
+    if (!m_options.elevatedFor)
+        return true;
+    // Not followed through a link: the file itself must be the user's.
+    struct stat info {};
+    if (::lstat(stick.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == *m_options.elevatedFor)
+        return true;
+    std::lock_guard lock(m_refusalMutex);
+    if (m_namedRefusals.insert(stick.path).second)
+        std::fprintf(stderr, "arkeven: virtual stick %s left out: elevated, only a regular file of the user's own is offered\n",
+            stick.path.c_str());
+    return false;
 }
 
 DriveTable::Changes DriveTable::Rescan()

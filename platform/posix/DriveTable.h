@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform::posix {
@@ -37,6 +39,9 @@ public:
         std::string cdRoot;          // the folder above the executable's folder
         std::string virtualSticks;   // ARKEVEN_VIRTUAL_STICKS: "file[:removable|:fixed],..."
         std::string mountInfoPath = "/proc/self/mountinfo";
+        // Elevated for this user (pkexec's PKEXEC_UID): a virtual stick is offered only when it
+        // is a regular file the user owns, so the user can't have root format a file of root's.
+        std::optional<uid_t> elevatedFor;
     };
 
     // Letters that came and went in one rescan.
@@ -81,6 +86,9 @@ private:
         DriveInfo info;
     };
     std::vector<Candidate> CollectCandidates() const;
+    // Under elevation: whether the user may have the stick written; names a refused one on
+    // standard error, once.
+    bool MayOffer(const VirtualStick& stick) const;
     static std::string KeyOf(const DriveInfo& drive);
 
     Options m_options;
@@ -88,6 +96,8 @@ private:
     std::vector<VirtualStick> m_virtualSticks;
     mutable std::mutex m_mutex;
     std::map<char, DriveInfo> m_drives;
+    mutable std::mutex m_refusalMutex;
+    mutable std::set<std::string> m_namedRefusals;
 };
 
 } // namespace platform::posix

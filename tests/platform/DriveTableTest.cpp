@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using platform::DriveType;
 using platform::posix::DriveInfo;
@@ -184,6 +185,32 @@ TEST_F(DriveTableTest, VirtualSticksTakeLettersFromEInTheirOrder)
     EXPECT_EQ(table.Find('E')->path, (m_root / "a.img").string());
     EXPECT_EQ(table.Find('E')->sizeBytes, 8u << 20);
     EXPECT_EQ(table.Find('L')->path, (m_root / "missing.img").string());
+}
+
+// Elevated through pkexec, root would otherwise write whatever file the caller names.
+TEST_F(DriveTableTest, ElevatedOnlyTheUsersOwnRegularFilesAreOffered)
+{
+    WriteSizedFile(m_root / "own.img", 64 << 20);
+    fs::create_symlink(m_root / "own.img", m_root / "link.img");
+    std::string sticks = (m_root / "own.img").string() + "," + (m_root / "link.img").string();
+    auto options = Options(sticks);
+
+    auto offered = [](const DriveTable::Options& options) {
+        std::vector<std::string> paths;
+        for (const DriveInfo& drive : DriveTable(options).Drives()) {
+            if (drive.kind == DriveInfo::Kind::VirtualStick)
+                paths.push_back(drive.path);
+        }
+        return paths;
+    };
+    std::vector<std::string> own { (m_root / "own.img").string() };
+
+    options.elevatedFor = ::getuid();
+    EXPECT_EQ(offered(options), own) << "a link is not the user's file";
+    options.elevatedFor = ::getuid() + 1;
+    EXPECT_TRUE(offered(options).empty()) << "another user's file is not offered";
+    options.elevatedFor.reset();
+    EXPECT_EQ(offered(options).size(), 2u);
 }
 
 TEST_F(DriveTableTest, AnIdentityNeverStandsForAnotherDeviceUnderTheSameLetter)

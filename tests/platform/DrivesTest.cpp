@@ -1,6 +1,7 @@
 #include "FakeSysfs.h"
 
 #include "platform/Drives.h"
+#include "platform/Utf8.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/Uevent.h"
 
@@ -131,6 +132,21 @@ TEST_F(DrivesTest, StoragePropertyQueryReportsBusAndRemovability)
 
     DeviceHandle invalid;
     EXPECT_FALSE(DeviceIoControl(invalid, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), 551, &returned));
+}
+
+// What the writer names beside the letter: a disk by its vendor, model and node, a virtual
+// stick by its file alone.
+TEST_F(DrivesTest, DrivesAreNamedAsTheSystemKnowsThem)
+{
+    GetLogicalDrives();
+    DriveName stick = NameDrive(L'G');
+    EXPECT_EQ(stick.model, L"Vendor Model sdb");
+    EXPECT_EQ(stick.location, FromUtf8(m_sysfs.DevRoot() + "/sdb"));
+    EXPECT_TRUE(stick.label.empty());
+    DriveName virtualStick = NameDrive(L'e');
+    EXPECT_TRUE(virtualStick.model.empty());
+    EXPECT_EQ(virtualStick.location, FromUtf8(Path("stick.img")));
+    EXPECT_TRUE(NameDrive(L'Q').location.empty());
 }
 
 TEST_F(DrivesTest, GeometryCountsWholeCylinders)

@@ -121,7 +121,7 @@ TEST_F(WriterDialog, RefusesEveryWayOfClosingWhileBusy)
     });
 }
 
-TEST_F(WriterDialog, StartWithTheStickGoneEndsAsFailedAndStaysClosable)
+TEST_F(WriterDialog, StartWithTheStickGoneSaysSoAndStaysClosable)
 {
     fs::path stick = m_machine.StickPath("stick.img");
     WriteSizedFile(stick, kStickBytes);
@@ -138,7 +138,7 @@ TEST_F(WriterDialog, StartWithTheStickGoneEndsAsFailedAndStaysClosable)
 
         ASSERT_TRUE(ClickButton(app, "UsbFrm", writer, 1015));
         ASSERT_TRUE(WaitUntil([&] {
-            return ReadStatic(app, writer, 10005).staticText == LibraryText(27) && !g_bRecoveryBusy;
+            return ReadStatic(app, writer, 10005).staticText == LibraryText(32) && !g_bRecoveryBusy;
         }));
         ControlState start = ReadButton(app, writer, 1015);
         EXPECT_TRUE(start.shown);

@@ -31,6 +31,21 @@ for stick in "$e" "$f" "$g"; do
 done
 note "refused: no terminal and no --yes, the CD, an unknown letter; nothing written"
 
+# Elevated through pkexec for another user: root's own image files are not that user's to write.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  status=0
+  PKEXEC_UID="$(id -u nobody)" ARKEVEN_VIRTUAL_STICKS="$sticks" "$program" --make-stick E: --yes </dev/null \
+    >"$program_out" 2>"$program_err" || status=$?
+  [ "$status" -eq 2 ] || fail "elevated for nobody: a root-owned stick was accepted (status $status)"
+  grep -qF "virtual stick $e left out" "$program_err" || fail "elevated for nobody: stderr does not name the stick left out"
+  cmp -s -n $((300 << 20)) "$e" /dev/zero || fail "elevated for nobody: the root-owned stick was written"
+  chown nobody "$f"
+  PKEXEC_UID="$(id -u nobody)" ARKEVEN_VIRTUAL_STICKS="$sticks" "$program" --list-drives >"$work/elevated.drives" 2>/dev/null
+  grep -qE "^E:  $f  removable" "$work/elevated.drives" || fail "elevated for nobody: the user's own stick is not offered"
+  chown root "$f"
+  note "elevated for nobody: root's sticks left out and named, the user's own offered"
+fi
+
 # ---- Three at once.
 make_sticks E: F: G: --yes
 [ "$status" -eq 0 ] || fail "three sticks: status $status; output: $(tail -n 3 "$program_out")"

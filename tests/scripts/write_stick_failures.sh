@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The writer when things go wrong, on the real program (headless) and a copy of the demo CD:
-# a live-system file missing from the CD, then Start again once it is back; an installer that
-# fails; no stick chosen; the stick pulled out during the copy.
+# The writer when things go wrong, on the real program (headless) and a copy of the demo CD.
+# Before anything is written, each with its own final text and the stick byte for byte as it
+# was: a live-system file missing from the CD (then Start again once it is back), a stick too
+# small, a root image too large for FAT32, no installer, the tools missing, the stick gone
+# before Start.
+# Then: no stick chosen; the stick pulled out during the copy; an installer that fails; a copy
+# spoilt on its way; a user without rights.
 source "$(dirname "$0")/lib/system.sh"
 system_test_init "$@"
-require_tools mdir mtype cmp
+require_tools mdir mtype mcopy mkfs.fat cmp sha256sum
 
 ready_text=$(text_of 25)
 failed_text=$(text_of 27)
@@ -15,17 +19,34 @@ stick="$work/stick.img"
 last_writer_line() {
   grep '^text UsbFrm 10005 ' "$host_log" | tail -n 1 | cut -d' ' -f4-
 }
-expect_failure_text() {
-  wait_for_log "^text UsbFrm 10005 $failed_text\$" 60 || fail "$1: no text 27"
+expect_failure_text() { # CASE [TEXT]
+  local text=${2:-$failed_text}
+  wait_for_log "^text UsbFrm 10005 $text\$" 60 || fail "$1: no '$text'"
   if grep -qxF "text UsbFrm 10005 $ready_text" "$host_log"; then
     fail "$1: text 25 was shown"
   fi
 }
+# refused CASE TEXT: a job on $stick that must fail before its first write: it ends with TEXT,
+# the format never starts and the stick is byte-identical.
+refused() {
+  local name=$1 text=$2 before
+  before=$(digest "$stick")
+  { write_job_steps; close_all_steps; } >"$work/refused.script"
+  start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/refused.script" ARKEVEN_VIRTUAL_STICKS="$stick" \
+    ARKEVEN_CD_ROOT="$cd_copy"
+  finish_program 60
+  [ "$(last_writer_line)" = "$text" ] || fail "$name: the writer ended with '$(last_writer_line)', not '$text'"
+  grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "$name: the job went on after its checks"
+  [ "$(digest "$stick")" = "$before" ] || fail "$name: the stick was written"
+  grep -q '^check: ' "$program_out" || fail "$name: no console line names the cause"
+  note "$name: '$text', nothing written ($(grep '^check: ' "$program_out" | head -n 1))"
+}
 
-# ---- 1. ISOLINUX/root.lzm missing: the other copies are made, the installer is not run, text 27;
-# ---- Start is offered again and, with the file back, the whole job runs again from the format.
+# ---- 1. ISOLINUX/root.lzm missing: text 30 at once, nothing written; Start is offered again
+# ---- and, with the file back, the whole job runs from the format.
 # The program runs from the CD copy, so the copy is its CD without any setting.
-fresh_stick "$stick" 300M
+user_stick "$stick" 300M
+stick_before=$(digest "$stick")
 mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
 {
   write_job_steps
@@ -36,17 +57,12 @@ mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
 } >"$work/again.script"
 program="$cd_copy/AUTORUN/arkeven"
 start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/again.script" ARKEVEN_VIRTUAL_STICKS="$stick"
-expect_failure_text "missing root.lzm"
-
-writer_trace >"$work/first.trace"
-for line in "text UsbFrm 10005 58% completed" "progress UsbFrm 80" "text UsbFrm 10005 95% completed" \
-  "progress UsbFrm 140" "text UsbFrm 10005 100% completed" "progress UsbFrm 150"; do
-  grep -qxF "$line" "$work/first.trace" || fail "missing root.lzm: the later copies did not report ('$line')"
-done
-stick_names "$stick" >"$work/names" || fail "missing root.lzm: the stick has no readable volume"
-grep -qx 'root.lzm' "$work/names" && fail "missing root.lzm: a root.lzm reached the stick"
-grep -qx 'ldlinux.sys' "$work/names" && fail "missing root.lzm: the installer ran after a failed copy"
-stick_file_equals "$stick" vmlinuz "$cd_copy/ISOLINUX/vmlinuz" || fail "missing root.lzm: vmlinuz was not copied"
+expect_failure_text "missing root.lzm" "$(text_of 30)"
+grep -qE "^text UsbFrm 10011 E \([0-9]+ MBytes\) · $stick\$" "$host_log" ||
+  fail "missing root.lzm: the writer does not name the stick by its file: $(grep '^text UsbFrm 10011' "$host_log")"
+grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "missing root.lzm: the job went on after its checks"
+[ "$(digest "$stick")" = "$stick_before" ] || fail "missing root.lzm: the stick was written"
+grep -q 'check: D:\\ISOLINUX\\root.lzm is missing from the CD' "$program_out" || fail "missing root.lzm: the console does not name the file"
 
 lines_before=$(wc -l <"$host_log")
 mv "$work/root.lzm" "$cd_copy/ISOLINUX/root.lzm"
@@ -59,7 +75,61 @@ tail -n +"$((lines_before + 1))" "$host_log" | grep -E '^(progress UsbFrm |text 
 grep -qxF "progress UsbFrm 78" "$work/second.trace" || fail "Start again: no format done report"
 stick_names "$stick" | grep -qx 'ldlinux.sys' || fail "Start again: the installer did not run"
 stick_file_equals "$stick" root.lzm "$cd_copy/ISOLINUX/root.lzm" || fail "Start again: root.lzm differs"
-note "missing root.lzm: text 27, then Start again wrote the stick"
+note "missing root.lzm: text 30 and the stick untouched, then Start again wrote the stick"
+
+# ---- Refused before the first write, one case a line.
+user_stick "$stick" 196M
+refused "196 MB stick" "$(text_of 29 | sed 's/%s/512 MB/')"
+user_stick "$stick" 300M
+mv "$cd_copy/ISOLINUX/vmlinuz" "$work/vmlinuz"
+refused "no vmlinuz" "$(text_of 30)"
+mv "$work/vmlinuz" "$cd_copy/ISOLINUX/vmlinuz"
+mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
+truncate -s 4608M "$cd_copy/ISOLINUX/root.lzm"
+refused "4.5 GiB root.lzm" "$(text_of 30)"
+mv "$work/root.lzm" "$cd_copy/ISOLINUX/root.lzm"
+mv "$cd_copy/syslinux/syslinux" "$work/syslinux"
+refused "no installer" "$(text_of 30)"
+mv "$work/syslinux" "$cd_copy/syslinux/syslinux"
+if [ "$(id -u)" -eq 0 ] && unshare --mount true 2>/dev/null; then
+  # The system's mtools hidden in a mount namespace of the program's own, the CD's own (which
+  # the program runs first) put aside.
+  mkdir -p "$work/cd-mtools"
+  for tool in mtools mattrib mcopy mdel mdir mmove mtype; do
+    if [ -e "$cd_copy/syslinux/$tool" ] || [ -L "$cd_copy/syslinux/$tool" ]; then
+      mv "$cd_copy/syslinux/$tool" "$work/cd-mtools/"
+    fi
+  done
+  mtools=$(readlink -f "$(command -v mcopy)")
+  cat >"$work/without-mtools" <<SCRIPT
+#!/bin/sh
+exec unshare --mount -- sh -c 'mount --bind /dev/null "$mtools" && exec "\$0" "\$@"' "$cd_copy/AUTORUN/arkeven" "\$@"
+SCRIPT
+  chmod +x "$work/without-mtools"
+  program="$work/without-mtools"
+  refused "no mtools" "$(text_of 31 | sed 's/%s/mattrib, mcopy, mdel, mdir, mmove, mtype (mtools)/')"
+  program="$cd_copy/AUTORUN/arkeven"
+  find "$work/cd-mtools" -mindepth 1 -maxdepth 1 -exec mv {} "$cd_copy/syslinux/" \;
+else
+  note "not root: the missing tools are not tried"
+fi
+
+# The stick taken out between opening the writer and Start.
+{
+  open_start_dialog_steps
+  printf '%s\n' "key AppFrm tab" "key AppFrm tab" "key AppFrm space" "wait UsbFrm" "wait-file $work/stick-gone 30" \
+    "key UsbFrm tab" "key UsbFrm tab" "key UsbFrm space"
+  close_all_steps
+} >"$work/gone.script"
+start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/gone.script" ARKEVEN_VIRTUAL_STICKS="$stick"
+wait_for_log '^text UsbFrm 10011 ' 30 || fail "stick gone: the writer did not open"
+stick_before=$(digest "$stick")
+mv "$stick" "$work/away.img"
+touch "$work/stick-gone"
+finish_program 60
+[ "$(last_writer_line)" = "$(text_of 32)" ] || fail "stick gone: the writer ended with '$(last_writer_line)'"
+[ "$(digest "$work/away.img")" = "$stick_before" ] || fail "stick gone: the stick was written"
+note "stick gone before Start: text 32, nothing written"
 
 # ---- 2. No stick chosen: a fixed USB drive is listed but never selected; Start formats nothing.
 # Before that, with no drive at all, the start button is disabled: the second Tab reaches 1022,
@@ -91,9 +161,9 @@ start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/pulled.script
 wait_for_log '^progress UsbFrm (8[3-9]|9[0-9]|1[0-4][0-9])$' 60 ||
   fail "stick pulled: the root.lzm copy never got past 82"
 rm -f "$stick"
-expect_failure_text "stick pulled"
+expect_failure_text "stick pulled" "$(text_of 32)"
 finish_program 60
-note "stick pulled during the copy: text 27, the program closed normally"
+note "stick pulled during the copy: text 32, the program closed normally"
 
 # ---- 4. An installer that fails: all five copies succeed, yet the job ends with text 27.
 # With the same 200 MiB root.lzm: the stick has room for it, so in 3 the removal alone failed.

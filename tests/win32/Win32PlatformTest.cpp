@@ -5,6 +5,7 @@
 #include "platform/NamedMarker.h"
 #include "platform/Process.h"
 #include "platform/ReadBack.h"
+#include "platform/StickTools.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
@@ -258,6 +259,18 @@ TEST_F(Win32CopyTest, ReadingBackComparesTheCopyUnbufferedWithItsOriginal)
     fs::resize_file(m_folder / "copy.bin", 299999);
     EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
     EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("gone.bin"), detail), platform::ReadBackResult::Unreadable);
+}
+
+// "D:\syslinux\syslinux -fma E:" runs syslinux.exe through the command interpreter: the check
+// before a job looks for the file the same way.
+TEST_F(Win32CopyTest, TheInstallerIsFoundWithTheExtensionTheInterpreterAdds)
+{
+    EXPECT_TRUE(platform::FindInstallerProgram(Path("syslinux")).empty());
+    fs::create_directory(m_folder / "syslinux.com");
+    EXPECT_TRUE(platform::FindInstallerProgram(Path("syslinux")).empty()) << "a folder is no program";
+    std::ofstream(m_folder / "syslinux.exe", std::ios::binary) << "MZ";
+    EXPECT_EQ(platform::FindInstallerProgram(Path("syslinux")), Path("syslinux.exe"));
+    EXPECT_TRUE(platform::MissingStickTools().empty());
 }
 
 // The identity of a drive is asked afresh each time and tells drives apart; a hold is given

@@ -211,6 +211,19 @@ close MainFrm
 EOF
 }
 
+# user_stick FILE SIZE: a stick as a user brings it, a FAT volume with a file of theirs.
+user_stick() {
+  fresh_stick "$1" "$2"
+  mkfs.fat -F 32 -n USERDATA "$1" >/dev/null 2>&1
+  head -c 1M /dev/urandom >"$work/user-file"
+  mcopy -i "$1" "$work/user-file" ::/holiday.jpg
+}
+
+# digest FILE: the file's SHA-256, to show that a stick was left byte for byte as it was.
+digest() {
+  sha256sum "$1" | cut -d' ' -f1
+}
+
 # ---- Stick image checks (mtools on the image, no mounting).
 
 # stick_names IMAGE: the names in the stick's root folder, one a line, long names as stored.
