@@ -164,6 +164,14 @@ first_pid=""
 grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
 echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
 
+# The console twin without an option starts the launcher beside it and ends.
+twin='D:\AUTORUN\Arkeven.com'
+as_user timeout 30 wine "$twin" >"$work/twin-launch.log" 2>&1 || fail "Arkeven.com without an option failed"
+wait_for '[ -n "$(find_window)" ]' 30 || fail "Arkeven.com did not start the launcher"
+as_user timeout 30 wine taskkill /F /IM Arkeven.exe >"$work/taskkill.log" 2>&1 || fail "taskkill failed"
+wait_for '[ -z "$(find_window)" ]' 20 || fail "the launcher that Arkeven.com started is still there"
+echo "windows: Arkeven.com without an option started the launcher and ended"
+
 # The command-line options write to the console they were started from, with no window.
 as_user timeout 60 wine "$program" --list-drives >"$work/list-drives.log" 2>&1 || fail "--list-drives failed"
 grep -q '^C:  ' "$work/list-drives.log" || fail "--list-drives printed no line for C:"
@@ -172,8 +180,6 @@ as_user timeout 60 wine "$program" --make-stick C: --yes >"$work/make-stick.log"
 [ "$status" -eq 2 ] || fail "--make-stick C: (not a USB drive) ended with status $status, not 2"
 grep -q 'C: is not a USB drive' "$work/make-stick.log" || fail "--make-stick C: did not say why it refused"
 echo "windows: --list-drives and --make-stick answer on the console"
-
-twin='D:\AUTORUN\Arkeven.com'
 
 started=$SECONDS
 status=0
