@@ -9,6 +9,6 @@
 enum class ProgramKind { Program, ConsoleTwin };
 
 // The program's entry behind the OS's own: main on POSIX (app/main.cpp), wmain on Windows
-// (app/windows/WideMain.cpp, app/windows/ConsoleMain.cpp). arguments are UTF-8, without the
-// program's name.
+// (app/windows/WideMain.cpp, for both executables). arguments are UTF-8, without the program's
+// name.
 int ArkevenMain(std::vector<std::string> arguments, ProgramKind kind = ProgramKind::Program);
