@@ -295,6 +295,11 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         return 2;
     }
 
+    if (!platform::CanOpenVolumesForWriting()) {
+        Complain("writing a stick needs administrator rights: run it from an administrator prompt "
+                 "(\"Run as administrator\"); nothing was written");
+        return 2;
+    }
     PrepareProgramFolders();
     auto targets = ResolveTargets(letters);
     if (!targets)

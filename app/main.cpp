@@ -24,17 +24,31 @@ int RunLauncher(bool startedWithRights)
     return AfxWinMain();
 }
 
+// The console twin has no launcher of its own: it starts the program beside it, which asks for
+// its rights as always, and ends.
+int StartProgramBesideTwin()
+{
+    std::wstring twin = platform::GetModuleFileNameW();
+    std::wstring program = twin.substr(0, twin.find_last_of(L"\\/") + 1) + L"Arkeven.exe";
+    platform::ShellExecuteW(program);
+    return 0;
+}
+
 } // namespace
 
-int ArkevenMain(std::vector<std::string> arguments)
+int ArkevenMain(std::vector<std::string> arguments, ProgramKind kind)
 {
+    platform::PrepareProcess();
     bool startedWithRights = platform::AdoptSettingsOfFirstRun(arguments);
     ProgramOptions options = ProgramOptions::Parse(arguments);
     if (options.action == ProgramOptions::Action::Launch) {
         std::fputs(options.IgnoredNote().c_str(), stderr);
-        return RunLauncher(startedWithRights);
+        return kind == ProgramKind::ConsoleTwin ? StartProgramBesideTwin() : RunLauncher(startedWithRights);
     }
-    platform::UseParentConsole();
+    // The twin is a console program: its standard handles are already the shell's, redirections
+    // included.
+    if (kind == ProgramKind::Program)
+        platform::UseParentConsole();
     switch (options.action) {
     case ProgramOptions::Action::Launch:
         break;

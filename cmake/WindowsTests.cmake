@@ -15,9 +15,15 @@ target_compile_definitions(test_windows PRIVATE
 add_test(NAME test_windows COMMAND test_windows)
 set_tests_properties(test_windows PROPERTIES LABELS windows TIMEOUT 120)
 
-# A stand-in fmifs.dll beside test_windows.exe (wine has none): the format trampolines run
-# against it.
+# Stand-ins for what wine lacks, built beside test_windows.exe; tests/scripts/windows_build_and_wine.sh
+# puts fmifs.dll into the prefix's system folder (the format trampolines and the stick job run
+# against it) and syslinux.exe into the CD tree's syslinux folder.
 add_library(fake_fmifs SHARED ${CMAKE_SOURCE_DIR}/tests/win32/fmifs/FakeFmifs.cpp)
 set_target_properties(fake_fmifs PROPERTIES OUTPUT_NAME fmifs PREFIX "" RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
 target_link_options(fake_fmifs PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(test_windows fake_fmifs)
+
+add_executable(fake_syslinux ${CMAKE_SOURCE_DIR}/tests/win32/syslinux/FakeSyslinux.cpp)
+set_target_properties(fake_syslinux PROPERTIES OUTPUT_NAME syslinux RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
+target_link_options(fake_syslinux PRIVATE -municode -static -static-libgcc -static-libstdc++)
+add_dependencies(test_windows fake_syslinux)

@@ -25,11 +25,21 @@ std::optional<int> RunWithAdministratorRights(const std::vector<std::string>& ar
 // puts them into effect; true when this is such a run.
 bool AdoptSettingsOfFirstRun(std::vector<std::string>& arguments);
 
+// Settings of the whole process made first thing at start: on Windows, libraries by name from the
+// system folder only and no system error boxes; nothing on POSIX.
+void PrepareProcess();
+
+// Whether this process may open a stick's volume for writing: on Windows, an administrator's
+// elevated token. POSIX: true (each device's permissions decide, as the drive hold reports).
+bool CanOpenVolumesForWriting();
+
 // Opens a file with its default viewer (ShellExecuteW, or xdg-open); the outcome is not reported.
-// Under pkexec the viewer runs as the user who started the program, never as root.
+// Under pkexec the viewer runs as the user who started the program, never as root; on Windows the
+// desktop's shell opens it as the desktop's user, not with the program's administrator rights.
 void ShellExecuteW(const std::wstring& path);
 
-// _wsystem: runs a command line and waits for it; returns its exit status (-1: could not run).
+// Runs a command line through the command interpreter (Windows: with no console window) and
+// waits for it; returns its exit status (-1: could not run).
 int RunCommandLine(const std::wstring& commandLine);
 
 // Standard output, unbuffered as the console diagnostics need.

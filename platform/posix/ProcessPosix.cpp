@@ -136,6 +136,15 @@ void UseParentConsole()
 {
 }
 
+void PrepareProcess()
+{
+}
+
+bool CanOpenVolumesForWriting()
+{
+    return true;
+}
+
 bool OutputIsTerminal()
 {
     const char* terminal = std::getenv("TERM");

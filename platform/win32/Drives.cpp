@@ -3,6 +3,7 @@
 
 #include "platform/Utf8.h"
 #include "platform/win32/DeviceEventWindow.h"
+#include "platform/win32/TestSticks.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -131,7 +132,9 @@ bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, s
     if (!device.IsValid())
         return false;
     DWORD returned = 0;
-    BOOL ok = ::DeviceIoControl(NativeOf(device.Native()), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr);
+    BOOL ok = win32::TestSticks::Names(device.Letter())
+        ? win32::TestSticks::Answer(NativeOf(device.Native()), code, out, outSize, &returned)
+        : ::DeviceIoControl(NativeOf(device.Native()), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr);
     if (bytesReturned)
         *bytesReturned = returned;
     return ok != FALSE;

@@ -8,7 +8,7 @@
 
 #include <cwctype>
 
-// "fmifs.dll" loaded from the system. Its entry points are handed out behind trampolines in the
+// "fmifs.dll" loaded from the system folder. Its entry points are handed out behind trampolines in the
 // shapes of platform/Format.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
 // DWORD, PVOID), which is not the program's FormatCallback on every ABI. FAT32 on a volume above
 // 32 GB, which the library refuses, is written by LargeVolumeFormat instead, with the same reports.
@@ -92,9 +92,18 @@ bool IsFmifs(const std::wstring& name)
 
 } // namespace
 
+// The program loads system libraries only, and only from the system folder: a planted
+// "fmifs.dll" beside a copied CD tree (in Downloads, say) would run with administrator rights.
+// Windows 7 without update KB2533623 refuses the search flag; it gets the full path instead.
 ModuleHandle LoadLibraryW(const std::wstring& name)
 {
-    HMODULE module = ::LoadLibraryW(name.c_str());
+    HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!module && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+        wchar_t folder[MAX_PATH] = {};
+        UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            module = ::LoadLibraryExW((std::wstring(folder, length) + L"\\" + name).c_str(), nullptr, 0);
+    }
     if (module && IsFmifs(name) && !g_fmifs) {
         g_fmifs = module;
         g_realFormatEx = reinterpret_cast<FmifsFormatEx>(reinterpret_cast<void*>(::GetProcAddress(module, "FormatEx")));

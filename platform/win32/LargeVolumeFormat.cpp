@@ -1,5 +1,6 @@
 #include "platform/win32/LargeVolumeFormat.h"
 
+#include "platform/AlignedBuffer.h"
 #include "platform/win32/Volume.h"
 #include "platform/win32/VolumeSectorDevice.h"
 
@@ -26,7 +27,7 @@ void LargeVolumeFormat::Run(Volume& volume, std::uint64_t length)
     m_reporter.Line(volume.Name() + " holds " + std::to_string(length >> 20)
         + " MiB, more than the system formats as FAT32: the FAT32 volume is written directly");
     std::string error;
-    if (!volume.LockAndDismount(error)) {
+    if (!volume.HoldForFormat(error)) {
         m_reporter.Line(error);
         volume.Unlock();
         m_reporter.Done(false);
@@ -39,7 +40,14 @@ void LargeVolumeFormat::Run(Volume& volume, std::uint64_t length)
     else
         m_reporter.Line("the partition of " + volume.Name() + " is unknown; its boot sector counts no hidden sectors");
 
-    VolumeSectorDevice device(volume.Handle(), length, sectorSize);
+    VolumeSectorDevice device(volume.Handle(), length, sectorSize, volume.Calls());
+    if (!ReachesTheEnd(device)) {
+        m_reporter.Line("can't write the last sector of " + volume.Name()
+            + (volume.AllowsExtendedIo() ? "" : " (it refuses extended I/O)") + "; nothing was written");
+        volume.Unlock();
+        m_reporter.Done(false);
+        return;
+    }
     bool written = Write(device);
     // A stick without a partition table (offset 0) has no type to set.
     if (written && partition && partition->isMbr && partition->startOffset != 0
@@ -48,6 +56,18 @@ void LargeVolumeFormat::Run(Volume& volume, std::uint64_t length)
     // The copies that follow the done report need the volume back.
     volume.Unlock();
     m_reporter.Done(written);
+}
+
+// The volume's last sector read and written back unchanged: a handle still bound to a smaller
+// old file system fails here, before the format has erased anything.
+bool LargeVolumeFormat::ReachesTheEnd(SectorDevice& device)
+{
+    std::uint32_t sectorSize = device.SectorSize();
+    if (device.Size() < sectorSize)
+        return false;
+    AlignedBuffer sector(sectorSize);
+    std::uint64_t last = device.Size() - sectorSize;
+    return device.Read(last, sector.Data(), sectorSize) && device.Write(last, sector.Data(), sectorSize);
 }
 
 bool LargeVolumeFormat::Write(SectorDevice& device)

@@ -11,7 +11,7 @@ namespace platform::win32 {
 class Volume;
 
 // FAT32 on volumes larger than the system's format service makes it for (32 GB): the volume is
-// locked and dismounted, written by Fat32Formatter, its MBR partition typed FAT32 (LBA), and every
+// held for the format (Volume::HoldForFormat), written by Fat32Formatter, its MBR partition typed FAT32 (LBA), and every
 // step reported through the FormatEx callback, so the caller sees the service's protocol.
 class LargeVolumeFormat {
 public:
@@ -24,6 +24,8 @@ public:
 
     // The whole format of an open volume, ending with the done report.
     void Run(Volume& volume, std::uint64_t length);
+    // Whether the device's last sector can be read and written (with the same bytes).
+    static bool ReachesTheEnd(SectorDevice& device);
     // Lays the file system on a device, with progress and text reports; no done report.
     bool Write(SectorDevice& device);
 

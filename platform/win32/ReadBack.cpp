@@ -3,14 +3,16 @@
 #include "platform/AlignedBuffer.h"
 #include "platform/Drives.h"
 #include "platform/Utf8.h"
+#include "platform/win32/TestSticks.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
 
 #include <cstring>
 
-// Reading back on Windows: the copy is flushed, then read unbuffered, so the bytes come from the
-// stick and not from the system's cache; the boot record is read from the disk under the volume.
+// Reading back on Windows: the stick's volume is flushed, then the copy read unbuffered, so the
+// bytes come from the stick and not from the system's cache; the boot record is read from the disk
+// under the volume.
 namespace platform {
 
 namespace {
@@ -23,23 +25,55 @@ win32::UniqueHandle OpenForReading(const std::wstring& path, DWORD flags)
         OPEN_EXISTING, flags, nullptr));
 }
 
+// A volume handle opened for writing flushes every file of the volume (the program has the
+// administrator rights that takes). The copy itself can't be opened for writing: it has the
+// read-only attribute of its original on the CD.
+bool FlushVolumeOf(const std::wstring& path)
+{
+    wchar_t letter = DriveLetterOf(path);
+    if (!letter)
+        return false;
+    std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
+    win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, OPEN_EXISTING, 0, nullptr));
+    return volume && ::FlushFileBuffers(volume.Get());
+}
+
 bool ReadSome(HANDLE file, BYTE* buffer, DWORD size, DWORD& count)
 {
     count = 0;
     return ::ReadFile(file, buffer, size, &count, nullptr) != FALSE;
 }
 
+// The physical drive under the volume and where the volume starts on it.
+std::optional<win32::TestSticks::Disk> DiskUnder(wchar_t letter)
+{
+    std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
+    win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    STORAGE_DEVICE_NUMBER number {};
+    PARTITION_INFORMATION_EX partition {};
+    DISK_GEOMETRY geometry {};
+    DWORD returned = 0;
+    if (!volume
+        || !::DeviceIoControl(volume.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned, nullptr)
+        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_PARTITION_INFO_EX, nullptr, 0, &partition, sizeof partition, &returned, nullptr)
+        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned, nullptr)
+        || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kChunkSize)
+        return std::nullopt;
+    win32::TestSticks::Disk disk;
+    disk.path = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
+    disk.volumeFirstSector = static_cast<std::uint64_t>(partition.StartingOffset.QuadPart) / geometry.BytesPerSector;
+    disk.sectorSize = geometry.BytesPerSector;
+    return disk;
+}
+
 } // namespace
 
 ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& copy, std::string& detail)
 {
-    {
-        win32::UniqueHandle written(::CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-            OPEN_EXISTING, 0, nullptr));
-        if (!written || !::FlushFileBuffers(written.Get())) {
-            detail = ToUtf8(copy) + ": can't flush it to the stick";
-            return ReadBackResult::Unreadable;
-        }
+    if (!FlushVolumeOf(copy)) {
+        detail = ToUtf8(copy) + ": can't flush it to the stick (error " + std::to_string(::GetLastError()) + ")";
+        return ReadBackResult::Unreadable;
     }
     win32::UniqueHandle source = OpenForReading(original, FILE_FLAG_SEQUENTIAL_SCAN);
     win32::UniqueHandle stored = OpenForReading(copy, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
@@ -83,30 +117,19 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
 bool ReadBackBootPieces(wchar_t letter, std::string& detail)
 {
     letter = DriveLetterOf(letter);
-    std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
-    win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    STORAGE_DEVICE_NUMBER number {};
-    PARTITION_INFORMATION_EX partition {};
-    DISK_GEOMETRY geometry {};
-    DWORD returned = 0;
-    if (!volume
-        || !::DeviceIoControl(volume.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned, nullptr)
-        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_PARTITION_INFO_EX, nullptr, 0, &partition, sizeof partition, &returned, nullptr)
-        || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned, nullptr)
-        || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kChunkSize) {
+    auto disk = win32::TestSticks::Names(letter) ? win32::TestSticks::DiskUnder(letter) : DiskUnder(letter);
+    if (!disk) {
         detail = "can't find the disk under drive " + ToUtf8(std::wstring(1, letter)) + ":";
         return false;
     }
-    std::wstring diskPath = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
-    win32::UniqueHandle disk = OpenForReading(diskPath, FILE_FLAG_NO_BUFFERING);
-    AlignedBuffer sector(geometry.BytesPerSector);
+    win32::UniqueHandle device = OpenForReading(disk->path, FILE_FLAG_NO_BUFFERING);
+    AlignedBuffer sector(disk->sectorSize);
     DWORD count = 0;
-    if (!disk || !ReadSome(disk.Get(), sector.Data(), geometry.BytesPerSector, count) || count != geometry.BytesPerSector) {
-        detail = "can't read the boot record of " + ToUtf8(diskPath);
+    if (!device || !ReadSome(device.Get(), sector.Data(), disk->sectorSize, count) || count != disk->sectorSize) {
+        detail = "can't read the boot record of " + ToUtf8(disk->path);
         return false;
     }
-    auto firstSector = static_cast<std::uint64_t>(partition.StartingOffset.QuadPart) / geometry.BytesPerSector;
-    if (!CheckBootRecord(sector.Data(), count, firstSector, detail))
+    if (!CheckBootRecord(sector.Data(), count, disk->volumeFirstSector, detail))
         return false;
     std::wstring loader = std::wstring(1, letter) + L":\\ldlinux.sys";
     if (::GetFileAttributesW(loader.c_str()) == INVALID_FILE_ATTRIBUTES) {

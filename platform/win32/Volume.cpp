@@ -8,8 +8,7 @@ namespace platform::win32 {
 
 namespace {
 
-constexpr int kLockAttempts = 5;
-constexpr DWORD kLockRetryMilliseconds = 200;
+constexpr DWORD kLockRetryMilliseconds = 250;
 
 } // namespace
 
@@ -28,9 +27,10 @@ std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error)
     return std::make_unique<Volume>(std::move(handle), std::move(path));
 }
 
-Volume::Volume(UniqueHandle handle, std::wstring path)
+Volume::Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls)
     : m_handle(std::move(handle))
     , m_path(std::move(path))
+    , m_calls(calls)
 {
 }
 
@@ -47,7 +47,7 @@ std::string Volume::Name() const
 bool Volume::Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) const
 {
     DWORD returned = 0;
-    return ::DeviceIoControl(m_handle.Get(), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr) != FALSE;
+    return m_calls.Control(m_handle.Get(), code, const_cast<void*>(in), inSize, out, outSize, &returned) != FALSE;
 }
 
 std::string Volume::Failure(const char* what) const
@@ -87,17 +87,33 @@ std::optional<Volume::Partition> Volume::PartitionInfo() const
     return partition;
 }
 
-bool Volume::LockAndDismount(std::string& error)
+bool Volume::TryLock(DWORD patience)
 {
-    // Explorer or a virus scanner may hold the volume for a moment after it appeared.
-    for (int attempt = 0; !m_locked && attempt < kLockAttempts; ++attempt) {
-        if (attempt)
-            ::Sleep(kLockRetryMilliseconds);
+    for (DWORD waited = 0; !m_locked; waited += kLockRetryMilliseconds) {
         m_locked = Control(FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0);
+        if (m_locked || waited >= patience)
+            break;
+        ::Sleep(kLockRetryMilliseconds);
     }
-    if (!m_locked) {
-        error = Failure("lock");
-        return false;
+    return m_locked;
+}
+
+bool Volume::HoldForFormat(std::string& error)
+{
+    // Without it the handle keeps to the old file system's size, which may end well before the
+    // partition (a FAT32 made elsewhere, NTFS and its backup boot sector): later writes fall short.
+    // A device that refuses it may have no such limit; the format tries the volume's end first.
+    m_extendedIo = Control(FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0);
+    // A lock refused right after the stick appeared is Explorer or a scanner looking at it.
+    if (!TryLock(m_lockPatience)) {
+        // A dismount without the lock takes the volume from under its users; their handles fail
+        // from now on, and the lock can be had unless a program opens the volume again at once.
+        Control(FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0);
+        if (!TryLock(kLockRetryMilliseconds * 4)) {
+            error = Name() + " is in use by another program, even after a dismount (the lock fails with error "
+                + std::to_string(::GetLastError()) + "): close what uses it and start again";
+            return false;
+        }
     }
     if (!Control(FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0)) {
         error = Failure("dismount");

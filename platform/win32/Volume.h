@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/win32/DeviceCalls.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <cstdint>
@@ -10,7 +11,8 @@
 namespace platform::win32 {
 
 // A volume opened for raw reads and writes ("\\.\E:"), what the system says about it, and the
-// exclusive lock a format needs. Unlocked and closed when it goes.
+// exclusive lock a format needs. Unlocked and closed when it goes. Every control goes through
+// `calls`, the system's unless a test stands in for the device.
 class Volume {
 public:
     struct Partition {
@@ -21,7 +23,7 @@ public:
 
     // Null, with the reason in `error`, when the volume can't be opened for writing.
     static std::unique_ptr<Volume> Open(wchar_t letter, std::string& error);
-    Volume(UniqueHandle handle, std::wstring path);
+    Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls = DeviceCalls::System());
     ~Volume();
     Volume(const Volume&) = delete;
     Volume& operator=(const Volume&) = delete;
@@ -32,21 +34,33 @@ public:
     std::uint32_t SectorSize() const;
     std::optional<Partition> PartitionInfo() const;
 
-    // Nobody else may have the volume open; the file system forgets what it had cached.
-    bool LockAndDismount(std::string& error);
+    // Ready for writing the whole volume: reads and writes may go past the old file system's end
+    // (up to the partition's), nobody else has the volume open, and its file system is dismounted.
+    // A volume held by another program (Explorer, an indexer, a virus scanner) is waited for, then
+    // dismounted under it and locked again, as the system's format does; false when it stays in use.
+    bool HoldForFormat(std::string& error);
+    // How long a refused lock is tried again before the volume is dismounted under its users.
+    void SetLockPatience(DWORD milliseconds) { m_lockPatience = milliseconds; }
+    // Whether the device took FSCTL_ALLOW_EXTENDED_DASD_IO in the hold.
+    bool AllowsExtendedIo() const { return m_extendedIo; }
     void Unlock();
     bool SetMbrPartitionType(std::uint8_t type, std::string& error);
 
     HANDLE Handle() const { return m_handle.Get(); }
+    DeviceCalls& Calls() const { return m_calls; }
     std::string Name() const;
 
 private:
     bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) const;
+    bool TryLock(DWORD patience);
     std::string Failure(const char* what) const;
 
     UniqueHandle m_handle;
     std::wstring m_path;
+    DeviceCalls& m_calls;
+    DWORD m_lockPatience = 5000;
     bool m_locked = false;
+    bool m_extendedIo = false;
 };
 
 } // namespace platform::win32

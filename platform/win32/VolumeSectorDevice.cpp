@@ -10,8 +10,9 @@ constexpr std::size_t kLargestTransfer = 64 * 1024 * 1024;
 
 } // namespace
 
-VolumeSectorDevice::VolumeSectorDevice(HANDLE handle, std::uint64_t size, std::uint32_t sectorSize)
+VolumeSectorDevice::VolumeSectorDevice(HANDLE handle, std::uint64_t size, std::uint32_t sectorSize, DeviceCalls& calls)
     : m_handle(handle)
+    , m_calls(calls)
     , m_size(size - size % sectorSize)
     , m_sectorSize(sectorSize)
 {
@@ -40,12 +41,16 @@ bool VolumeSectorDevice::Transfer(std::uint64_t offset, Buffer* data, std::size_
 
 bool VolumeSectorDevice::Read(std::uint64_t offset, std::uint8_t* data, std::size_t size)
 {
-    return Transfer(offset, data, size, ::ReadFile);
+    return Transfer(offset, data, size, [this](HANDLE handle, std::uint8_t* buffer, DWORD chunk, DWORD* done, OVERLAPPED* position) {
+        return m_calls.Read(handle, buffer, chunk, done, position);
+    });
 }
 
 bool VolumeSectorDevice::Write(std::uint64_t offset, const std::uint8_t* data, std::size_t size)
 {
-    return Transfer(offset, data, size, ::WriteFile);
+    return Transfer(offset, data, size, [this](HANDLE handle, const std::uint8_t* buffer, DWORD chunk, DWORD* done, OVERLAPPED* position) {
+        return m_calls.Write(handle, buffer, chunk, done, position);
+    });
 }
 
 bool VolumeSectorDevice::Flush()

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "platform/SectorDevice.h"
+#include "platform/win32/DeviceCalls.h"
 
 #include <windows.h>
 
 namespace platform::win32 {
 
 // A sector device over an open handle: a volume opened unbuffered ("\\.\E:"), or a file.
-// The handle is borrowed.
+// The handle is borrowed; the transfers go through `calls`.
 class VolumeSectorDevice : public SectorDevice {
 public:
-    VolumeSectorDevice(HANDLE handle, std::uint64_t size, std::uint32_t sectorSize);
+    VolumeSectorDevice(HANDLE handle, std::uint64_t size, std::uint32_t sectorSize, DeviceCalls& calls = DeviceCalls::System());
 
     std::uint32_t SectorSize() const override { return m_sectorSize; }
     std::uint64_t Size() const override { return m_size; }
@@ -23,6 +24,7 @@ private:
     bool Transfer(std::uint64_t offset, Buffer* data, std::size_t size, Call call);
 
     HANDLE m_handle;
+    DeviceCalls& m_calls;
     std::uint64_t m_size;
     std::uint32_t m_sectorSize;
 };

@@ -5,12 +5,17 @@
 #include "platform/Format.h"
 #include "platform/win32/LargeVolumeFormat.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Volume.h"
 #include "platform/win32/VolumeSectorDevice.h"
+
+#include <winioctl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -48,7 +53,7 @@ protected:
     void SetUp() override
     {
         m_module = platform::LoadLibraryW(L"fmifs.dll");
-        ASSERT_NE(m_module, nullptr) << "fmifs.dll (the stand-in) is not beside the test";
+        ASSERT_NE(m_module, nullptr) << "fmifs.dll (the stand-in) is not in the system folder";
         m_formatEx = reinterpret_cast<platform::FormatExFunction>(platform::GetProcAddress(m_module, "FormatEx"));
         ASSERT_NE(m_formatEx, nullptr);
         g_reports.clear();
@@ -62,22 +67,22 @@ protected:
 TEST_F(FormatTrampoline, ArgumentsAndReportsPassBothWays)
 {
     m_formatEx(L"E:\\", 12, L"FAT32", L"VarnMID", 0, 4096, Record);
-    ASSERT_EQ(g_reports.size(), 5u);
+    ASSERT_EQ(g_reports.size(), 7u);
     EXPECT_EQ(g_reports[0].command, platform::kFormatOutput);
     EXPECT_EQ(g_reports[0].detail, "root=E:\\ media=12 format=FAT32 label=VarnMID quick=0 cluster=4096\n");
-    EXPECT_EQ(g_reports[1].detail, "50");
-    EXPECT_EQ(g_reports[3].detail, "100");
-    EXPECT_EQ(g_reports[4].command, platform::kFormatDone);
-    EXPECT_EQ(g_reports[4].detail, "ok");
+    EXPECT_EQ(g_reports[1].detail, "0");
+    EXPECT_EQ(g_reports[5].detail, "100");
+    EXPECT_EQ(g_reports[6].command, platform::kFormatDone);
+    EXPECT_EQ(g_reports[6].detail, "ok");
 }
 
 TEST_F(FormatTrampoline, ACallbackAnsweringFalseStopsTheFormat)
 {
     g_stopAtPercent = 75;
     m_formatEx(L"E:\\", 12, L"FAT32", L"VarnMID", 0, 4096, Record);
-    ASSERT_EQ(g_reports.size(), 4u);
-    EXPECT_EQ(g_reports[2].detail, "75");
-    EXPECT_EQ(g_reports[3].detail, "failed");
+    ASSERT_EQ(g_reports.size(), 6u);
+    EXPECT_EQ(g_reports[4].detail, "75");
+    EXPECT_EQ(g_reports[5].detail, "failed");
 }
 
 TEST_F(FormatTrampoline, VolumeCompressionAndUnknownEntries)
@@ -174,6 +179,158 @@ TEST_F(FormatTrampoline, LargeVolumeWriterMakesFat32ThroughAnUnbufferedHandle)
     EXPECT_EQ(bytes.substr(510, 2), "\x55\xAA");
     EXPECT_EQ(bytes.substr(0x1C, 4), std::string("\x00\x08\x00\x00", 4)) << "hidden sectors";
     EXPECT_EQ(bytes.substr(6 * 512, 1024), bytes.substr(0, 1024)) << "backup boot sector and FSInfo";
+}
+
+// A stick's volume as the system gives it after a file system smaller than its partition: until
+// extended I/O is allowed, a write past the old file system's end writes nothing and one across
+// it is cut short. Another program holds the volume: the lock is refused until a dismount took
+// it from that program, or for good (`inUseForGood`). The bytes live in an image file.
+class StandInVolumeDevice : public platform::win32::DeviceCalls {
+public:
+    StandInVolumeDevice(std::uint64_t size, std::uint64_t oldFileSystemEnd, bool inUseForGood)
+        : m_size(size)
+        , m_oldFileSystemEnd(oldFileSystemEnd)
+        , m_inUseForGood(inUseForGood)
+    {
+    }
+
+    BOOL Control(HANDLE, DWORD code, void* in, DWORD, void* out, DWORD outSize, DWORD* returned) override
+    {
+        *returned = 0;
+        switch (code) {
+        case FSCTL_ALLOW_EXTENDED_DASD_IO:
+            extendedIo = true;
+            return TRUE;
+        case FSCTL_LOCK_VOLUME:
+            if (m_inUseForGood || !dismounted) {
+                ++refusedLocks;
+                ::SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            return TRUE;
+        case FSCTL_DISMOUNT_VOLUME:
+            dismounted = true;
+            return TRUE;
+        case FSCTL_UNLOCK_VOLUME:
+            return TRUE;
+        case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
+            DISK_GEOMETRY geometry {};
+            geometry.BytesPerSector = 512;
+            return Answer(geometry, out, outSize, returned);
+        }
+        case IOCTL_DISK_GET_PARTITION_INFO_EX: {
+            PARTITION_INFORMATION_EX partition {};
+            partition.PartitionStyle = PARTITION_STYLE_MBR;
+            partition.StartingOffset.QuadPart = 1 << 20;
+            partition.PartitionLength.QuadPart = static_cast<LONGLONG>(m_size);
+            partition.Mbr.PartitionType = 0x07; // NTFS, as the stick came
+            return Answer(partition, out, outSize, returned);
+        }
+        case IOCTL_DISK_SET_PARTITION_INFO:
+            partitionType = static_cast<SET_PARTITION_INFORMATION*>(in)->PartitionType;
+            return TRUE;
+        default:
+            ::SetLastError(ERROR_INVALID_FUNCTION);
+            return FALSE;
+        }
+    }
+
+    BOOL Write(HANDLE handle, const void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
+    {
+        ++writes;
+        std::uint64_t offset = position->Offset | (static_cast<std::uint64_t>(position->OffsetHigh) << 32);
+        if (!extendedIo && offset + size > m_oldFileSystemEnd) {
+            *done = 0;
+            if (offset >= m_oldFileSystemEnd)
+                return TRUE;
+            size = static_cast<DWORD>(m_oldFileSystemEnd - offset);
+        }
+        return DeviceCalls::Write(handle, data, size, done, position);
+    }
+
+    bool extendedIo = false;
+    bool dismounted = false;
+    int refusedLocks = 0;
+    int writes = 0;
+    std::uint8_t partitionType = 0;
+
+private:
+    template<typename Record>
+    static BOOL Answer(const Record& record, void* out, DWORD outSize, DWORD* returned)
+    {
+        if (outSize < sizeof record)
+            return FALSE;
+        std::memcpy(out, &record, sizeof record);
+        *returned = sizeof record;
+        return TRUE;
+    }
+
+    std::uint64_t m_size;
+    std::uint64_t m_oldFileSystemEnd;
+    bool m_inUseForGood;
+};
+
+class LargeVolumeOnAStandInDevice : public ::testing::Test {
+protected:
+    static constexpr std::uint64_t kSize = 40ull << 20;
+    static constexpr std::uint64_t kOldFileSystemEnd = kSize - (4ull << 20);
+
+    void SetUp() override
+    {
+        g_reports.clear();
+        m_path = std::filesystem::temp_directory_path() / L"arkeven-stand-in-volume.img";
+        // What the old file system does not cover holds old bytes, to see whether the format got there.
+        std::ofstream image(m_path, std::ios::binary);
+        image << std::string(kOldFileSystemEnd, '\0') << std::string(kSize - kOldFileSystemEnd, '\xA5');
+    }
+    void TearDown() override { std::filesystem::remove(m_path); }
+
+    void Format(StandInVolumeDevice& device)
+    {
+        platform::win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+            OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+        ASSERT_TRUE(file);
+        platform::win32::Volume volume(std::move(file), L"\\\\.\\T:", device);
+        volume.SetLockPatience(300);
+        platform::Fat32Formatter::Settings settings;
+        settings.clusterSize = 512;
+        platform::win32::LargeVolumeFormat(settings, Record).Run(volume, kSize);
+    }
+
+    std::string Tail() const
+    {
+        std::ifstream image(m_path, std::ios::binary);
+        image.seekg(static_cast<std::streamoff>(kOldFileSystemEnd));
+        std::string tail(kSize - kOldFileSystemEnd, '?');
+        image.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+        return tail;
+    }
+
+    std::filesystem::path m_path;
+};
+
+TEST_F(LargeVolumeOnAStandInDevice, HeldVolumeIsTakenAndWrittenToItsEnd)
+{
+    StandInVolumeDevice device(kSize, kOldFileSystemEnd, false);
+    Format(device);
+    auto lines = DetailsOf(platform::kFormatOutput);
+    ASSERT_EQ(DetailsOf(platform::kFormatDone), std::vector<std::string> { "ok" }) << ::testing::PrintToString(lines);
+    EXPECT_GT(device.refusedLocks, 1) << "the lock is tried again before the dismount";
+    EXPECT_TRUE(device.dismounted);
+    EXPECT_EQ(Tail(), std::string(kSize - kOldFileSystemEnd, '\0')) << "the full format did not reach the volume's end";
+    EXPECT_EQ(device.partitionType, 0x0C);
+}
+
+TEST_F(LargeVolumeOnAStandInDevice, VolumeThatStaysInUseEndsTheFormatBeforeAnyWrite)
+{
+    StandInVolumeDevice device(kSize, kOldFileSystemEnd, true);
+    Format(device);
+    EXPECT_EQ(DetailsOf(platform::kFormatDone), std::vector<std::string> { "failed" });
+    auto lines = DetailsOf(platform::kFormatOutput);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("T: is in use by another program"), std::string::npos) << lines.back();
+    EXPECT_EQ(device.writes, 0);
+    EXPECT_EQ(Tail(), std::string(kSize - kOldFileSystemEnd, '\xA5'));
 }
 
 } // namespace

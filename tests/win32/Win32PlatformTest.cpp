@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -185,11 +186,21 @@ TEST_F(Win32HostTest, PresentedPixelsReachTheWindowAndSurviveARepaint)
     ::ReleaseDC(handle, dc);
 }
 
+// The read-back flushes the copy's volume: under wine that takes a drive with a device behind it,
+// such as the test stick of windows_build_and_wine.sh; on Windows any drive (as administrator).
+fs::path CopyFolderBase()
+{
+    const char* sticks = std::getenv("ARKEVEN_TEST_USB_DRIVES");
+    if (sticks && *sticks)
+        return fs::path(std::string(1, sticks[0]) + ":\\");
+    return fs::temp_directory_path();
+}
+
 class Win32CopyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_folder = fs::temp_directory_path() / ("arkeven-copy-" + std::to_string(std::random_device()()));
+        m_folder = CopyFolderBase() / ("arkeven-copy-" + std::to_string(std::random_device()()));
         fs::create_directories(m_folder);
         std::ofstream(m_folder / "source.bin", std::ios::binary) << std::string(300000, 'x');
     }

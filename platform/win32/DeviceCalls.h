@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+namespace platform::win32 {
+
+// The calls a volume's handle is driven with: the system's own, or those of a stand-in device in
+// the tests, which needs a device's answers that an image file does not give.
+class DeviceCalls {
+public:
+    virtual ~DeviceCalls() = default;
+
+    virtual BOOL Control(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned)
+    {
+        return ::DeviceIoControl(handle, code, in, inSize, out, outSize, returned, nullptr);
+    }
+    virtual BOOL Read(HANDLE handle, void* data, DWORD size, DWORD* done, OVERLAPPED* position)
+    {
+        return ::ReadFile(handle, data, size, done, position);
+    }
+    virtual BOOL Write(HANDLE handle, const void* data, DWORD size, DWORD* done, OVERLAPPED* position)
+    {
+        return ::WriteFile(handle, data, size, done, position);
+    }
+
+    static DeviceCalls& System()
+    {
+        static DeviceCalls calls;
+        return calls;
+    }
+};
+
+} // namespace platform::win32

@@ -1,0 +1,78 @@
+#include "platform/win32/TestSticks.h"
+
+#include "platform/AlignedBuffer.h"
+#include "platform/Drives.h"
+#include "platform/LittleEndian.h"
+#include "platform/win32/UniqueHandle.h"
+
+#include <winioctl.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace platform::win32 {
+
+namespace {
+
+constexpr DWORD kSectorSize = 512;
+constexpr std::size_t kFirstPartitionStart = 446 + 8;
+
+} // namespace
+
+bool TestSticks::Names(wchar_t letter)
+{
+    const char* names = std::getenv("ARKEVEN_TEST_USB_DRIVES");
+    letter = DriveLetterOf(letter);
+    if (!names || !letter)
+        return false;
+    for (const char* name = names; *name; ++name) {
+        if (DriveLetterOf(static_cast<wchar_t>(*name)) == letter)
+            return true;
+    }
+    return false;
+}
+
+bool TestSticks::Answer(HANDLE device, DWORD code, void* out, DWORD outSize, DWORD* returned)
+{
+    *returned = 0;
+    if (code == IOCTL_STORAGE_QUERY_PROPERTY && out && outSize >= sizeof(STORAGE_DEVICE_DESCRIPTOR)) {
+        STORAGE_DEVICE_DESCRIPTOR descriptor {};
+        descriptor.Version = sizeof descriptor;
+        descriptor.Size = sizeof descriptor;
+        descriptor.RemovableMedia = TRUE;
+        descriptor.BusType = BusTypeUsb;
+        std::memcpy(out, &descriptor, sizeof descriptor);
+        *returned = sizeof descriptor;
+        return true;
+    }
+    LARGE_INTEGER size {};
+    if (code == IOCTL_DISK_GET_DRIVE_GEOMETRY && out && outSize >= sizeof(DISK_GEOMETRY) && ::GetFileSizeEx(device, &size)) {
+        DISK_GEOMETRY geometry {};
+        geometry.MediaType = RemovableMedia;
+        geometry.BytesPerSector = kSectorSize;
+        geometry.SectorsPerTrack = 1;
+        geometry.TracksPerCylinder = 1;
+        geometry.Cylinders.QuadPart = size.QuadPart / kSectorSize;
+        std::memcpy(out, &geometry, sizeof geometry);
+        *returned = sizeof geometry;
+        return true;
+    }
+    ::SetLastError(ERROR_INVALID_FUNCTION);
+    return false;
+}
+
+std::optional<TestSticks::Disk> TestSticks::DiskUnder(wchar_t letter)
+{
+    Disk disk;
+    disk.path = L"\\\\.\\" + std::wstring(1, DriveLetterOf(letter)) + L":";
+    UniqueHandle device(::CreateFileW(disk.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+    AlignedBuffer sector(kSectorSize);
+    DWORD count = 0;
+    if (!device || !::ReadFile(device.Get(), sector.Data(), kSectorSize, &count, nullptr) || count != kSectorSize)
+        return std::nullopt;
+    disk.volumeFirstSector = GetLittle32(sector.Data() + kFirstPartitionStart);
+    return disk;
+}
+
+} // namespace platform::win32

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform::win32 {
+
+// The drives a test names in ARKEVEN_TEST_USB_DRIVES ("E", or "EF" for two), as the virtual sticks
+// are on Linux. Wine knows no USB disks: such a drive answers the drive probe as a USB stick, and
+// its disk is the device wine gives for the drive ("dosdevices/e::", an image file holding a whole
+// disk with an MBR partition table).
+class TestSticks {
+public:
+    struct Disk {
+        std::wstring path;
+        std::uint64_t volumeFirstSector = 0;
+        DWORD sectorSize = 512;
+    };
+
+    static bool Names(wchar_t letter);
+    // IOCTL_STORAGE_QUERY_PROPERTY and IOCTL_DISK_GET_DRIVE_GEOMETRY as a USB stick answers them;
+    // false with ERROR_INVALID_FUNCTION for any other code.
+    static bool Answer(HANDLE device, DWORD code, void* out, DWORD outSize, DWORD* returned);
+    // The disk under the drive's volume: the device itself, the volume being its first partition.
+    static std::optional<Disk> DiskUnder(wchar_t letter);
+};
+
+} // namespace platform::win32
