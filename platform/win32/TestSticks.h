@@ -11,7 +11,7 @@ namespace platform::win32 {
 // The drives a test names in ARKEVEN_TEST_USB_DRIVES ("E", or "EF" for two), as the virtual sticks
 // are on Linux. Wine knows no USB disks: such a drive answers the drive probe as a USB stick, and
 // its disk is the device wine gives for the drive ("dosdevices/e::", an image file holding a whole
-// disk with an MBR partition table).
+// disk with an MBR partition table). Read only under wine, never on Windows itself.
 class TestSticks {
 public:
     struct Disk {

@@ -88,6 +88,14 @@ INSTANTIATE_TEST_SUITE_P(ShippedSkin, GoldenSnapshot,
         GoldenCase { "ModelFrm", "2" }, GoldenCase { "OSFrm", "2" }, GoldenCase { "UsbFrm", "2" }, GoldenCase { "AppFrm", "1.5" }),
     CaseName);
 
+// What the open launcher shows now, through the same PNG round trip as a golden picture.
+Image Render(CMainFrame* frame)
+{
+    frame->UpdateWindow();
+    auto png = Image::EncodePng(*frame->GetFramebuffer(), frame->GetFramebuffer()->Bounds());
+    return Image::DecodePng(png.data(), png.size(), L"MainFrm");
+}
+
 // The 1x picture with every pixel doubled: what stretching a bitmap would show.
 Image Doubled(const Image& image)
 {
@@ -121,21 +129,16 @@ TEST(GoldenCompare, RejectsABlankButtonTextAndTwoSwappedLetters)
     ProgramTestApp app;
     CMainFrame* frame = OpenLauncher(app);
     ASSERT_NE(frame, nullptr);
-    auto render = [&] {
-        frame->UpdateWindow();
-        auto png = Image::EncodePng(*frame->GetFramebuffer(), frame->GetFramebuffer()->Bounds());
-        return Image::DecodePng(png.data(), png.size(), L"MainFrm");
-    };
     Image golden = Golden("MainFrm");
-    ASSERT_EQ(DifferingPixels(golden, render()), 0);
+    ASSERT_EQ(DifferingPixels(golden, Render(frame)), 0);
 
     frame->fnChangeBtnText(1002, L"");
-    EXPECT_GT(DifferingPixels(golden, render()), 0) << "a blank minimise button";
+    EXPECT_GT(DifferingPixels(golden, Render(frame)), 0) << "a blank minimise button";
 
     frame->fnChangeBtnText(1002, LibraryText(3).c_str());
     ASSERT_EQ(LibraryText(2), L"Close");
     frame->fnChangeBtnText(1001, L"Clsoe");
-    EXPECT_GT(DifferingPixels(golden, render()), 0) << "\"Clsoe\" for \"Close\"";
+    EXPECT_GT(DifferingPixels(golden, Render(frame)), 0) << "\"Clsoe\" for \"Close\"";
 }
 
 // Moved to a screen of another scale (WM_DPICHANGED on Windows), the open launcher is laid out
@@ -147,18 +150,13 @@ TEST(GoldenCompare, AScaleChangeRedrawsTheOpenWindowAtTheNewScale)
     ProgramTestApp app;
     CMainFrame* frame = OpenLauncher(app);
     ASSERT_NE(frame, nullptr);
-    auto render = [&] {
-        frame->UpdateWindow();
-        auto png = Image::EncodePng(*frame->GetFramebuffer(), frame->GetFramebuffer()->Bounds());
-        return Image::DecodePng(png.data(), png.size(), L"MainFrm");
-    };
     for (const char* scale : { "2", "1" }) {
         SCOPED_TRACE(scale);
         double value = std::atof(scale);
         ASSERT_TRUE(app.Headless().ChangeScale("MainFrm", value));
         app.PumpUntil([&] { return frame->GetScale() == value; });
         Image golden = Golden("MainFrm", scale);
-        Image shown = render();
+        Image shown = Render(frame);
         ASSERT_EQ(shown.Width(), golden.Width());
         ASSERT_EQ(shown.Height(), golden.Height());
         EXPECT_EQ(DifferingPixels(golden, shown), 0);
