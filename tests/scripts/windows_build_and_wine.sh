@@ -96,9 +96,11 @@ ln -s "$work/cd" "$WINEPREFIX/dosdevices/d:"
 
 # The stick of the whole job below (and of the copy tests): drive E: is its volume's root folder,
 # and E:'s device (what "\\.\E:" opens) a whole-disk image with one FAT32 partition, where the
-# installer puts the boot code and the active flag that the read-back then checks.
+# installer puts the boot code and the active flag that the read-back then checks. Sparse, and
+# large enough for the job's room check: a FAT32 volume of 4096-byte clusters takes about 260 MB
+# before the CD's files.
 as_user mkdir "$work/stick"
-as_user truncate -s $(($(du -sm --apparent-size "$work/cd" | cut -f1) + 64))M "$work/stick.img"
+as_user truncate -s $(($(du -sm --apparent-size "$work/cd" | cut -f1) + 320))M "$work/stick.img"
 echo 'start=2048, type=c' | as_user sfdisk -q "$work/stick.img" >/dev/null || fail "sfdisk failed"
 ln -s "$work/stick" "$WINEPREFIX/dosdevices/e:"
 ln -s "$work/stick.img" "$WINEPREFIX/dosdevices/e::"
