@@ -1,6 +1,6 @@
 #include "app/CMainFrame.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "config/MenuConfig.h"
 #include "config/ZModelDlg.h"
 #include "config/ZOSDlg.h"

@@ -1,6 +1,6 @@
 #include "app/ProgramStart.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "platform/Process.h"
 #include "uilib/CzTextLibrary.h"
 

@@ -1,6 +1,6 @@
 #include "config/MenuConfig.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "platform/Profile.h"
 
 namespace {

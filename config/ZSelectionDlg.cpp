@@ -1,6 +1,6 @@
 #include "config/ZSelectionDlg.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
 #include "uilib/CzTextLibrary.h"

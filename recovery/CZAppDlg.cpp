@@ -1,13 +1,13 @@
 #include "recovery/CZAppDlg.h"
 
-#include "app/Globals.h"
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
 #include "platform/HostLog.h"
 #include "platform/Utf8.h"
 #include "recovery/CzRecoveryDlg.h"
-#include "recovery/DriveDiscovery.h"
+#include "shared/Globals.h"
+#include "stick/DriveDiscovery.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
@@ -155,19 +155,19 @@ void CZAppDlg::ListUsbDrives()
     if (!m_pDriveList)
         return;
     wchar_t ownDrive = ProgramDriveLetter();
-    ForEachDrive([&](const DriveProbe& drive) {
+    for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
         if (drive.letter == ownDrive || !drive.IsCandidate() || !drive.opened)
-            return;
+            continue;
         if (drive.IsUsbDrive()) {
-            std::wstring item = DriveListItem(drive.letter, drive.sizeInBytes);
+            std::wstring item = DriveListItem(drive);
             m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-            m_driveIdentities.push_back(platform::GetDriveIdentity(drive.letter));
+            m_driveIdentities.push_back(drive.identity);
             fnEnableBtn(kStartButton, true);
         }
         // Every openable removable drive selects the first item, listed or not.
         if (drive.type == platform::DriveType::Removable)
             m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
-    });
+    }
 }
 
 std::wstring CZAppDlg::DriveItemText(int index) const

@@ -1,4 +1,4 @@
-#include "app/CUITxtCtrl.h"
+#include "shared/CUITxtCtrl.h"
 
 #include "framework/CWnd.h"
 #include "platform/HostLog.h"

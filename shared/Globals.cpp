@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "shared/Globals.h"
 
 wchar_t g_szAppDir[kPathBufferSize] = {};
 wchar_t g_szModel[kPathBufferSize] = {};

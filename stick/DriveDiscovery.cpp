@@ -1,33 +1,10 @@
-#include "recovery/DriveDiscovery.h"
+#include "stick/DriveDiscovery.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 
 #include <cwctype>
-#include <vector>
 
-bool QueryDriveInfo(platform::DeviceHandle& device, std::uint8_t* descriptorBuffer, platform::DiskGeometry& geometry)
-{
-    platform::StoragePropertyQuery query;
-    auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer);
-    std::uint32_t returned = 0;
-    bool propertyOk = platform::DeviceIoControl(device, platform::kIoctlStorageQueryProperty, &query, sizeof query,
-        descriptorBuffer, descriptor->size, &returned);
-    bool geometryOk = platform::DeviceIoControl(device, platform::kIoctlDiskGetDriveGeometry, nullptr, 0, &geometry,
-        sizeof geometry, &returned);
-    return propertyOk && geometryOk;
-}
-
-wchar_t DriveLetterFromMask(std::uint32_t mask)
-{
-    int index = 0;
-    while (index < 26 && !(mask & 1u)) {
-        mask >>= 1;
-        ++index;
-    }
-    return static_cast<wchar_t>(L'A' + index);
-}
-
-std::uint64_t DriveSizeFromGeometry(const platform::DiskGeometry& geometry)
+std::uint64_t DriveSizeFromGeometry(const platform::DriveGeometry& geometry)
 {
     std::uint64_t size = geometry.bytesPerSector;
     size *= geometry.sectorsPerTrack;
@@ -42,9 +19,13 @@ std::wstring DriveListItem(wchar_t letter, std::uint64_t sizeInBytes)
     return std::wstring(1, letter) + L" (" + std::to_wstring(megabytes) + L" MBytes)";
 }
 
-std::wstring DriveNameText(wchar_t letter)
+std::wstring DriveListItem(const platform::DriveFacts& drive)
 {
-    platform::DriveName name = platform::NameDrive(letter);
+    return DriveListItem(drive.letter, DriveSizeFromGeometry(drive.geometry));
+}
+
+std::wstring DriveNameText(const platform::DriveName& name)
+{
     std::wstring text;
     for (const std::wstring* part : { &name.label, &name.model, &name.location }) {
         if (!part->empty())
@@ -55,7 +36,7 @@ std::wstring DriveNameText(wchar_t letter)
 
 std::wstring DriveTargetText(wchar_t letter, const std::wstring& item)
 {
-    std::wstring name = DriveNameText(letter);
+    std::wstring name = DriveNameText(platform::NameDrive(letter));
     return name.empty() ? item : item + L" \u00B7 " + name;
 }
 
@@ -64,26 +45,4 @@ wchar_t ProgramDriveLetter()
     if (g_szAppDir[0] && g_szAppDir[1] == L':')
         return static_cast<wchar_t>(std::towupper(g_szAppDir[0]));
     return 0;
-}
-
-DriveProbe ProbeDrive(wchar_t letter)
-{
-    DriveProbe probe;
-    probe.letter = letter;
-    probe.type = platform::GetDriveTypeW(std::wstring(1, letter) + L":\\");
-    if (!probe.IsCandidate())
-        return probe;
-    platform::DeviceHandle device = platform::CreateFileW(L"\\\\?\\" + std::wstring(1, letter) + L":");
-    probe.opened = device.IsValid();
-    if (!probe.opened)
-        return probe;
-    // A fresh buffer for every drive, its size field set before the query.
-    std::vector<std::uint8_t> descriptorBuffer(kDriveDescriptorBufferSize);
-    auto* descriptor = reinterpret_cast<platform::StorageDeviceDescriptor*>(descriptorBuffer.data());
-    descriptor->size = kDriveDescriptorBufferSize;
-    platform::DiskGeometry geometry {};
-    probe.queried = QueryDriveInfo(device, descriptorBuffer.data(), geometry);
-    probe.busType = descriptor->busType;
-    probe.sizeInBytes = DriveSizeFromGeometry(geometry);
-    return probe;
 }

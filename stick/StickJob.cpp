@@ -1,12 +1,8 @@
-#include "recovery/StickJob.h"
+#include "stick/StickJob.h"
 
-#include "app/Globals.h"
-#include "platform/FileCopy.h"
 #include "platform/Process.h"
-#include "platform/ReadBack.h"
 #include "platform/Utf8.h"
-#include "recovery/CzRecoveryDlg.h"
-#include "recovery/StickJobChecks.h"
+#include "stick/StickJobChecks.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,23 +18,17 @@ const StickJob::CopyStep StickJob::kCopySteps[kCopyCount] = {
 
 namespace {
 
-constexpr std::uint32_t kMediaHardDisk = 12;
 constexpr std::uint32_t kClusterSize = 4096;
-constexpr std::uint32_t kProgressCancel = 1;
 constexpr auto kPauseAfterInstaller = std::chrono::milliseconds(300);
-
-// The job whose format runs on this thread: the format service's callback carries no context,
-// and it calls back on the thread that formats.
-thread_local StickJob* t_formattingJob = nullptr;
 
 } // namespace
 
-StickJob::StickJob(wchar_t letter, std::wstring identity, std::wstring sourceRoot, Listener& listener,
+StickJob::StickJob(platform::Sticks& sticks, Target target, std::wstring sourceRoot, Listener& listener,
     const std::atomic<bool>* cancel)
-    : m_letter(letter)
-    , m_identity(std::move(identity))
+    : m_sticks(sticks)
+    , m_target(std::move(target))
     , m_sourceRoot(std::move(sourceRoot))
-    , m_targetRoot(std::wstring(1, letter) + L":")
+    , m_targetRoot(std::wstring(1, m_target.letter) + L":")
     , m_listener(listener)
     , m_cancel(cancel)
 {
@@ -52,6 +42,19 @@ std::wstring StickJob::SourceRootOfProgram()
     return executable.substr(0, executable.find(L'\\'));
 }
 
+StickJob::Outcome StickJob::Run()
+{
+    if (!m_target.letter) {
+        // Nothing chosen: nothing is formatted.
+        End(Outcome::Failed, "no drive was chosen");
+    } else if (CheckBeforeWriting() && Hold() && Format() && CopyAll() && ReadBackAll() && InstallBootLoader()) {
+        m_stick.reset();
+        m_outcome = Outcome::Ready;
+    }
+    m_listener.OnEnd(*this);
+    return m_outcome;
+}
+
 void StickJob::Say(const std::string& text)
 {
     m_listener.OnConsole(text);
@@ -59,7 +62,7 @@ void StickJob::Say(const std::string& text)
 
 void StickJob::End(Outcome outcome, const std::string& cause)
 {
-    m_hold.reset();
+    m_stick.reset();
     m_outcome = outcome;
     if (m_cause.empty())
         m_cause = cause;
@@ -67,12 +70,13 @@ void StickJob::End(Outcome outcome, const std::string& cause)
 
 void StickJob::Fail(const std::string& cause)
 {
-    End(platform::IsDriveStill(m_letter, m_identity) ? Outcome::Failed : Outcome::StickChanged, cause);
+    End(m_sticks.IsDriveStill(m_target.letter, m_target.identity) ? Outcome::Failed : Outcome::StickChanged, cause);
 }
 
-bool StickJob::CheckBeforeWriting(bool formatServiceLoaded)
+bool StickJob::CheckBeforeWriting()
 {
-    StickJobChecks::Finding finding = StickJobChecks(m_letter, m_identity, m_sourceRoot).Run(formatServiceLoaded);
+    m_listener.OnStage(Stage::Checking);
+    StickJobChecks::Finding finding = StickJobChecks(m_sticks, m_target.letter, m_target.identity, m_sourceRoot).Run();
     if (finding.Passed())
         return true;
     Say("check: " + finding.cause + "; nothing is written\n");
@@ -87,28 +91,25 @@ bool StickJob::StillBound(const char* step)
         End(Outcome::Failed, "stopped");
         return false;
     }
-    if (platform::IsDriveStill(m_letter, m_identity))
+    if (m_sticks.IsDriveStill(m_target.letter, m_target.identity))
         return true;
-    std::string drive = "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is no longer the chosen stick";
+    std::string drive = "drive " + ToUtf8(std::wstring(1, m_target.letter)) + ": is no longer the chosen stick";
     Say(std::string(step) + ": " + drive + "; nothing more is written\n");
     End(Outcome::StickChanged, drive);
     return false;
 }
 
-bool StickJob::Format(platform::FormatExFunction formatEx)
+bool StickJob::Hold()
 {
-    m_listener.OnStage(Stage::Checking);
-    if (!CheckBeforeWriting(formatEx != nullptr))
-        return false;
     m_listener.OnStage(Stage::Formatting);
-    platform::DriveHoldResult held = platform::HoldDrive(m_letter, m_identity);
-    if (!held.hold) {
+    platform::StickHoldResult held = m_sticks.Hold(m_target.letter, m_target.identity);
+    if (!held.stick) {
         Say("format: " + held.detail + "\n");
         switch (held.error) {
-        case platform::DriveHoldError::AccessDenied:
+        case platform::StickHoldError::AccessDenied:
             End(Outcome::NoRights, held.detail);
             break;
-        case platform::DriveHoldError::NotThatDevice:
+        case platform::StickHoldError::NotThatDevice:
             End(Outcome::StickChanged, held.detail);
             break;
         default:
@@ -118,78 +119,46 @@ bool StickJob::Format(platform::FormatExFunction formatEx)
         return false;
     }
     // Holding the drive has confirmed that its letter names the bound device.
-    m_hold = std::move(held.hold);
+    m_stick = std::move(held.stick);
     if (Cancelled()) {
         End(Outcome::Failed, "stopped");
-        return false;
-    }
-
-    std::wstring root = m_targetRoot + L"\\";
-    t_formattingJob = this;
-    formatEx(root.c_str(), kMediaHardDisk, L"FAT32", L"VarnMID", 0, kClusterSize, FormatExCallback);
-    t_formattingJob = nullptr;
-    if (!m_formatDoneReported)
-        Say("FormatEx was unable to complete successfully.\n\n");
-    // A failed format ends the job: nothing is copied onto whatever the stick holds now.
-    if (!m_formatDoneReported || !m_formatSucceeded) {
-        if (Cancelled())
-            End(Outcome::Failed, "stopped");
-        else
-            Fail(m_lastFormatLine.empty() ? "the format failed" : m_lastFormatLine);
         return false;
     }
     return true;
 }
 
-bool StickJob::OnFormatReport(std::uint32_t command, void* actionInfo)
+bool StickJob::Format()
 {
-    return t_formattingJob ? t_formattingJob->HandleFormatReport(command, actionInfo) : true;
-}
-
-bool StickJob::HandleFormatReport(std::uint32_t command, void* actionInfo)
-{
-    switch (command) {
-    case platform::kFormatProgress: {
-        auto percent = *static_cast<std::uint32_t*>(actionInfo);
+    std::string lastLine;
+    platform::FormatProgress progress;
+    progress.percent = [this](std::uint32_t percent) {
         char line[64];
         std::snprintf(line, sizeof line, "%d percent completed.\r", static_cast<int>(percent));
         Say(line);
         m_listener.OnFormatProgress(percent);
         return !Cancelled();
-    }
-    case platform::kFormatDone: {
-        bool succeeded = *static_cast<std::uint8_t*>(actionInfo) != 0;
-        if (!succeeded)
-            Say("FormatEx was unable to complete successfully.\n\n");
-        m_formatSucceeded = succeeded;
-        m_formatDoneReported = true;
-        m_listener.OnFormatDone(succeeded);
-        return true;
-    }
-    case platform::kFormatOutput: {
-        auto* output = static_cast<platform::FormatTextOutput*>(actionInfo);
-        if (!output || !output->output)
-            return true;
-        Say(output->output);
-        std::string line = output->output;
+    };
+    progress.text = [this, &lastLine](const std::string& text) {
+        Say(text);
+        std::string line = text;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
         if (!line.empty())
-            m_lastFormatLine = line;
+            lastLine = line;
+    };
+    platform::FormatOutcome outcome = m_stick->Format({ L"VarnMID", kClusterSize, false }, progress);
+    if (outcome != platform::FormatOutcome::Done)
+        Say("FormatEx was unable to complete successfully.\n\n");
+    if (outcome != platform::FormatOutcome::Unfinished)
+        m_listener.OnFormatDone(outcome == platform::FormatOutcome::Done);
+    if (outcome == platform::FormatOutcome::Done)
         return true;
-    }
-    default:
-        return true;
-    }
-}
-
-StickJob::Outcome StickJob::Finish()
-{
-    if (CopyAll() && ReadBackAll() && InstallBootLoader()) {
-        m_hold.reset();
-        m_outcome = Outcome::Ready;
-    }
-    return m_outcome;
+    // A failed format ends the job: nothing is copied onto whatever the stick holds now.
+    if (Cancelled())
+        End(Outcome::Failed, "stopped");
+    else
+        Fail(lastLine.empty() ? "the format failed" : lastLine);
+    return false;
 }
 
 bool StickJob::CopyAll()
@@ -201,12 +170,16 @@ bool StickJob::CopyAll()
             return false;
         const CopyStep& step = kCopySteps[index];
         std::wstring source = m_sourceRoot + step.source;
-        std::wstring destination = m_targetRoot + step.destination;
-        bool copied = step.withProgress ? platform::CopyFileExW(source, destination, ForwardCopyProgress, this, nullptr, 0)
-                                        : platform::CopyFileW(source, destination, false);
+        platform::CopyProgress progress;
+        if (step.withProgress) {
+            progress = [this](std::int64_t total, std::int64_t transferred) {
+                m_listener.OnCopyProgress(total, transferred);
+                return !Cancelled();
+            };
+        }
         // A failed copy does not stop the others; it keeps the boot loader off the stick.
-        if (!copied) {
-            Say("copy: " + ToUtf8(destination) + " could not be written\n");
+        if (!m_stick->CopyIn(source, step.destination, progress)) {
+            Say("copy: " + ToUtf8(m_targetRoot + step.destination) + " could not be written\n");
             if (failed.empty())
                 failed = ToUtf8(source) + " could not be copied";
         }
@@ -219,14 +192,6 @@ bool StickJob::CopyAll()
     return true;
 }
 
-std::uint32_t StickJob::ForwardCopyProgress(std::int64_t total, std::int64_t transferred, std::int64_t, std::int64_t,
-    std::uint32_t, std::uint32_t, void*, void*, void* job)
-{
-    auto* self = static_cast<StickJob*>(job);
-    self->m_listener.OnCopyProgress(total, transferred);
-    return self->Cancelled() ? kProgressCancel : platform::kProgressContinue;
-}
-
 bool StickJob::ReadBackAll()
 {
     m_listener.OnStage(Stage::Verifying);
@@ -234,7 +199,7 @@ bool StickJob::ReadBackAll()
         if (!StillBound("read-back"))
             return false;
         std::string detail;
-        if (platform::ReadBackCopy(m_sourceRoot + step.source, m_targetRoot + step.destination, detail) != platform::ReadBackResult::Same) {
+        if (m_stick->ReadBack(m_sourceRoot + step.source, step.destination, detail) != platform::ReadBackResult::Same) {
             Say("read-back: " + detail + "\n");
             Fail(detail);
             return false;
@@ -243,24 +208,25 @@ bool StickJob::ReadBackAll()
     return true;
 }
 
+// The installer's exit status is reported, not trusted: the boot pieces read back from the stick
+// decide whether it can boot.
 bool StickJob::InstallBootLoader()
 {
     m_listener.OnStage(Stage::Installing);
     if (!StillBound("installer"))
         return false;
-    std::wstring installer = m_sourceRoot + kInstallerProgram + L" -fma " + m_targetRoot;
-    int status = platform::RunCommandLine(installer.substr(0, kPathBufferSize - 1));
+    std::wstring program = m_sourceRoot + kInstallerProgram;
+    int status = m_stick->InstallBootLoader(program);
     std::this_thread::sleep_for(kPauseAfterInstaller);
+    std::string installerCause;
     if (status != 0) {
-        std::string cause = "the boot-loader installer ended with status " + std::to_string(status);
-        Say("installer: " + ToUtf8(installer) + ": " + cause + "\n");
-        Fail(cause);
-        return false;
+        installerCause = "the boot-loader installer ended with status " + std::to_string(status);
+        Say("installer: " + ToUtf8(program + L" -fma " + m_targetRoot) + ": " + installerCause + "\n");
     }
     std::string detail;
-    if (!platform::ReadBackBootPieces(m_letter, detail)) {
+    if (!m_stick->ReadBackBootPieces(detail)) {
         Say("read-back: " + detail + "\n");
-        Fail(detail);
+        Fail(installerCause.empty() ? detail : installerCause);
         return false;
     }
     return true;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/Drives.h"
-#include "platform/Format.h"
+#include "platform/Sticks.h"
 
 #include <atomic>
 #include <cstddef>
@@ -11,10 +10,10 @@
 
 // One recovery stick written from the CD: everything the job needs checked (StickJobChecks), the
 // drive held, formatted FAT32 "VarnMID" with 4096-byte clusters, the five live-system files
-// copied and read back, the boot loader installed and read back, the drive let go. The writer
-// dialog runs it on its two worker threads; the command line runs one per drive. Every step
+// copied and read back, the boot loader installed and read back, the drive let go. Every step
 // first checks that the drive letter still names the device the job was bound to, and nothing
-// more is written once it doesn't.
+// more is written once it doesn't. StickJobRunner runs it for the writer dialog and the command
+// line alike.
 class StickJob {
 public:
     enum class Stage { Checking, Formatting, Copying, Verifying, Installing };
@@ -37,40 +36,43 @@ public:
     };
     static constexpr std::size_t kCopyCount = 5;
     static const CopyStep kCopySteps[kCopyCount];
-    // The boot-loader installer below the CD's root; its command line adds "-fma E:".
+    // The boot-loader installer below the CD's root.
     static constexpr const wchar_t* kInstallerProgram = L"\\syslinux\\syslinux";
 
-    // What the job reports, on the thread that runs the step.
+    // What the job reports, on the thread that runs it.
     class Listener {
     public:
         virtual ~Listener() = default;
         virtual void OnStage(Stage) { }
         virtual void OnFormatProgress(std::uint32_t /*percent*/) { }
-        // The format service's done report; the copies follow only after a successful one.
+        // The formatter's end, when it said whether it succeeded; the copies follow only a success.
         virtual void OnFormatDone(bool /*succeeded*/) { }
         virtual void OnCopyProgress(std::int64_t /*total*/, std::int64_t /*transferred*/) { }
         // After each copy, whatever its result.
         virtual void OnCopyDone(std::size_t /*step*/) { }
         // The job's console diagnostics, each as the writer prints it.
         virtual void OnConsole(const std::string& /*text*/) { }
+        // Last of all: the job has ended (Result()).
+        virtual void OnEnd(const StickJob&) { }
+    };
+
+    // The drive the job writes and the identity of its device, as bound when it was chosen.
+    struct Target {
+        wchar_t letter = 0;
+        std::wstring identity;
     };
 
     // `sourceRoot`: the CD ("D:"); `cancel`, when given and set, stops the job at the next step.
-    StickJob(wchar_t letter, std::wstring identity, std::wstring sourceRoot, Listener& listener,
+    StickJob(platform::Sticks& sticks, Target target, std::wstring sourceRoot, Listener& listener,
         const std::atomic<bool>* cancel = nullptr);
     ~StickJob();
     StickJob(const StickJob&) = delete;
     StickJob& operator=(const StickJob&) = delete;
 
-    // The job's needs checked, then the drive held and formatted through `formatEx` (null when
-    // the format service could not be loaded). True when the format reported success and the
-    // copies may follow; otherwise the job has ended (Result()).
-    bool Format(platform::FormatExFunction formatEx);
-    // The copies, the read-back, the boot loader and its read-back; the drive is let go.
-    Outcome Finish();
-    // Ends a job that cannot go on: the drive is let go.
-    void End(Outcome outcome, const std::string& cause);
+    // The whole job, start to end; the listener hears OnEnd last.
+    Outcome Run();
 
+    wchar_t Letter() const { return m_target.letter; }
     Outcome Result() const { return m_outcome; }
     // Why the job failed, in one line.
     const std::string& Cause() const { return m_cause; }
@@ -78,35 +80,31 @@ public:
     // size ("512 MB"), the programs ("mcopy (mtools)").
     const std::wstring& CauseArgument() const { return m_causeArgument; }
 
-    // The format service's reports for the job formatting on this thread (FormatExCallback).
-    static bool OnFormatReport(std::uint32_t command, void* actionInfo);
     // The CD the program runs from: everything before the executable's first backslash ("D:").
     static std::wstring SourceRootOfProgram();
 
 private:
-    bool CheckBeforeWriting(bool formatServiceLoaded);
+    bool CheckBeforeWriting();
+    bool Hold();
+    bool Format();
     bool StillBound(const char* step);
+    // Ends a job that cannot go on: the drive is let go.
+    void End(Outcome outcome, const std::string& cause);
     // Ends a job whose write or read failed: as StickChanged when the stick has gone meanwhile.
     void Fail(const std::string& cause);
     bool Cancelled() const { return m_cancel && m_cancel->load(); }
     bool CopyAll();
     bool ReadBackAll();
     bool InstallBootLoader();
-    bool HandleFormatReport(std::uint32_t command, void* actionInfo);
-    static std::uint32_t ForwardCopyProgress(std::int64_t total, std::int64_t transferred, std::int64_t, std::int64_t,
-        std::uint32_t, std::uint32_t, void*, void*, void* job);
     void Say(const std::string& text);
 
-    wchar_t m_letter;
-    std::wstring m_identity;
+    platform::Sticks& m_sticks;
+    Target m_target;
     std::wstring m_sourceRoot;
     std::wstring m_targetRoot;
     Listener& m_listener;
     const std::atomic<bool>* m_cancel;
-    std::unique_ptr<platform::DriveHold> m_hold;
-    std::atomic<bool> m_formatDoneReported { false };
-    std::atomic<bool> m_formatSucceeded { false };
-    std::string m_lastFormatLine;
+    std::unique_ptr<platform::HeldStick> m_stick;
     Outcome m_outcome = Outcome::Running;
     std::string m_cause;
     std::wstring m_causeArgument;

@@ -1,11 +1,10 @@
-#include "recovery/StickJobChecks.h"
+#include "stick/StickJobChecks.h"
 
 #include "platform/Drives.h"
 #include "platform/FileData.h"
-#include "platform/StickTools.h"
 #include "platform/Utf8.h"
-#include "recovery/DriveDiscovery.h"
-#include "recovery/StickSpace.h"
+#include "stick/DriveDiscovery.h"
+#include "stick/StickSpace.h"
 
 #include <algorithm>
 #include <fstream>
@@ -50,14 +49,15 @@ StickJobChecks::Finding Found(StickJob::Outcome outcome, std::string cause, std:
 
 } // namespace
 
-StickJobChecks::StickJobChecks(wchar_t letter, std::wstring identity, std::wstring sourceRoot)
-    : m_letter(letter)
+StickJobChecks::StickJobChecks(platform::Sticks& sticks, wchar_t letter, std::wstring identity, std::wstring sourceRoot)
+    : m_sticks(sticks)
+    , m_letter(letter)
     , m_identity(std::move(identity))
     , m_sourceRoot(std::move(sourceRoot))
 {
 }
 
-StickJobChecks::Finding StickJobChecks::Run(bool formatServiceLoaded) const
+StickJobChecks::Finding StickJobChecks::Run() const
 {
     Finding finding = CheckBinding();
     if (!finding.Passed())
@@ -66,7 +66,7 @@ StickJobChecks::Finding StickJobChecks::Run(bool formatServiceLoaded) const
     finding = CheckCd(fileSizes);
     if (!finding.Passed())
         return finding;
-    finding = CheckPrograms(formatServiceLoaded);
+    finding = CheckPrograms();
     if (!finding.Passed())
         return finding;
     return CheckSpace(fileSizes);
@@ -74,7 +74,7 @@ StickJobChecks::Finding StickJobChecks::Run(bool formatServiceLoaded) const
 
 StickJobChecks::Finding StickJobChecks::CheckBinding() const
 {
-    if (platform::IsDriveStill(m_letter, m_identity))
+    if (m_sticks.IsDriveStill(m_letter, m_identity))
         return {};
     return Found(StickJob::Outcome::StickChanged, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is no longer the chosen stick");
 }
@@ -96,16 +96,14 @@ StickJobChecks::Finding StickJobChecks::CheckCd(std::vector<std::uint64_t>& file
         fileSizes.push_back(size);
     }
     std::wstring installer = m_sourceRoot + StickJob::kInstallerProgram;
-    if (platform::FindInstallerProgram(installer).empty())
+    if (m_sticks.FindInstaller(installer).empty())
         return Found(StickJob::Outcome::CdIncomplete, "the boot-loader installer " + ToUtf8(installer) + " is missing from the CD");
     return {};
 }
 
-StickJobChecks::Finding StickJobChecks::CheckPrograms(bool formatServiceLoaded) const
+StickJobChecks::Finding StickJobChecks::CheckPrograms() const
 {
-    std::vector<std::string> missing = platform::MissingStickTools();
-    if (!formatServiceLoaded)
-        missing.insert(missing.begin(), "fmifs.dll");
+    std::vector<std::string> missing = m_sticks.MissingTools();
     if (missing.empty())
         return {};
     std::string names;
@@ -117,14 +115,16 @@ StickJobChecks::Finding StickJobChecks::CheckPrograms(bool formatServiceLoaded) 
 StickJobChecks::Finding StickJobChecks::CheckSpace(const std::vector<std::uint64_t>& fileSizes) const
 {
     // The size as the drive list counts it: whole cylinders, never above the stick's capacity.
-    DriveProbe drive = ProbeDrive(m_letter);
-    if (!drive.opened || !drive.queried)
+    std::vector<platform::DriveFacts> drives = m_sticks.ListDrives();
+    auto drive = std::find_if(drives.begin(), drives.end(), [this](const platform::DriveFacts& facts) { return facts.letter == m_letter; });
+    if (drive == drives.end() || !drive->opened || !drive->queried)
         return {}; // unknown here: holding the stick will say why it can't be had
+    std::uint64_t size = DriveSizeFromGeometry(drive->geometry);
     StickSpace space(fileSizes);
-    if (space.Fits(drive.sizeInBytes))
+    if (space.Fits(size))
         return {};
     std::uint64_t least = space.LeastStickSize();
-    return Found(StickJob::Outcome::StickTooSmall, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": holds " + Megabytes(drive.sizeInBytes)
+    return Found(StickJob::Outcome::StickTooSmall, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": holds " + Megabytes(size)
         + "; FAT32 with 4096-byte clusters and the recovery system need at least " + Megabytes(least),
         StickSpace::CommonSizeAtLeast(least));
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recovery/StickJob.h"
+#include "stick/StickJob.h"
 
 #include <cstdint>
 #include <string>
@@ -24,18 +24,18 @@ public:
     };
 
     // `sourceRoot`: the CD ("D:").
-    StickJobChecks(wchar_t letter, std::wstring identity, std::wstring sourceRoot);
+    StickJobChecks(platform::Sticks& sticks, wchar_t letter, std::wstring identity, std::wstring sourceRoot);
 
-    // The first check that fails, or a passed finding when the job may start. Without the
-    // format service's entry points the format library counts as a missing program.
-    Finding Run(bool formatServiceLoaded) const;
+    // The first check that fails, or a passed finding when the job may start.
+    Finding Run() const;
 
 private:
     Finding CheckBinding() const;
     Finding CheckCd(std::vector<std::uint64_t>& fileSizes) const;
-    Finding CheckPrograms(bool formatServiceLoaded) const;
+    Finding CheckPrograms() const;
     Finding CheckSpace(const std::vector<std::uint64_t>& fileSizes) const;
 
+    platform::Sticks& m_sticks;
     wchar_t m_letter;
     std::wstring m_identity;
     std::wstring m_sourceRoot;

@@ -1,4 +1,4 @@
-#include "recovery/StickSpace.h"
+#include "stick/StickSpace.h"
 
 #include "platform/Fat32Formatter.h"
 

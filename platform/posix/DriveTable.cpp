@@ -209,7 +209,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         info.kind = DriveInfo::Kind::VirtualStick;
         info.path = stick.path;
         info.type = stick.fixed ? DriveType::Fixed : DriveType::Removable;
-        info.busType = kBusTypeUsb;
+        info.busType = DriveBus::Usb;
         info.sizeBytes = *size;
         info.logicalSectorSize = 512;
         info.vendor = "Arkeven";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Drives.h"
+#include "platform/Sticks.h"
 #include "platform/posix/VirtualStickList.h"
 
 #include <map>
@@ -21,7 +22,7 @@ struct DriveInfo {
     std::string path;                // the CD root folder, /dev/sdX, or the stick's image file
     std::string sysName;             // "sdb" for block devices
     DriveType type = DriveType::Unknown;
-    std::uint32_t busType = 0;       // 7: USB
+    DriveBus busType = DriveBus::Other;
     std::uint64_t sizeBytes = 0;
     std::uint32_t logicalSectorSize = 512;
     std::string vendor;              // as the device names itself, may be empty

@@ -19,18 +19,18 @@ namespace {
 constexpr int kLockAttempts = 50;
 constexpr useconds_t kLockRetryMicroseconds = 100 * 1000;
 
-DriveHoldError ReasonOf(int error)
+StickHoldError ReasonOf(int error)
 {
     switch (error) {
     case EACCES:
     case EPERM:
-        return DriveHoldError::AccessDenied;
+        return StickHoldError::AccessDenied;
     case ENOENT:
     case ENXIO:
     case ENODEV:
-        return DriveHoldError::NotThatDevice;
+        return StickHoldError::NotThatDevice;
     default:
-        return DriveHoldError::Unavailable;
+        return StickHoldError::Unavailable;
     }
 }
 
@@ -43,10 +43,10 @@ HeldDisk::HeldDisk(UniqueFd fd, std::string identity, bool isBlockDevice)
 {
 }
 
-std::shared_ptr<HeldDisk> HeldDisk::Open(const DriveInfo& drive, const std::string& sysfsRoot, DriveHoldError& why,
+std::shared_ptr<HeldDisk> HeldDisk::Open(const DriveInfo& drive, const std::string& sysfsRoot, StickHoldError& why,
     std::string& error)
 {
-    why = DriveHoldError::Unavailable;
+    why = StickHoldError::Unavailable;
     if (!StickDrive::ReleaseFromSystem(drive.path, error))
         return nullptr;
 
@@ -65,11 +65,11 @@ std::shared_ptr<HeldDisk> HeldDisk::Open(const DriveInfo& drive, const std::stri
     // The name may have gone to another device between the look at the system and the open.
     std::string identity = DeviceIdentity::OfOpenFile(sysfsRoot, fd.Get());
     if (identity.empty() || identity != drive.identity) {
-        why = DriveHoldError::NotThatDevice;
+        why = StickHoldError::NotThatDevice;
         error = drive.path + " is no longer the chosen device";
         return nullptr;
     }
-    why = DriveHoldError::None;
+    why = StickHoldError::None;
     return std::make_shared<HeldDisk>(std::move(fd), std::move(identity), isBlockDevice);
 }
 

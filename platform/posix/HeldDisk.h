@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Drives.h"
+#include "platform/Sticks.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/UniqueFd.h"
 
@@ -19,7 +19,7 @@ public:
     // Unmounts what the system mounted from the disk, then opens it and checks it is still the
     // device of `drive.identity`. Null, with the reason, when it can't be held.
     static std::shared_ptr<HeldDisk> Open(const DriveInfo& drive, const std::string& sysfsRoot,
-        DriveHoldError& why, std::string& error);
+        StickHoldError& why, std::string& error);
 
     HeldDisk(UniqueFd fd, std::string identity, bool isBlockDevice);
     // Lets the system read the new partition table of a block device, then closes it.

@@ -36,7 +36,7 @@ bool StickDrive::IsStickLetter(char letter)
         return false;
     if (drive->kind == DriveInfo::Kind::VirtualStick)
         return true;
-    return drive->kind == DriveInfo::Kind::BlockDevice && drive->busType == kBusTypeUsb;
+    return drive->kind == DriveInfo::Kind::BlockDevice && drive->busType == DriveBus::Usb;
 }
 
 std::optional<StickAccess> StickDrive::Disk(char letter, std::string& error)
@@ -58,7 +58,7 @@ std::optional<StickAccess> StickDrive::Disk(char letter, std::string& error)
         return std::nullopt;
     }
     if (!disk) {
-        DriveHoldError why;
+        StickHoldError why;
         disk = HeldDisk::Open(*drive, table.SysfsRoot(), why, error);
         if (!disk)
             return std::nullopt;

@@ -101,7 +101,7 @@ bool SysfsBlockDevices::IsSkippedName(const std::string& sysName)
     return sysName.empty() || sysName[0] == '.';
 }
 
-std::uint32_t SysfsBlockDevices::BusTypeFromDevicePath(const std::string& devicePath)
+DriveBus SysfsBlockDevices::BusTypeFromDevicePath(const std::string& devicePath)
 {
     // A USB mass-storage disk hangs below a USB interface ("1-2:1.0", "2-1.4:1.0") of a root
     // hub ("usb1"); udev's ID_BUS is not needed for this.
@@ -110,20 +110,20 @@ std::uint32_t SysfsBlockDevices::BusTypeFromDevicePath(const std::string& device
     static const std::regex ataPort(R"(ata\d+)");
     static const std::regex mmcHost(R"(mmc\d+|mmc_host)");
 
-    std::uint32_t bus = kBusTypeUnknown;
+    DriveBus bus = DriveBus::Other;
     std::stringstream components(devicePath);
     std::string component;
     while (std::getline(components, component, '/')) {
         if (std::regex_match(component, usbInterface) || std::regex_match(component, usbRootHub))
-            return kBusTypeUsb;
-        if (bus != kBusTypeUnknown)
+            return DriveBus::Usb;
+        if (bus != DriveBus::Other)
             continue;
         if (component == "nvme")
-            bus = kBusTypeNvme;
+            bus = DriveBus::Nvme;
         else if (std::regex_match(component, ataPort))
-            bus = kBusTypeSata;
+            bus = DriveBus::Sata;
         else if (std::regex_match(component, mmcHost))
-            bus = kBusTypeSd;
+            bus = DriveBus::Sd;
     }
     return bus;
 }

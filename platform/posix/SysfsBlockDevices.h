@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Sticks.h"
+
 #include <cstdint>
 #include <set>
 #include <string>
@@ -7,19 +9,13 @@
 
 namespace platform::posix {
 
-// Bus types as the storage descriptor reports them.
-constexpr std::uint32_t kBusTypeUnknown = 0;
-constexpr std::uint32_t kBusTypeSata = 11;
-constexpr std::uint32_t kBusTypeSd = 12;
-constexpr std::uint32_t kBusTypeNvme = 17;
-
 struct BlockDevice {
     std::string sysName;             // "sdb", "nvme0n1"
     std::string nodePath;            // "/dev/sdb"
     std::uint64_t sizeBytes = 0;
     std::uint32_t logicalSectorSize = 512;
     bool removable = false;
-    std::uint32_t busType = kBusTypeUnknown;
+    DriveBus busType = DriveBus::Other;
     std::string vendor;
     std::string product;
 };
@@ -38,7 +34,7 @@ public:
 
     static bool IsSkippedName(const std::string& sysName);
     // The bus a device sits on, from its resolved sysfs device path below <sysfs>/devices.
-    static std::uint32_t BusTypeFromDevicePath(const std::string& devicePath);
+    static DriveBus BusTypeFromDevicePath(const std::string& devicePath);
 
 private:
     std::string DeviceNumberOfMountSource(const std::string& path) const;

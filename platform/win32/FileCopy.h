@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <string>
 
-// CopyFileW / CopyFileExW. Paths are drive paths; on POSIX a destination on a stick drive is
-// written into the stick's FAT volume.
+// CopyFileW / CopyFileExW, the progress routine's 64-bit numbers as plain integers.
 namespace platform {
 
 using CopyProgressRoutine = std::uint32_t (*)(std::int64_t totalFileSize, std::int64_t totalBytesTransferred,

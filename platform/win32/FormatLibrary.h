@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-// The file-system utility library's format entry points ("fmifs.dll" on Windows; the POSIX
-// backend answers the same lookups with its own implementation).
+// The file-system utility library's format entry points ("fmifs.dll"), loaded from the system
+// folder and handed out behind trampolines (win32/Format.cpp).
 namespace platform {
 
 // Callback commands the writer relies on.
@@ -26,5 +26,11 @@ using ModuleHandle = void*;
 // Loaded modules are never freed. Null when the library is missing.
 ModuleHandle LoadLibraryW(const std::wstring& name);
 void* GetProcAddress(ModuleHandle module, const char* name);
+
+// The library's two entry points, looked up afresh by each call of LoadFmifsEntryPoints; the
+// second must be there, though nothing calls it.
+extern FormatExFunction g_pfnFormatEx;
+extern EnableVolumeCompressionFunction g_pfnEnableVolumeCompression;
+bool LoadFmifsEntryPoints();
 
 } // namespace platform

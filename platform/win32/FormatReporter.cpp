@@ -1,4 +1,4 @@
-#include "platform/FormatReporter.h"
+#include "platform/win32/FormatReporter.h"
 
 namespace platform {
 

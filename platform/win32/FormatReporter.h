@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Format.h"
+#include "platform/win32/FormatLibrary.h"
 
 #include <string>
 

@@ -2,6 +2,7 @@
 
 #include "platform/Utf8.h"
 #include "platform/win32/ComApartment.h"
+#include "platform/win32/CommandInterpreter.h"
 #include "platform/win32/DesktopShell.h"
 #include "platform/win32/UniqueHandle.h"
 

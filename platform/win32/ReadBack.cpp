@@ -1,4 +1,4 @@
-#include "platform/ReadBack.h"
+#include "platform/win32/ReadBack.h"
 
 #include "platform/AlignedBuffer.h"
 #include "platform/Drives.h"

@@ -1,7 +1,7 @@
 #include "../support/ProgramTestSupport.h"
 
 #include "app/CMainFrame.h"
-#include "app/CUITxtCtrl.h"
+#include "shared/CUITxtCtrl.h"
 #include "app/MakeStickCommand.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "config/MenuConfig.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-// CopyFileW / CopyFileExW into a real FAT volume on an image file, read back with mtools.
+// Files copied into a held stick's real FAT volume on an image file, read back with mtools and
+// through the held stick.
 
 #include "StickTestSupport.h"
 
-#include "platform/FileCopy.h"
 #include "platform/ReadBack.h"
 
 using namespace stick_test;
@@ -12,21 +12,7 @@ namespace {
 struct ProgressCall {
     std::int64_t total;
     std::int64_t transferred;
-    std::uint32_t reason;
 };
-
-std::uint32_t RecordProgress(std::int64_t total, std::int64_t transferred, std::int64_t, std::int64_t, std::uint32_t,
-    std::uint32_t reason, void*, void*, void* data)
-{
-    static_cast<std::vector<ProgressCall>*>(data)->push_back({ total, transferred, reason });
-    return platform::kProgressContinue;
-}
-
-std::uint32_t CancelAfterFirstChunk(std::int64_t, std::int64_t transferred, std::int64_t, std::int64_t, std::uint32_t,
-    std::uint32_t, void*, void*, void*)
-{
-    return transferred > 0 ? 1 : platform::kProgressContinue;
-}
 
 std::string Pattern(std::size_t size, int seed)
 {
@@ -44,9 +30,20 @@ protected:
         m_image = MakeImage("stick.img", 300);
         char letter = UseDrives({ m_image })[0];
         FormatRecord record;
-        FormatDrive(Root(letter), true, record);
-        EXPECT_EQ(record.doneFlags, std::vector<int>({ 1 }));
+        FormatDrive(letter, true, record);
+        EXPECT_EQ(record.outcome, platform::FormatOutcome::Done);
+        m_stick = HoldStick(letter);
+        EXPECT_TRUE(m_stick);
         return letter;
+    }
+    void TearDown() override
+    {
+        m_stick.reset();
+        StickFixture::TearDown();
+    }
+    bool Copy(const std::wstring& source, const std::wstring& name, const platform::CopyProgress& progress = {})
+    {
+        return m_stick && m_stick->CopyIn(source, name, progress);
     }
     std::string Mtools(const std::string& command)
     {
@@ -59,14 +56,13 @@ protected:
         auto result = Shell(Mtools("mcopy") + "::/" + name + " " + out.string());
         return result.status == 0 ? ReadFile(out) : "<" + result.output + ">";
     }
-    static std::wstring At(char letter, const std::wstring& rest) { return std::wstring(1, letter) + L":\\" + rest; }
-
     fs::path m_image;
+    std::unique_ptr<platform::HeldStick> m_stick;
 };
 
 TEST_F(CopyTest, TheFiveLiveSystemFilesKeepTheirExactNamesAndBytes)
 {
-    char letter = FormattedStick();
+    FormattedStick();
     struct File {
         std::string cdPath;
         std::wstring source;
@@ -83,7 +79,7 @@ TEST_F(CopyTest, TheFiveLiveSystemFilesKeepTheirExactNamesAndBytes)
     };
     for (auto& file : files) {
         WriteFile(Cd() / file.cdPath, file.bytes);
-        EXPECT_TRUE(platform::CopyFileW(file.source, At(letter, file.destination), false)) << file.stickName;
+        EXPECT_TRUE(Copy(file.source, L"\\" + file.destination)) << file.stickName;
     }
     // Bare listing: the names as a reader of the volume sees them (long names, or 8.3 names with
     // their lower-case flags).
@@ -101,15 +97,18 @@ TEST_F(CopyTest, TheFiveLiveSystemFilesKeepTheirExactNamesAndBytes)
 
 TEST_F(CopyTest, ProgressFollowsRealByteCountsAtLeastEveryMebibyte)
 {
-    char letter = FormattedStick();
+    FormattedStick();
     auto bytes = Pattern(5 * 1024 * 1024 + 12345, 4);
     WriteFile(Cd() / "ISOLINUX" / "root.lzm", bytes);
     std::vector<ProgressCall> calls;
-    ASSERT_TRUE(platform::CopyFileExW(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), RecordProgress, &calls, nullptr, 0));
+    auto record = [&calls](std::int64_t total, std::int64_t transferred) {
+        calls.push_back({ total, transferred });
+        return true;
+    };
+    ASSERT_TRUE(Copy(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm", record));
 
     ASSERT_GE(calls.size(), 7u);
-    EXPECT_EQ(calls.front().transferred, 0);
-    EXPECT_EQ(calls.front().reason, 1u) << "the first report opens the stream";
+    EXPECT_EQ(calls.front().transferred, 0) << "the first report comes before any byte";
     EXPECT_EQ(calls.back().transferred, static_cast<std::int64_t>(bytes.size()));
     for (std::size_t i = 1; i < calls.size(); ++i) {
         EXPECT_EQ(calls[i].total, static_cast<std::int64_t>(bytes.size()));
@@ -118,36 +117,33 @@ TEST_F(CopyTest, ProgressFollowsRealByteCountsAtLeastEveryMebibyte)
     }
     EXPECT_EQ(ReadBack("root.lzm"), bytes);
 
-    // A routine that cancels leaves no half file behind.
-    EXPECT_FALSE(platform::CopyFileExW(L"D:\\ISOLINUX\\root.lzm", At(letter, L"other.lzm"), CancelAfterFirstChunk, nullptr, nullptr, 0));
+    // A progress that stops the copy leaves no half file behind.
+    auto stopAfterFirstChunk = [](std::int64_t, std::int64_t transferred) { return transferred == 0; };
+    EXPECT_FALSE(Copy(L"D:\\ISOLINUX\\root.lzm", L"\\other.lzm", stopAfterFirstChunk));
     EXPECT_EQ(Shell(Mtools("mdir") + "-b ::/other.lzm").status, 1);
 }
 
-TEST_F(CopyTest, ReplacesAnExistingFileUnlessAskedNotTo)
+TEST_F(CopyTest, ReplacesAnExistingFile)
 {
-    char letter = FormattedStick();
+    FormattedStick();
     WriteFile(Cd() / "first", Pattern(200000, 5));
     WriteFile(Cd() / "second", "short\n");
-    ASSERT_TRUE(platform::CopyFileW(L"D:\\first", At(letter, L"initrd.img"), false));
-    ASSERT_TRUE(platform::CopyFileW(L"D:\\second", At(letter, L"initrd.img"), false));
+    ASSERT_TRUE(Copy(L"D:\\first", L"\\initrd.img"));
+    ASSERT_TRUE(Copy(L"D:\\second", L"\\initrd.img"));
     EXPECT_EQ(ReadBack("initrd.img"), "short\n");
     auto listing = Shell(Mtools("mdir") + "-b ::/");
     EXPECT_EQ(std::count(listing.output.begin(), listing.output.end(), '\n'), 1) << listing.output;
-
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\first", At(letter, L"initrd.img"), true));
-    EXPECT_EQ(ReadBack("initrd.img"), "short\n");
 }
 
 TEST_F(CopyTest, FailuresAreReportedAndLoseNothing)
 {
-    char letter = FormattedStick();
+    FormattedStick();
     WriteFile(Cd() / "keep", "kept\n");
-    ASSERT_TRUE(platform::CopyFileW(L"D:\\keep", At(letter, L"keep"), false));
+    ASSERT_TRUE(Copy(L"D:\\keep", L"\\keep"));
 
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\missing", At(letter, L"missing"), false));
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\ISOLINUX", At(letter, L"folder"), false)) << "a folder is no file";
-    EXPECT_FALSE(platform::CopyFileW(L"Q:\\keep", At(letter, L"x"), false));
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\keep", L"Q:\\keep", false));
+    EXPECT_FALSE(Copy(L"D:\\missing", L"\\missing"));
+    EXPECT_FALSE(Copy(L"D:\\ISOLINUX", L"\\folder")) << "a folder is no file";
+    EXPECT_FALSE(Copy(L"Q:\\keep", L"\\x"));
 
     // More than the stick holds: mcopy fails and no partial file stays.
     {
@@ -155,54 +151,40 @@ TEST_F(CopyTest, FailuresAreReportedAndLoseNothing)
         big.close();
         fs::resize_file(Cd() / "big", 320ull * 1024 * 1024);
     }
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\big", At(letter, L"big"), false));
+    EXPECT_FALSE(Copy(L"D:\\big", L"\\big"));
     EXPECT_EQ(Shell(Mtools("mdir") + "-b ::/big").status, 1);
     EXPECT_EQ(ReadBack("keep"), "kept\n");
 
     fs::remove(m_image);
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\keep", At(letter, L"again"), false)) << "the stick is gone";
+    EXPECT_FALSE(Copy(L"D:\\keep", L"\\again")) << "the stick is gone";
 }
 
 TEST_F(CopyTest, ReadingBackFindsBytesChangedOnTheStickAfterTheCopy)
 {
-    char letter = FormattedStick();
+    FormattedStick();
     std::string original = Pattern(3 * 1024 * 1024 + 17, 5);
     WriteFile(Cd() / "ISOLINUX" / "root.lzm", original);
-    ASSERT_TRUE(platform::CopyFileW(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), false));
+    ASSERT_TRUE(Copy(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm"));
     std::string detail;
-    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Same) << detail;
+    EXPECT_EQ(m_stick->ReadBack(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm", detail), platform::ReadBackResult::Same) << detail;
 
     // One byte in the middle of the file's clusters changes on the medium, the size stays.
     std::string spoilt = original;
     spoilt[2 * 1024 * 1024] ^= 0x40;
     WriteFile(m_root / "spoilt", spoilt);
     ASSERT_EQ(Shell(Mtools("mcopy") + "-o " + (m_root / "spoilt").string() + " ::/root.lzm").status, 0);
-    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Different);
+    EXPECT_EQ(m_stick->ReadBack(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm", detail), platform::ReadBackResult::Different);
     EXPECT_NE(detail.find("root.lzm"), std::string::npos) << detail;
 
     // Shorter on the medium, and not there at all.
     WriteFile(m_root / "short", original.substr(0, original.size() - 1));
     ASSERT_EQ(Shell(Mtools("mcopy") + "-o " + (m_root / "short").string() + " ::/root.lzm").status, 0);
-    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"root.lzm"), detail), platform::ReadBackResult::Different);
-    EXPECT_EQ(platform::ReadBackCopy(L"D:\\ISOLINUX\\root.lzm", At(letter, L"missing.lzm"), detail), platform::ReadBackResult::Unreadable);
+    EXPECT_EQ(m_stick->ReadBack(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm", detail), platform::ReadBackResult::Different);
+    EXPECT_EQ(m_stick->ReadBack(L"D:\\ISOLINUX\\root.lzm", L"\\missing.lzm", detail), platform::ReadBackResult::Unreadable);
 
     // A freshly formatted stick has no boot code and no boot loader yet.
-    EXPECT_FALSE(platform::ReadBackBootPieces(static_cast<wchar_t>(letter), detail));
+    EXPECT_FALSE(m_stick->ReadBackBootPieces(detail));
     EXPECT_NE(detail.find("boot code"), std::string::npos) << detail;
-}
-
-TEST_F(CopyTest, PlainDestinationsAreOrdinaryFiles)
-{
-    UseDrives({});
-    auto bytes = Pattern(2 * 1024 * 1024 + 3, 6);
-    WriteFile(Cd() / "ISOLINUX" / "vmlinuz", bytes);
-    auto target = m_root / "copy-of-vmlinuz";
-    std::vector<ProgressCall> calls;
-    ASSERT_TRUE(platform::CopyFileExW(L"D:\\ISOLINUX\\vmlinuz", platform::posix::DriveTable::Instance().ToDrivePath(target.string()).empty()
-            ? std::wstring() : std::wstring(target.wstring()), RecordProgress, &calls, nullptr, 0));
-    EXPECT_EQ(ReadFile(target), bytes);
-    EXPECT_EQ(calls.back().transferred, static_cast<std::int64_t>(bytes.size()));
-    EXPECT_FALSE(platform::CopyFileW(L"D:\\ISOLINUX\\vmlinuz", target.wstring(), true));
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST_F(DriveTableTest, ListsWholeDisksWithTheirBusTypeAndSize)
     EXPECT_EQ(stick->sysName, "sdb");
     EXPECT_EQ(stick->path, m_sysfs.DevRoot() + "/sdb");
     EXPECT_EQ(stick->type, DriveType::Removable);
-    EXPECT_EQ(stick->busType, platform::kBusTypeUsb);
+    EXPECT_EQ(stick->busType, platform::DriveBus::Usb);
     EXPECT_EQ(stick->sizeBytes, kStickBytes);
     EXPECT_EQ(stick->logicalSectorSize, 512u);
     EXPECT_EQ(stick->vendor, "Vendor");
@@ -96,15 +96,15 @@ TEST_F(DriveTableTest, ListsWholeDisksWithTheirBusTypeAndSize)
     auto usbDisk = table.Find('g');
     ASSERT_TRUE(usbDisk);
     EXPECT_EQ(usbDisk->type, DriveType::Fixed);
-    EXPECT_EQ(usbDisk->busType, platform::kBusTypeUsb);
+    EXPECT_EQ(usbDisk->busType, platform::DriveBus::Usb);
     EXPECT_EQ(usbDisk->logicalSectorSize, 4096u);
     EXPECT_EQ(usbDisk->sizeBytes, 1953525168ull * 512);
 
-    EXPECT_EQ(table.Find('H')->busType, platform::kBusTypeUsb);
+    EXPECT_EQ(table.Find('H')->busType, platform::DriveBus::Usb);
     EXPECT_EQ(table.Find('H')->type, DriveType::Removable);
-    EXPECT_EQ(table.Find('E')->busType, platform::posix::kBusTypeSata);
+    EXPECT_EQ(table.Find('E')->busType, platform::DriveBus::Sata);
     EXPECT_EQ(table.Find('E')->type, DriveType::Fixed);
-    EXPECT_EQ(table.Find('C')->busType, platform::posix::kBusTypeNvme);
+    EXPECT_EQ(table.Find('C')->busType, platform::DriveBus::Nvme);
 
     auto cd = table.CdRoot();
     ASSERT_TRUE(cd);
@@ -115,10 +115,10 @@ TEST_F(DriveTableTest, ListsWholeDisksWithTheirBusTypeAndSize)
 
 TEST(SysfsBlockDevicesTest, BusTypeComesFromTheDevicePath)
 {
-    using platform::posix::kBusTypeUnknown;
-    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath(std::string("/") + FakeSysfs::kUsbStick), platform::kBusTypeUsb);
-    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath("/pci0000:00/0000:00:14.0/usb3/3-2/3-2.1/3-2.1.4/3-2.1.4:1.0/host9"), platform::kBusTypeUsb);
-    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath(std::string("/") + FakeSysfs::kSataDisk), platform::posix::kBusTypeSata);
+    constexpr auto kBusTypeUnknown = platform::DriveBus::Other;
+    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath(std::string("/") + FakeSysfs::kUsbStick), platform::DriveBus::Usb);
+    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath("/pci0000:00/0000:00:14.0/usb3/3-2/3-2.1/3-2.1.4/3-2.1.4:1.0/host9"), platform::DriveBus::Usb);
+    EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath(std::string("/") + FakeSysfs::kSataDisk), platform::DriveBus::Sata);
     EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath("/pci0000:00/0000:00:05.0/virtio2/host2/target2:0:0/2:0:0:0"), kBusTypeUnknown);
     EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath("/platform/usbhost/usb-ish/1-2"), kBusTypeUnknown);
     EXPECT_EQ(SysfsBlockDevices::BusTypeFromDevicePath(""), kBusTypeUnknown);
@@ -166,7 +166,7 @@ TEST_F(DriveTableTest, VirtualSticksTakeLettersFromEInTheirOrder)
     EXPECT_EQ(a->path, (m_root / "a.img").string());
     EXPECT_EQ(a->sizeBytes, kStickBytes);
     EXPECT_EQ(a->type, DriveType::Removable);
-    EXPECT_EQ(a->busType, platform::kBusTypeUsb);
+    EXPECT_EQ(a->busType, platform::DriveBus::Usb);
     EXPECT_EQ(table.Find('F')->type, DriveType::Fixed);
     EXPECT_EQ(table.Find('F')->sizeBytes, 64u << 20);
     EXPECT_EQ(table.Find('G')->path, (m_root / "c.img").string());

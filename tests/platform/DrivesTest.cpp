@@ -1,6 +1,7 @@
 #include "FakeSysfs.h"
 
 #include "platform/Drives.h"
+#include "platform/Sticks.h"
 #include "platform/Utf8.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/Uevent.h"
@@ -49,96 +50,67 @@ protected:
 
     std::string Path(const std::string& name) const { return (m_temp.Path() / name).string(); }
 
-    static std::uint32_t Bit(char letter) { return 1u << (letter - 'A'); }
-
     TempFolder m_temp;
     FakeSysfs m_sysfs;
 };
 
 // Letters here: C sda, D CD root, E stick.img, F disk.img (fixed), G sdb, H sdc.
 
-TEST_F(DrivesTest, LogicalDrivesAndTypes)
+// The listing as the start dialog, the room check and --list-drives take it.
+TEST_F(DrivesTest, ListingGivesEveryLetterItsTypeBusAndWholeCylinders)
 {
-    EXPECT_EQ(GetLogicalDrives(), Bit('C') | Bit('D') | Bit('E') | Bit('F') | Bit('G') | Bit('H'));
-    EXPECT_EQ(GetDriveTypeW(L"D:\\"), DriveType::CdRom);
-    EXPECT_EQ(GetDriveTypeW(L"E:\\"), DriveType::Removable);
-    EXPECT_EQ(GetDriveTypeW(L"f:\\"), DriveType::Fixed);
-    EXPECT_EQ(GetDriveTypeW(L"C:\\"), DriveType::Fixed);
-    EXPECT_EQ(GetDriveTypeW(L"Q:\\"), DriveType::NoRootDir);
-    EXPECT_EQ(GetDriveTypeW(L""), DriveType::NoRootDir);
-    EXPECT_EQ(GetDriveTypeW(L"?:\\"), DriveType::NoRootDir);
+    auto drives = Sticks::System().ListDrives();
+    auto find = [&drives](wchar_t letter) -> const DriveFacts& {
+        static const DriveFacts none;
+        for (const DriveFacts& drive : drives)
+            if (drive.letter == letter)
+                return drive;
+        return none;
+    };
+    std::wstring letters;
+    for (const DriveFacts& drive : drives)
+        letters += drive.letter;
+    EXPECT_EQ(letters, L"CDEFGH");
 
-    // The mask is read afresh: a stick file that appears is a drive at once.
+    EXPECT_EQ(find(L'D').type, DriveType::CdRom);
+    EXPECT_FALSE(find(L'D').opened) << "the CD root is a folder";
+    EXPECT_EQ(find(L'C').type, DriveType::Fixed);
+    EXPECT_FALSE(find(L'C').opened) << "no device node";
+    EXPECT_FALSE(find(L'H').opened) << "not a disk, and must not hang";
+    EXPECT_TRUE(find(L'C').identity.empty()) << "only USB drives are bound by identity";
+
+    const DriveFacts& stick = find(L'E');
+    EXPECT_EQ(stick.type, DriveType::Removable);
+    EXPECT_TRUE(stick.IsUsbDrive());
+    EXPECT_FALSE(stick.identity.empty());
+    EXPECT_EQ(stick.identity, GetDriveIdentity(L'E'));
+    EXPECT_EQ(stick.geometry.cylinders, 243);
+    EXPECT_EQ(stick.geometry.tracksPerCylinder, 255u);
+    EXPECT_EQ(stick.geometry.sectorsPerTrack, 63u);
+    EXPECT_EQ(stick.geometry.bytesPerSector, 512u);
+    EXPECT_EQ(stick.name.location, FromUtf8(Path("stick.img")));
+
+    const DriveFacts& fixedStick = find(L'F');
+    EXPECT_EQ(fixedStick.type, DriveType::Fixed);
+    EXPECT_TRUE(fixedStick.IsUsbDrive());
+    EXPECT_EQ(fixedStick.geometry.cylinders, 0);
+
+    const DriveFacts& usbDisk = find(L'G');
+    EXPECT_EQ(usbDisk.type, DriveType::Removable);
+    EXPECT_EQ(usbDisk.bus, DriveBus::Usb);
+    EXPECT_TRUE(usbDisk.IsUsbDrive());
+    EXPECT_EQ(usbDisk.name.model, L"Vendor Model sdb");
+
+    // Each listing looks afresh: a stick file that appears is a drive at once.
     WriteSizedFile(m_temp.Path() / "later.img", 4096);
-    EXPECT_TRUE(GetLogicalDrives() & Bit('I'));
-}
-
-TEST_F(DrivesTest, OnlySticksAndDisksOpenAsVolumes)
-{
-    DeviceHandle stick = CreateFileW(L"\\\\?\\E:");
-    ASSERT_TRUE(stick.IsValid());
-    EXPECT_EQ(stick.Letter(), L'E');
-    EXPECT_TRUE(CreateFileW(L"\\\\?\\G:").IsValid());
-
-    EXPECT_FALSE(CreateFileW(L"\\\\?\\D:").IsValid()); // the CD root is a folder
-    EXPECT_FALSE(CreateFileW(L"\\\\?\\C:").IsValid()); // no device node
-    EXPECT_FALSE(CreateFileW(L"\\\\?\\H:").IsValid()); // not a disk, and must not hang
-    EXPECT_FALSE(CreateFileW(L"\\\\?\\Q:").IsValid());
-    EXPECT_FALSE(CreateFileW(L"garbage").IsValid());
-
-    // The descriptor moves with the handle and is closed when its last owner goes.
-    int fd = static_cast<int>(stick.Native());
-    DeviceHandle moved = std::move(stick);
-    EXPECT_FALSE(stick.IsValid());
-    EXPECT_EQ(moved.Native(), fd);
-    EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
-    moved = DeviceHandle();
-    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
-}
-
-TEST_F(DrivesTest, StoragePropertyQueryReportsBusAndRemovability)
-{
-    DeviceHandle device = CreateFileW(L"\\\\?\\G:");
-    ASSERT_TRUE(device.IsValid());
-    StoragePropertyQuery query;
-    std::vector<std::uint8_t> buffer(551, 0xAA);
-    auto* descriptor = reinterpret_cast<StorageDeviceDescriptor*>(buffer.data());
-    descriptor->size = 551;
-    std::uint32_t returned = 0;
-
-    ASSERT_TRUE(DeviceIoControl(device, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), descriptor->size, &returned));
-    EXPECT_EQ(descriptor->busType, kBusTypeUsb);
-    EXPECT_EQ(descriptor->removableMedia, 1);
-    EXPECT_EQ(descriptor->version, sizeof(StorageDeviceDescriptor));
-    EXPECT_EQ(descriptor->size, returned);
-    ASSERT_GT(returned, 36u);
-    ASSERT_LE(returned, 551u);
-    ASSERT_NE(descriptor->productIdOffset, 0u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(buffer.data() + descriptor->productIdOffset), "Model sdb");
-
-    // The fixed part must fit; strings are left out when they do not.
-    EXPECT_FALSE(DeviceIoControl(device, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), 35, &returned));
-    EXPECT_EQ(returned, 0u);
-    ASSERT_TRUE(DeviceIoControl(device, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), 36, &returned));
-    EXPECT_EQ(returned, 36u);
-    EXPECT_EQ(descriptor->vendorIdOffset, 0u);
-    EXPECT_FALSE(DeviceIoControl(device, kIoctlStorageQueryProperty, &query, 11, buffer.data(), 551, &returned));
-    EXPECT_FALSE(DeviceIoControl(device, 0x2D0C14, &query, sizeof(query), buffer.data(), 551, &returned));
-
-    DeviceHandle fixedStick = CreateFileW(L"\\\\?\\F:");
-    ASSERT_TRUE(DeviceIoControl(fixedStick, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), 551, &returned));
-    EXPECT_EQ(descriptor->removableMedia, 0);
-    EXPECT_EQ(descriptor->busType, kBusTypeUsb);
-
-    DeviceHandle invalid;
-    EXPECT_FALSE(DeviceIoControl(invalid, kIoctlStorageQueryProperty, &query, sizeof(query), buffer.data(), 551, &returned));
+    drives = Sticks::System().ListDrives();
+    EXPECT_EQ(find(L'I').type, DriveType::Removable);
 }
 
 // What the writer names beside the letter: a disk by its vendor, model and node, a virtual
 // stick by its file alone.
 TEST_F(DrivesTest, DrivesAreNamedAsTheSystemKnowsThem)
 {
-    GetLogicalDrives();
     DriveName stick = NameDrive(L'G');
     EXPECT_EQ(stick.model, L"Vendor Model sdb");
     EXPECT_EQ(stick.location, FromUtf8(m_sysfs.DevRoot() + "/sdb"));
@@ -147,29 +119,6 @@ TEST_F(DrivesTest, DrivesAreNamedAsTheSystemKnowsThem)
     EXPECT_TRUE(virtualStick.model.empty());
     EXPECT_EQ(virtualStick.location, FromUtf8(Path("stick.img")));
     EXPECT_TRUE(NameDrive(L'Q').location.empty());
-}
-
-TEST_F(DrivesTest, GeometryCountsWholeCylinders)
-{
-    DiskGeometry geometry {};
-    std::uint32_t returned = 0;
-    DeviceHandle stick = CreateFileW(L"\\\\?\\E:");
-    ASSERT_TRUE(DeviceIoControl(stick, kIoctlDiskGetDriveGeometry, nullptr, 0, &geometry, sizeof(geometry), &returned));
-    EXPECT_EQ(returned, sizeof(DiskGeometry));
-    EXPECT_EQ(geometry.cylinders, 243);
-    EXPECT_EQ(geometry.tracksPerCylinder, 255u);
-    EXPECT_EQ(geometry.sectorsPerTrack, 63u);
-    EXPECT_EQ(geometry.bytesPerSector, 512u);
-    EXPECT_EQ(geometry.mediaType, 11u);
-    std::uint64_t bytes = std::uint64_t(geometry.bytesPerSector) * geometry.sectorsPerTrack * geometry.tracksPerCylinder * geometry.cylinders;
-    EXPECT_EQ(bytes, 1'998'743'040u);
-    EXPECT_EQ(bytes >> 20, 1906u);
-
-    DeviceHandle small = CreateFileW(L"\\\\?\\F:");
-    ASSERT_TRUE(DeviceIoControl(small, kIoctlDiskGetDriveGeometry, nullptr, 0, &geometry, sizeof(geometry), &returned));
-    EXPECT_EQ(geometry.cylinders, 0);
-    EXPECT_EQ(geometry.mediaType, 12u);
-    EXPECT_FALSE(DeviceIoControl(small, kIoctlDiskGetDriveGeometry, nullptr, 0, &geometry, 23, &returned));
 }
 
 TEST_F(DrivesTest, DrivePathsGoThroughTheProcessTable)
@@ -208,11 +157,13 @@ TEST_F(DrivesTest, WatcherReportsAVirtualStickComingAndGoing)
 
     WriteSizedFile(m_temp.Path() / "later.img", 1 << 20);
     ASSERT_TRUE(log.WaitFor(kDeviceArrival, std::chrono::seconds(10)));
-    EXPECT_EQ(GetDriveTypeW(L"I:\\"), DriveType::Removable);
+    auto arrived = DriveTable::Instance().Find('I');
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(arrived->type, DriveType::Removable);
 
     fs::remove(m_temp.Path() / "later.img");
     ASSERT_TRUE(log.WaitFor(kDeviceRemoveComplete, std::chrono::seconds(10)));
-    EXPECT_EQ(GetDriveTypeW(L"I:\\"), DriveType::NoRootDir);
+    EXPECT_FALSE(DriveTable::Instance().Find('I'));
 
     auto started = std::chrono::steady_clock::now();
     watcher.reset();
@@ -224,7 +175,7 @@ TEST_F(DrivesTest, WatcherReportsAStickThatAListingSawFirst)
     EventLog log;
     auto watcher = WatchDeviceEvents([&](std::uint32_t event) { log.Add(event); });
     WriteSizedFile(m_temp.Path() / "later.img", 1 << 20);
-    EXPECT_TRUE(GetLogicalDrives() & Bit('I'));
+    EXPECT_FALSE(GetDriveIdentity(L'I').empty());
     EXPECT_TRUE(log.WaitFor(kDeviceArrival, std::chrono::seconds(10)));
 }
 

@@ -1,10 +1,9 @@
-// FormatEx on real image files: mkfs.fat, fsck.fat and the bytes of the result; and the
+// The held stick's format on real image files: mkfs.fat, fsck.fat and the bytes of the result; and the
 // platform's own FAT32 writer on image files, checked with fsck.fat and mtools.
 
 #include "StickTestSupport.h"
 
 #include "platform/Fat32Formatter.h"
-#include "platform/Format.h"
 #include "platform/posix/MasterBootRecord.h"
 
 #include <csignal>
@@ -52,10 +51,9 @@ TEST_F(FormatTest, FullFormatWritesPartitionTableAndCleanFat32)
     ASSERT_NE(letters[0], 0);
 
     FormatRecord record;
-    FormatDrive(Root(letters[0]), false, record);
+    FormatDrive(letters[0], false, record);
 
-    ASSERT_EQ(record.doneFlags, std::vector<int>({ 1 }));
-    EXPECT_EQ(record.commandOrder.back(), platform::kFormatDone);
+    ASSERT_EQ(record.outcome, platform::FormatOutcome::Done);
     ASSERT_EQ(record.percents.size(), 101u);
     for (std::uint32_t i = 0; i <= 100; ++i)
         EXPECT_EQ(record.percents[i], i);
@@ -103,9 +101,9 @@ TEST_F(FormatTest, QuickFormatSkipsTheZeroPassButMakesTheSameVolume)
     auto letters = UseDrives({ image });
 
     FormatRecord record;
-    FormatDrive(Root(letters[0]), true, record);
+    FormatDrive(letters[0], true, record);
 
-    ASSERT_EQ(record.doneFlags, std::vector<int>({ 1 }));
+    ASSERT_EQ(record.outcome, platform::FormatOutcome::Done);
     ASSERT_FALSE(record.percents.empty());
     EXPECT_EQ(record.percents.front(), 0u);
     EXPECT_EQ(record.percents.back(), 100u);
@@ -119,22 +117,21 @@ TEST_F(FormatTest, RefusesWhatIsNotAStickAndReportsFailureOnce)
 {
     auto image = MakeImage("stick.img", 64);
     auto letters = UseDrives({ image });
-    struct Case {
-        std::wstring root;
-        const wchar_t* fileSystem;
-    };
-    const Case cases[] = {
-        { L"D:\\", L"FAT32" },                // the CD itself
-        { L"Q:\\", L"FAT32" },                // no such drive
-        { L"", L"FAT32" },                    // no drive at all
-        { Root(letters[0]), L"NTFS" },        // a file system we don't make
-    };
-    for (auto& testCase : cases) {
+    // The CD itself, no such drive, no drive at all.
+    for (char letter : { 'D', 'Q', '\0' }) {
         FormatRecord record;
-        FormatDrive(testCase.root, false, record, testCase.fileSystem);
-        EXPECT_EQ(record.doneFlags, std::vector<int>({ 0 }));
+        FormatDrive(letter, false, record);
+        EXPECT_EQ(record.outcome, platform::FormatOutcome::Failed);
         EXPECT_TRUE(record.percents.empty());
     }
+    // Held, then gone before the format.
+    auto stick = HoldStick(letters[0]);
+    ASSERT_TRUE(stick);
+    auto moved = m_root / "moved.img";
+    fs::rename(image, moved);
+    EXPECT_EQ(stick->Format({ L"VarnMID", 4096, false }, {}), platform::FormatOutcome::Failed);
+    stick.reset();
+    fs::rename(moved, image);
     EXPECT_TRUE(AllZero(ReadBytes(image, 0, 512))) << "a refused format wrote to the stick";
 }
 
@@ -144,8 +141,8 @@ TEST_F(FormatTest, VanishedStickOrWriteErrorEndsWithFailure)
     auto letters = UseDrives({ image });
     fs::remove(image);
     FormatRecord vanished;
-    FormatDrive(Root(letters[0]), false, vanished);
-    EXPECT_EQ(vanished.doneFlags, std::vector<int>({ 0 }));
+    FormatDrive(letters[0], false, vanished);
+    EXPECT_EQ(vanished.outcome, platform::FormatOutcome::Failed);
 
     // Writes beyond 24 MiB fail with EFBIG, as a stick pulled in the middle of the zero pass.
     image = MakeImage("stick.img", 64);
@@ -156,10 +153,10 @@ TEST_F(FormatTest, VanishedStickOrWriteErrorEndsWithFailure)
     limited.rlim_cur = 24 * 1024 * 1024;
     ::setrlimit(RLIMIT_FSIZE, &limited);
     FormatRecord failing;
-    FormatDrive(Root(letters[0]), false, failing);
+    FormatDrive(letters[0], false, failing);
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(failing.doneFlags, std::vector<int>({ 0 }));
+    EXPECT_EQ(failing.outcome, platform::FormatOutcome::Failed);
     ASSERT_FALSE(failing.percents.empty());
     EXPECT_LT(failing.percents.back(), 100u);
 }
@@ -170,21 +167,10 @@ TEST_F(FormatTest, CallbackAnsweringFalseStopsTheFormat)
     auto letters = UseDrives({ image });
     FormatRecord record;
     record.stopAtPercent = 10;
-    FormatDrive(Root(letters[0]), false, record);
-    EXPECT_EQ(record.doneFlags, std::vector<int>({ 0 }));
+    FormatDrive(letters[0], false, record);
+    EXPECT_EQ(record.outcome, platform::FormatOutcome::Failed);
     EXPECT_EQ(record.percents.back(), 10u);
     EXPECT_NE(ReadBytes(image, 1024 * 1024 + 0x52, 5), std::vector<std::uint8_t>({ 'F', 'A', 'T', '3', '2' }));
-}
-
-TEST(FormatEntryPoints, OnlyTheFormatLibraryHasThem)
-{
-    EXPECT_EQ(platform::LoadLibraryW(L"kernel32.dll"), nullptr);
-    auto module = platform::LoadLibraryW(L"FMIFS.DLL");
-    ASSERT_NE(module, nullptr);
-    EXPECT_NE(platform::GetProcAddress(module, "FormatEx"), nullptr);
-    EXPECT_NE(platform::GetProcAddress(module, "EnableVolumeCompression"), nullptr);
-    EXPECT_EQ(platform::GetProcAddress(module, "Chkdsk"), nullptr);
-    EXPECT_EQ(platform::GetProcAddress(nullptr, "FormatEx"), nullptr);
 }
 
 TEST(MasterBootRecordTest, ChsFieldsAndActiveFlag)

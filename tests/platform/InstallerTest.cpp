@@ -1,15 +1,11 @@
-// The boot-loader installer command line on a real stick image, with Debian's syslinux.
+// The boot-loader installer on a held stick's real image, with Debian's syslinux.
 
 #include "StickTestSupport.h"
 
-#include "platform/FileCopy.h"
-#include "platform/Process.h"
 #include "platform/posix/ChildProcess.h"
-#include "platform/posix/InstallerCommand.h"
 #include "platform/posix/MasterBootRecord.h"
 
 using namespace stick_test;
-using platform::posix::InstallerCommand;
 
 namespace {
 
@@ -27,9 +23,13 @@ protected:
         fs::copy_file(kSystemInstaller, Cd() / "syslinux" / "syslinux");
         fs::copy_file(kSystemMbrCode, Cd() / "syslinux" / "mbr.bin");
     }
-    std::wstring Command(char letter, const std::wstring& options = L"-fma")
+    static constexpr const wchar_t* kInstaller = L"D:\\syslinux\\syslinux";
+
+    // The installer run on a freshly held stick; -1 when the stick can't be held.
+    int Install(char letter, const wchar_t* program = kInstaller)
     {
-        return L"D:\\syslinux\\syslinux " + options + L" " + std::wstring(1, letter) + L":";
+        auto stick = HoldStick(letter);
+        return stick ? stick->InstallBootLoader(program) : -1;
     }
 };
 
@@ -38,11 +38,16 @@ TEST_F(InstallerTest, InstallsLoaderBootCodeAndActiveFlag)
     auto image = MakeImage("stick.img", 300);
     char letter = UseDrives({ image })[0];
     FormatRecord record;
-    FormatDrive(Root(letter), true, record);
-    ASSERT_EQ(record.doneFlags, std::vector<int>({ 1 }));
+    FormatDrive(letter, true, record);
+    ASSERT_EQ(record.outcome, platform::FormatOutcome::Done);
     auto tableBefore = ReadBytes(image, 440, 72);
 
-    EXPECT_EQ(platform::RunCommandLine(Command(letter)), 0);
+    auto stick = HoldStick(letter);
+    ASSERT_TRUE(stick);
+    EXPECT_EQ(stick->InstallBootLoader(kInstaller), 0);
+    std::string detail;
+    EXPECT_TRUE(stick->ReadBackBootPieces(detail)) << detail;
+    stick.reset();
 
     auto listing = Shell("MTOOLS_SKIP_CHECK=1 MTOOLSRC=/dev/null mdir -a -b -i " + image.string() + "@@1048576 ::/");
     EXPECT_NE(listing.output.find("::/ldlinux.sys\n"), std::string::npos) << listing.output;
@@ -55,13 +60,6 @@ TEST_F(InstallerTest, InstallsLoaderBootCodeAndActiveFlag)
     EXPECT_EQ(tableAfter, tableBefore);
     EXPECT_EQ(mbr[510], 0x55);
     EXPECT_EQ(mbr[511], 0xAA);
-
-    // Without -m and -a the boot code and flag stay as they are: zero boot code after a fresh format.
-    FormatDrive(Root(letter), true, record);
-    EXPECT_EQ(platform::RunCommandLine(Command(letter, L"-f")), 0);
-    mbr = ReadBytes(image, 0, 512);
-    EXPECT_EQ(mbr[0], 0);
-    EXPECT_EQ(mbr[446], 0);
 }
 
 TEST_F(InstallerTest, FailuresGiveNonZeroStatus)
@@ -69,15 +67,16 @@ TEST_F(InstallerTest, FailuresGiveNonZeroStatus)
     auto blank = MakeImage("blank.img", 64);
     auto formatted = MakeImage("formatted.img", 300);
     auto letters = UseDrives({ blank, formatted });
-    EXPECT_NE(platform::RunCommandLine(Command(letters[0])), 0) << "no FAT volume on a blank stick";
+    EXPECT_NE(Install(letters[0]), 0) << "no FAT volume on a blank stick";
 
     FormatRecord record;
-    FormatDrive(Root(letters[1]), true, record);
+    FormatDrive(letters[1], true, record);
     fs::remove(Cd() / "syslinux" / "mbr.bin");
-    EXPECT_NE(platform::RunCommandLine(Command(letters[1])), 0) << "no boot code beside the installer";
+    EXPECT_NE(Install(letters[1]), 0) << "no boot code beside the installer";
     fs::remove(Cd() / "syslinux" / "syslinux");
-    EXPECT_NE(platform::RunCommandLine(Command(letters[1])), 0) << "no installer on the CD";
-    EXPECT_NE(platform::RunCommandLine(Command('D')), 0) << "never the CD";
+    EXPECT_NE(Install(letters[1]), 0) << "no installer on the CD";
+    EXPECT_NE(Install(letters[1], L"Q:\\syslinux\\syslinux"), 0) << "an installer on no known drive";
+    EXPECT_FALSE(HoldStick('D')) << "never the CD";
 }
 
 // The tools beside the CD's installer come before the system's, for the job (FindProgram) and for
@@ -87,7 +86,7 @@ TEST_F(InstallerTest, TakesTheCdsToolsBeforeTheSystems)
     auto image = MakeImage("stick.img", 300);
     char letter = UseDrives({ image })[0];
     FormatRecord record;
-    FormatDrive(Root(letter), true, record);
+    FormatDrive(letter, true, record);
     auto calls = m_root / "calls";
     for (const char* tool : { "mcopy", "mattrib" }) {
         auto standIn = Cd() / "syslinux" / tool;
@@ -96,36 +95,11 @@ TEST_F(InstallerTest, TakesTheCdsToolsBeforeTheSystems)
     }
     EXPECT_EQ(platform::posix::ChildProcess::FindProgram("mcopy"), (Cd() / "syslinux" / "mcopy").string());
 
-    EXPECT_EQ(platform::RunCommandLine(Command(letter)), 0);
+    EXPECT_EQ(Install(letter), 0);
     std::ifstream recorded(calls);
     std::string called((std::istreambuf_iterator<char>(recorded)), std::istreambuf_iterator<char>());
     EXPECT_NE(called.find("mcopy\n"), std::string::npos) << called;
     EXPECT_NE(called.find("mattrib\n"), std::string::npos) << called;
-}
-
-TEST(InstallerCommandTest, AcceptsOnlyTheInstallerForm)
-{
-    std::string error;
-    auto command = InstallerCommand::Parse(L"D:\\syslinux\\syslinux -fma e:", error);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->program, L"D:\\syslinux\\syslinux");
-    EXPECT_TRUE(command->force && command->writeMbr && command->makeActive);
-    EXPECT_EQ(command->targetDrive, 'E');
-
-    command = InstallerCommand::Parse(L"\"D:\\my cd\\syslinux\\SYSLINUX.EXE\" -a -m F:", error);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->program, L"D:\\my cd\\syslinux\\SYSLINUX.EXE");
-    EXPECT_FALSE(command->force);
-    EXPECT_TRUE(command->writeMbr && command->makeActive);
-    EXPECT_EQ(command->targetDrive, 'F');
-
-    for (const wchar_t* bad : { L"", L"   ", L"cmd /c del E:", L"D:\\syslinux\\syslinux -fma", L"D:\\syslinux\\syslinux -x E:",
-             L"D:\\syslinux\\syslinux -fma E: F:", L"D:\\syslinux\\syslinux -fma E:\\", L"D:\\syslinux\\syslinux --force E:" }) {
-        error.clear();
-        EXPECT_FALSE(InstallerCommand::Parse(bad, error)) << std::string(bad, bad + wcslen(bad));
-        EXPECT_FALSE(error.empty());
-    }
-    EXPECT_EQ(platform::RunCommandLine(L"rm -rf /"), -1);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Writes a whole recovery stick into an image file through the platform calls, in the order the
+// Writes a whole recovery stick into an image file through the platform's held stick, in the order the
 // writer makes them. Run by tests/scripts/boot_demo_stick.sh, which boots the result; skipped
 // unless ARKEVEN_STICK_IMAGE (the image to write) and ARKEVEN_STICK_CD (the demo CD) are set.
 // With ARKEVEN_STICK_OWN_FAT32 set, the volume comes from the platform's own FAT32 writer (a quick
@@ -6,19 +6,9 @@
 
 #include "StickTestSupport.h"
 
-#include "platform/FileCopy.h"
-#include "platform/Format.h"
-#include "platform/Process.h"
-
 using namespace stick_test;
 
 namespace {
-
-std::uint32_t IgnoreProgress(std::int64_t, std::int64_t, std::int64_t, std::int64_t, std::uint32_t, std::uint32_t, void*,
-    void*, void*)
-{
-    return platform::kProgressContinue;
-}
 
 TEST(StickImageWriter, WritesABootableStick)
 {
@@ -47,20 +37,24 @@ TEST(StickImageWriter, WritesABootableStick)
         if (drive.kind == platform::posix::DriveInfo::Kind::VirtualStick)
             letter = drive.letter;
     ASSERT_NE(letter, 0);
-    std::wstring target(1, static_cast<wchar_t>(letter));
 
     if (!ownFat32) {
         FormatRecord record;
-        FormatDrive(target + L":\\", std::getenv("ARKEVEN_STICK_QUICK") != nullptr, record);
-        ASSERT_EQ(record.doneFlags, std::vector<int>({ 1 }));
+        FormatDrive(letter, std::getenv("ARKEVEN_STICK_QUICK") != nullptr, record);
+        ASSERT_EQ(record.outcome, platform::FormatOutcome::Done);
     }
 
-    EXPECT_TRUE(platform::CopyFileW(L"D:\\_DEROZAZLIVE", target + L":\\.Derozazlive", false));
-    EXPECT_TRUE(platform::CopyFileW(L"D:\\ISOLINUX\\initrd.img", target + L":\\initrd.img", false));
-    EXPECT_TRUE(platform::CopyFileExW(L"D:\\ISOLINUX\\root.lzm", target + L":\\root.lzm", IgnoreProgress, nullptr, nullptr, 0));
-    EXPECT_TRUE(platform::CopyFileW(L"D:\\ISOLINUX\\syslinux.cfg", target + L":\\syslinux.cfg", false));
-    EXPECT_TRUE(platform::CopyFileW(L"D:\\ISOLINUX\\vmlinuz", target + L":\\vmlinuz", false));
-    EXPECT_EQ(platform::RunCommandLine(L"D:\\syslinux\\syslinux -fma " + target + L":"), 0);
+    {
+        auto stick = HoldStick(letter);
+        ASSERT_TRUE(stick);
+        auto ignore = [](std::int64_t, std::int64_t) { return true; };
+        EXPECT_TRUE(stick->CopyIn(L"D:\\_DEROZAZLIVE", L"\\.Derozazlive", {}));
+        EXPECT_TRUE(stick->CopyIn(L"D:\\ISOLINUX\\initrd.img", L"\\initrd.img", {}));
+        EXPECT_TRUE(stick->CopyIn(L"D:\\ISOLINUX\\root.lzm", L"\\root.lzm", ignore));
+        EXPECT_TRUE(stick->CopyIn(L"D:\\ISOLINUX\\syslinux.cfg", L"\\syslinux.cfg", {}));
+        EXPECT_TRUE(stick->CopyIn(L"D:\\ISOLINUX\\vmlinuz", L"\\vmlinuz", {}));
+        EXPECT_EQ(stick->InstallBootLoader(L"D:\\syslinux\\syslinux"), 0);
+    }
     platform::posix::DriveTable::ResetInstance();
 }
 

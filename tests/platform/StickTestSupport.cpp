@@ -1,6 +1,5 @@
 #include "StickTestSupport.h"
 
-#include "platform/Format.h"
 #include "platform/posix/FileSectorDevice.h"
 #include "platform/posix/MasterBootRecord.h"
 
@@ -8,35 +7,28 @@
 
 namespace stick_test {
 
-FormatRecord* g_formatRecord = nullptr;
-
-bool RecordingCallback(std::uint32_t command, std::uint32_t, void* info)
+std::unique_ptr<platform::HeldStick> HoldStick(char letter)
 {
-    auto& record = *g_formatRecord;
-    record.commandOrder.push_back(command);
-    if (command == platform::kFormatProgress) {
-        auto percent = *static_cast<std::uint32_t*>(info);
-        record.percents.push_back(percent);
-        if (record.stopAtPercent >= 0 && static_cast<int>(percent) >= record.stopAtPercent)
-            return false;
-    } else if (command == platform::kFormatDone) {
-        record.doneFlags.push_back(*static_cast<std::uint8_t*>(info));
-    } else if (command == platform::kFormatOutput) {
-        auto* output = static_cast<platform::FormatTextOutput*>(info);
-        record.lines.push_back(output->output);
-    }
-    return true;
+    auto drive = static_cast<wchar_t>(letter);
+    return platform::Sticks::System().Hold(drive, platform::GetDriveIdentity(drive)).stick;
 }
 
-void FormatDrive(const std::wstring& root, bool quick, FormatRecord& record, const wchar_t* fileSystem)
+void FormatDrive(char letter, bool quick, FormatRecord& record)
 {
-    auto module = platform::LoadLibraryW(L"fmifs.dll");
-    ASSERT_NE(module, nullptr);
-    auto formatEx = reinterpret_cast<platform::FormatExFunction>(platform::GetProcAddress(module, "FormatEx"));
-    ASSERT_NE(formatEx, nullptr);
-    g_formatRecord = &record;
-    formatEx(root.c_str(), 12, fileSystem, L"VarnMID", quick ? 1 : 0, 4096, RecordingCallback);
-    g_formatRecord = nullptr;
+    auto drive = static_cast<wchar_t>(letter);
+    auto held = platform::Sticks::System().Hold(drive, platform::GetDriveIdentity(drive));
+    if (!held.stick) {
+        record.lines.push_back(held.detail);
+        record.outcome = platform::FormatOutcome::Failed;
+        return;
+    }
+    platform::FormatProgress progress;
+    progress.percent = [&record](std::uint32_t percent) {
+        record.percents.push_back(percent);
+        return record.stopAtPercent < 0 || static_cast<int>(percent) < record.stopAtPercent;
+    };
+    progress.text = [&record](const std::string& text) { record.lines.push_back(text); };
+    record.outcome = held.stick->Format({ L"VarnMID", 4096, quick }, progress);
 }
 
 OwnFormatOutcome FormatWithOwnWriter(const fs::path& image, std::uint64_t offset, std::uint64_t size,

@@ -3,12 +3,14 @@
 // A throw-away CD tree and virtual sticks in a temp folder, put into the process-wide drive table.
 
 #include "platform/Fat32Formatter.h"
+#include "platform/Sticks.h"
 #include "platform/posix/DriveTable.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/wait.h>
@@ -115,18 +117,18 @@ protected:
     static inline int s_counter = 0;
 };
 
-// Formats through the public entry point and records every report.
+// Holds a stick through the platform's sticks and formats it FAT32 "VarnMID" with 4096-byte
+// clusters, every report recorded. A refused hold counts as a failed format, its reason as a line.
 struct FormatRecord {
     std::vector<std::uint32_t> percents;
     std::vector<std::string> lines;
-    std::vector<int> doneFlags;
-    std::vector<std::uint32_t> commandOrder;
+    platform::FormatOutcome outcome = platform::FormatOutcome::Unfinished;
     int stopAtPercent = -1;
 };
-extern FormatRecord* g_formatRecord;
+void FormatDrive(char letter, bool quick, FormatRecord& record);
 
-bool RecordingCallback(std::uint32_t command, std::uint32_t, void* info);
-void FormatDrive(const std::wstring& root, bool quick, FormatRecord& record, const wchar_t* fileSystem = L"FAT32");
+// The held stick behind `letter`, bound to the device it names now; null when refused.
+std::unique_ptr<platform::HeldStick> HoldStick(char letter);
 
 // The platform's own FAT32 writer on a byte range of an image file, every report recorded.
 struct OwnFormatOutcome {

@@ -11,7 +11,7 @@
 #include "../platform/FakeSysfs.h"
 
 #include "app/CMainFrame.h"
-#include "app/Globals.h"
+#include "shared/Globals.h"
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"

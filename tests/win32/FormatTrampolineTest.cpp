@@ -2,7 +2,7 @@
 // behind the platform's signatures. Runs against the stand-in DLL of tests/win32/fmifs/. Volumes
 // above 32 GB: tests/scripts/windows_build_and_wine.sh maps drive letters to sparse image files
 // and names them in ARKEVEN_TEST_LARGE_DRIVE (40 GB) and ARKEVEN_TEST_LIMIT_DRIVE (32 GiB).
-#include "platform/Format.h"
+#include "platform/win32/FormatLibrary.h"
 #include "platform/win32/LargeVolumeFormat.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Volume.h"

@@ -1,11 +1,11 @@
 // The Win32 platform under wine: the instance marker, the host's windows and input, and the
 // file copies with their progress routine. Needs a display (the script test runs Xvfb).
 #include "platform/Drives.h"
-#include "platform/FileCopy.h"
 #include "platform/NamedMarker.h"
 #include "platform/Process.h"
-#include "platform/ReadBack.h"
-#include "platform/StickTools.h"
+#include "platform/Sticks.h"
+#include "platform/win32/FileCopy.h"
+#include "platform/win32/ReadBack.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
@@ -276,12 +276,12 @@ TEST_F(Win32CopyTest, ReadingBackComparesTheCopyUnbufferedWithItsOriginal)
 // before a job looks for the file the same way.
 TEST_F(Win32CopyTest, TheInstallerIsFoundWithTheExtensionTheInterpreterAdds)
 {
-    EXPECT_TRUE(platform::FindInstallerProgram(Path("syslinux")).empty());
+    EXPECT_TRUE(platform::Sticks::System().FindInstaller(Path("syslinux")).empty());
     fs::create_directory(m_folder / "syslinux.com");
-    EXPECT_TRUE(platform::FindInstallerProgram(Path("syslinux")).empty()) << "a folder is no program";
+    EXPECT_TRUE(platform::Sticks::System().FindInstaller(Path("syslinux")).empty()) << "a folder is no program";
     std::ofstream(m_folder / "syslinux.exe", std::ios::binary) << "MZ";
-    EXPECT_EQ(platform::FindInstallerProgram(Path("syslinux")), Path("syslinux.exe"));
-    EXPECT_TRUE(platform::MissingStickTools().empty());
+    EXPECT_EQ(platform::Sticks::System().FindInstaller(Path("syslinux")), Path("syslinux.exe"));
+    EXPECT_TRUE(platform::Sticks::System().MissingTools().empty());
 }
 
 // The identity of a drive is asked afresh each time and tells drives apart; a hold is given
@@ -300,10 +300,10 @@ TEST(Win32Drives, IdentitiesTellDrivesApartAndBindAHold)
     }
     EXPECT_TRUE(platform::GetDriveIdentity(L'1').empty());
 
-    EXPECT_TRUE(platform::HoldDrive(L'C', system).hold);
-    platform::DriveHoldResult refused = platform::HoldDrive(L'C', system + L"x");
-    EXPECT_FALSE(refused.hold);
-    EXPECT_EQ(refused.error, platform::DriveHoldError::NotThatDevice);
+    EXPECT_TRUE(platform::Sticks::System().Hold(L'C', system).stick);
+    platform::StickHoldResult refused = platform::Sticks::System().Hold(L'C', system + L"x");
+    EXPECT_FALSE(refused.stick);
+    EXPECT_EQ(refused.error, platform::StickHoldError::NotThatDevice);
 }
 
 TEST(Win32Process, ModulePathNamesThisExecutable)

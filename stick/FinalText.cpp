@@ -1,0 +1,55 @@
+#include "stick/FinalText.h"
+
+#include "uilib/CzTextLibrary.h"
+#include "uilib/TextFormat.h"
+
+namespace {
+
+constexpr unsigned kTextReady = 25;
+constexpr unsigned kTextFailed = 27;
+constexpr unsigned kTextNoRights = 28;
+constexpr unsigned kTextTooSmall = 29;
+constexpr unsigned kTextCdIncomplete = 30;
+constexpr unsigned kTextProgramMissing = 31;
+constexpr unsigned kTextStickChanged = 32;
+constexpr size_t kLineBufferSize = 128;
+
+std::wstring Text(unsigned id)
+{
+    const wchar_t* text = z32MLGetString(id);
+    return text ? text : L"";
+}
+
+unsigned FinalTextId(StickJob::Outcome outcome)
+{
+    switch (outcome) {
+    case StickJob::Outcome::Ready:
+        return kTextReady;
+    case StickJob::Outcome::NoRights:
+        return kTextNoRights;
+    case StickJob::Outcome::StickTooSmall:
+        return kTextTooSmall;
+    case StickJob::Outcome::CdIncomplete:
+        return kTextCdIncomplete;
+    case StickJob::Outcome::ProgramMissing:
+        return kTextProgramMissing;
+    case StickJob::Outcome::StickChanged:
+        return kTextStickChanged;
+    case StickJob::Outcome::Running:
+    case StickJob::Outcome::Failed:
+        break;
+    }
+    return kTextFailed;
+}
+
+} // namespace
+
+std::wstring FinalTextOf(const StickJob& job)
+{
+    unsigned id = FinalTextId(job.Result());
+    // These two name the least stick size or the missing programs through their one "%s".
+    if (id == kTextTooSmall || id == kTextProgramMissing)
+        return FormatText(Text(id), job.CauseArgument().c_str(), kLineBufferSize);
+    // The others are the argument of "%s", not formats of their own: shown as they are.
+    return Text(id).substr(0, kLineBufferSize - 1);
+}
