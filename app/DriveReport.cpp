@@ -1,7 +1,7 @@
 #include "app/DriveReport.h"
 
 #include "platform/Sticks.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "stick/DriveDiscovery.h"
 
 

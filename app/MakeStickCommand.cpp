@@ -2,7 +2,7 @@
 
 #include "app/ProgramStart.h"
 #include "platform/Process.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "stick/DriveDiscovery.h"
 #include "stick/FinalText.h"
 #include "stick/StickJobRunner.h"

@@ -4,9 +4,9 @@
 // geometry and the identity of each USB drive, and the item text.
 
 #include "platform/Sticks.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/linux/DriveTable.h"
 #include "stick/DriveDiscovery.h"
-#include "tests/platform/FakeSysfs.h"
+#include "tests/platform/linux/FakeSysfs.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #include "stick/StickJob.h"
 
 #include "platform/Process.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "stick/StickJobChecks.h"
 
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "stick/StickJobChecks.h"
 
 #include "platform/Drives.h"
-#include "platform/FileData.h"
-#include "platform/Utf8.h"
+#include "platform/files/FileData.h"
+#include "platform/files/Utf8.h"
 #include "stick/DriveDiscovery.h"
 #include "stick/StickSpace.h"
 

@@ -1,6 +1,6 @@
 #include "stick/StickSpace.h"
 
-#include "platform/Fat32Formatter.h"
+#include "platform/disk/Fat32Formatter.h"
 
 #include <algorithm>
 

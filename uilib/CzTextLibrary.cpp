@@ -2,7 +2,7 @@
 
 #include "framework/Strings.h"
 #include "platform/Drives.h"
-#include "platform/FileData.h"
+#include "platform/files/FileData.h"
 #include "platform/Process.h"
 
 #include <atomic>

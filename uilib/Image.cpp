@@ -2,8 +2,8 @@
 
 #include "framework/CException.h"
 #include "uilib/Color.h"
-#include "platform/FileData.h"
-#include "platform/PngFile.h"
+#include "platform/files/FileData.h"
+#include "platform/png/PngFile.h"
 
 #include <fstream>
 #include <memory>

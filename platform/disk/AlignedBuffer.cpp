@@ -1,4 +1,4 @@
-#include "platform/AlignedBuffer.h"
+#include "platform/disk/AlignedBuffer.h"
 
 #include <cstdint>
 

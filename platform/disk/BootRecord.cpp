@@ -1,6 +1,6 @@
-#include "platform/ReadBack.h"
+#include "platform/disk/BootRecord.h"
 
-#include "platform/LittleEndian.h"
+#include "platform/disk/LittleEndian.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "platform/Fat32Formatter.h"
+#include "platform/disk/Fat32Formatter.h"
 
-#include "platform/AlignedBuffer.h"
-#include "platform/LittleEndian.h"
+#include "platform/disk/AlignedBuffer.h"
+#include "platform/disk/LittleEndian.h"
 
 #include <algorithm>
 #include <chrono>

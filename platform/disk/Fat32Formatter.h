@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/FormatListener.h"
-#include "platform/PercentSequence.h"
-#include "platform/SectorDevice.h"
+#include "platform/disk/FormatListener.h"
+#include "platform/disk/PercentSequence.h"
+#include "platform/disk/SectorDevice.h"
 
 #include <cstdint>
 #include <optional>

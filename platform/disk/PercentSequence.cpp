@@ -1,4 +1,4 @@
-#include "platform/PercentSequence.h"
+#include "platform/disk/PercentSequence.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "platform/FileData.h"
+#include "platform/files/FileData.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
 #include <fstream>
 

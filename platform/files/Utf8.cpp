@@ -1,4 +1,4 @@
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
 #include <cstdint>
 

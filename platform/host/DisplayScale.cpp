@@ -1,4 +1,4 @@
-#include "platform/DisplayScale.h"
+#include "platform/host/DisplayScale.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,8 @@
-#include "platform/HeadlessHost.h"
+#include "platform/host/HeadlessHost.h"
 
-#include "platform/DisplayScale.h"
-#include "platform/PngFile.h"
-#include "platform/Utf8.h"
+#include "platform/host/DisplayScale.h"
+#include "platform/png/PngFile.h"
+#include "platform/files/Utf8.h"
 
 #include <algorithm>
 #include <chrono>

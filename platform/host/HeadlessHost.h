@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Host.h"
-#include "platform/HeadlessScript.h"
-#include "platform/HostLog.h"
+#include "platform/host/HeadlessScript.h"
+#include "platform/host/HostLog.h"
 
 #include <atomic>
 #include <condition_variable>

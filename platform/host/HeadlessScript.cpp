@@ -1,6 +1,6 @@
-#include "platform/HeadlessScript.h"
+#include "platform/host/HeadlessScript.h"
 
-#include "platform/HeadlessHost.h"
+#include "platform/host/HeadlessHost.h"
 
 #include <cctype>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "platform/HostLog.h"
+#include "platform/host/HostLog.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
-#include "platform/posix/BootLoaderInstaller.h"
+#include "platform/linux/BootLoaderInstaller.h"
 
-#include "platform/posix/ChildProcess.h"
-#include "platform/posix/FatFileWriter.h"
-#include "platform/posix/MasterBootRecord.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/ChildProcess.h"
+#include "platform/linux/FatFileWriter.h"
+#include "platform/linux/MasterBootRecord.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "platform/posix/ChildProcess.h"
+#include "platform/linux/ChildProcess.h"
 
-#include "platform/posix/DriveTable.h"
+#include "platform/linux/DriveTable.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <cstddef>
 #include <functional>

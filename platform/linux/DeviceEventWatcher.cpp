@@ -1,7 +1,7 @@
-#include "platform/posix/DeviceEventWatcher.h"
+#include "platform/linux/DeviceEventWatcher.h"
 
-#include "platform/posix/SysfsBlockDevices.h"
-#include "platform/posix/Uevent.h"
+#include "platform/linux/SysfsBlockDevices.h"
+#include "platform/linux/Uevent.h"
 
 #include <cerrno>
 #include <linux/netlink.h>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/Drives.h"
-#include "platform/posix/DriveTable.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/DriveTable.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "platform/posix/DeviceIdentity.h"
+#include "platform/linux/DeviceIdentity.h"
 
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <fcntl.h>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "platform/Drives.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/DriveTable.h"
 
 namespace platform {
 

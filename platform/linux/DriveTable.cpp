@@ -1,8 +1,8 @@
-#include "platform/posix/DriveTable.h"
+#include "platform/linux/DriveTable.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/DeviceIdentity.h"
-#include "platform/posix/SysfsBlockDevices.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/DeviceIdentity.h"
+#include "platform/linux/SysfsBlockDevices.h"
 
 #include <algorithm>
 #include <climits>

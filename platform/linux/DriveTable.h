@@ -2,7 +2,7 @@
 
 #include "platform/Drives.h"
 #include "platform/Sticks.h"
-#include "platform/posix/VirtualStickList.h"
+#include "platform/linux/VirtualStickList.h"
 
 #include <map>
 #include <memory>

@@ -1,9 +1,9 @@
 // The drive calls of platform/Drives.h over the Linux drive table.
 #include "platform/Drives.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/DeviceEventWatcher.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/DeviceEventWatcher.h"
+#include "platform/linux/DriveTable.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 #include "platform/Process.h"
 
-#include "platform/posix/ChildProcess.h"
+#include "platform/linux/ChildProcess.h"
 
 #include <cerrno>
 #include <climits>

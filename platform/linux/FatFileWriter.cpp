@@ -1,7 +1,7 @@
-#include "platform/posix/FatFileWriter.h"
+#include "platform/linux/FatFileWriter.h"
 
-#include "platform/posix/ChildProcess.h"
-#include "platform/posix/PositionedIo.h"
+#include "platform/linux/ChildProcess.h"
+#include "platform/linux/PositionedIo.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/ReadBack.h"
-#include "platform/posix/StickVolume.h"
+#include "platform/linux/StickVolume.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "platform/posix/HeldDisk.h"
+#include "platform/linux/HeldDisk.h"
 
-#include "platform/posix/DeviceIdentity.h"
-#include "platform/posix/StickDrive.h"
+#include "platform/linux/DeviceIdentity.h"
+#include "platform/linux/StickDrive.h"
 
 #include <cerrno>
 #include <cstring>

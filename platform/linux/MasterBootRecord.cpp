@@ -1,6 +1,6 @@
-#include "platform/posix/MasterBootRecord.h"
+#include "platform/linux/MasterBootRecord.h"
 
-#include "platform/LittleEndian.h"
+#include "platform/disk/LittleEndian.h"
 
 #include <algorithm>
 

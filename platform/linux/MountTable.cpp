@@ -1,4 +1,4 @@
-#include "platform/posix/MountTable.h"
+#include "platform/linux/MountTable.h"
 
 #include <algorithm>
 #include <cctype>

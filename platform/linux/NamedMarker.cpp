@@ -1,7 +1,7 @@
 #include "platform/NamedMarker.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/posix/PositionedIo.h"
+#include "platform/linux/PositionedIo.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 #include "platform/Drives.h"
 #include "platform/Process.h"
 
-#include "platform/posix/ChildProcess.h"
+#include "platform/linux/ChildProcess.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
 #include "platform/Profile.h"
 
 #include "platform/Drives.h"
-#include "platform/FileData.h"
-#include "platform/ProfileText.h"
-#include "platform/Utf8.h"
+#include "platform/files/FileData.h"
+#include "platform/profile/ProfileText.h"
+#include "platform/files/Utf8.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
-#include "platform/posix/StickDrive.h"
+#include "platform/linux/StickDrive.h"
 
 #include "platform/Drives.h"
-#include "platform/Utf8.h"
-#include "platform/posix/DriveTable.h"
-#include "platform/posix/MountTable.h"
-#include "platform/posix/StickHold.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/DriveTable.h"
+#include "platform/linux/MountTable.h"
+#include "platform/linux/StickHold.h"
 
 namespace platform::posix {
 

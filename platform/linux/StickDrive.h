@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/posix/HeldDisk.h"
-#include "platform/posix/StickVolume.h"
+#include "platform/linux/HeldDisk.h"
+#include "platform/linux/StickVolume.h"
 
 #include <memory>
 #include <optional>

@@ -1,12 +1,13 @@
-#include "platform/posix/StickHold.h"
+#include "platform/linux/StickHold.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/BootLoaderInstaller.h"
-#include "platform/posix/FatFileWriter.h"
-#include "platform/posix/PositionedIo.h"
-#include "platform/posix/StickDrive.h"
-#include "platform/posix/UniqueFd.h"
-#include "platform/posix/VolumeFormatter.h"
+#include "platform/disk/BootRecord.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/BootLoaderInstaller.h"
+#include "platform/linux/FatFileWriter.h"
+#include "platform/linux/PositionedIo.h"
+#include "platform/linux/StickDrive.h"
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/VolumeFormatter.h"
 
 #include <algorithm>
 #include <cerrno>

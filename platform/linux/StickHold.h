@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Sticks.h"
-#include "platform/posix/HeldDisk.h"
+#include "platform/linux/HeldDisk.h"
 
 #include <memory>
 

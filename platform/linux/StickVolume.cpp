@@ -1,7 +1,7 @@
-#include "platform/posix/StickVolume.h"
+#include "platform/linux/StickVolume.h"
 
-#include "platform/posix/MasterBootRecord.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/MasterBootRecord.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/posix/SysfsBlockDevices.h"
+#include "platform/linux/SysfsBlockDevices.h"
 
 #include "platform/Drives.h"
 

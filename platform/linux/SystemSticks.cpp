@@ -1,10 +1,10 @@
-#include "platform/posix/SystemSticks.h"
+#include "platform/linux/SystemSticks.h"
 
-#include "platform/Utf8.h"
-#include "platform/posix/ChildProcess.h"
-#include "platform/posix/DriveTable.h"
-#include "platform/posix/StickHold.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/ChildProcess.h"
+#include "platform/linux/DriveTable.h"
+#include "platform/linux/StickHold.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "platform/posix/Uevent.h"
+#include "platform/linux/Uevent.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/UniqueFd.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/VirtualStickList.h"
+#include "platform/linux/VirtualStickList.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,11 +1,11 @@
-#include "platform/posix/VolumeFormatter.h"
+#include "platform/linux/VolumeFormatter.h"
 
-#include "platform/AlignedBuffer.h"
-#include "platform/LittleEndian.h"
-#include "platform/posix/ChildProcess.h"
-#include "platform/posix/MasterBootRecord.h"
-#include "platform/posix/PositionedIo.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/disk/AlignedBuffer.h"
+#include "platform/disk/LittleEndian.h"
+#include "platform/linux/ChildProcess.h"
+#include "platform/linux/MasterBootRecord.h"
+#include "platform/linux/PositionedIo.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/posix/StickVolume.h"
+#include "platform/linux/StickVolume.h"
 
 #include <cstdint>
 #include <functional>

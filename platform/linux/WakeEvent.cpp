@@ -1,4 +1,4 @@
-#include "platform/posix/WakeEvent.h"
+#include "platform/linux/WakeEvent.h"
 
 #include <cstdint>
 #include <sys/eventfd.h>

@@ -1,4 +1,4 @@
-#include "platform/PngFile.h"
+#include "platform/png/PngFile.h"
 
 #include <fstream>
 

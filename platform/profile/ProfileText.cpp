@@ -1,6 +1,6 @@
-#include "platform/ProfileText.h"
+#include "platform/profile/ProfileText.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
 #include <algorithm>
 #include <vector>

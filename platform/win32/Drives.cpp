@@ -1,7 +1,7 @@
 // The drive calls of platform/Drives.h: on Windows they are the system's own.
 #include "platform/Drives.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/DeviceEventWindow.h"
 #include "platform/win32/UniqueHandle.h"
 

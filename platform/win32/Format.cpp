@@ -1,6 +1,6 @@
 #include "platform/win32/FormatLibrary.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/LargeVolumeFormat.h"
 #include "platform/win32/Volume.h"
 

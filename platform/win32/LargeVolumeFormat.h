@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Fat32Formatter.h"
+#include "platform/disk/Fat32Formatter.h"
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/FormatReporter.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ReadBack.h"
+#include "platform/disk/BootRecord.h"
 
 #include <string>
 

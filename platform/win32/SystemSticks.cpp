@@ -1,7 +1,7 @@
 #include "platform/win32/SystemSticks.h"
 
 #include "platform/Process.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/HeldVolume.h"
 #include "platform/win32/TestSticks.h"

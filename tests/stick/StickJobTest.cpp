@@ -1,6 +1,6 @@
 // The stick job's logic over a fake stick: what it does in which order, and where it stops.
 
-#include "platform/posix/DriveTable.h"
+#include "platform/linux/DriveTable.h"
 #include "stick/StickJob.h"
 #include "stick/StickJobRunner.h"
 

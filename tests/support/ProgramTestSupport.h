@@ -8,15 +8,15 @@
 // plays the user. Everything the user thread reads of a window goes through RunOnUiThread.
 
 #include "../framework/FrameworkTestSupport.h"
-#include "../platform/FakeSysfs.h"
+#include "../platform/linux/FakeSysfs.h"
 
 #include "app/CMainFrame.h"
 #include "shared/Globals.h"
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"
-#include "platform/HeadlessHost.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/linux/DriveTable.h"
 #include "uilib/CzButton.h"
 #include "uilib/CzCanvas.h"
 #include "uilib/CzStatic.h"

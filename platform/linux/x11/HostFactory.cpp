@@ -1,5 +1,5 @@
-#include "platform/HeadlessHost.h"
-#include "platform/posix/X11HostFactory.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/linux/x11/X11HostFactory.h"
 
 #include <cstdio>
 #include <cstdlib>

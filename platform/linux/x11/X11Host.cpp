@@ -1,7 +1,7 @@
-#include "platform/posix/X11Host.h"
+#include "platform/linux/x11/X11Host.h"
 
-#include "platform/DisplayScale.h"
-#include "platform/posix/X11Window.h"
+#include "platform/host/DisplayScale.h"
+#include "platform/linux/x11/X11Window.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/Host.h"
-#include "platform/HostLog.h"
-#include "platform/posix/X11HostFactory.h"
-#include "platform/posix/WakeEvent.h"
+#include "platform/host/HostLog.h"
+#include "platform/linux/x11/X11HostFactory.h"
+#include "platform/linux/WakeEvent.h"
 
 #include <X11/Xlib.h>
 #include <map>

@@ -1,4 +1,4 @@
-#include "platform/posix/X11Keys.h"
+#include "platform/linux/x11/X11Keys.h"
 
 #include <X11/keysym.h>
 

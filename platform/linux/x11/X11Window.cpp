@@ -1,9 +1,9 @@
-#include "platform/posix/X11Window.h"
+#include "platform/linux/x11/X11Window.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
-#include "platform/posix/X11Host.h"
-#include "platform/posix/X11Keys.h"
+#include "platform/linux/x11/X11Host.h"
+#include "platform/linux/x11/X11Keys.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

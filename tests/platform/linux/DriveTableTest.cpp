@@ -1,8 +1,8 @@
 #include "FakeSysfs.h"
 
-#include "platform/posix/DriveTable.h"
-#include "platform/posix/SysfsBlockDevices.h"
-#include "platform/posix/VirtualStickList.h"
+#include "platform/linux/DriveTable.h"
+#include "platform/linux/SysfsBlockDevices.h"
+#include "platform/linux/VirtualStickList.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 
 #include "platform/Drives.h"
 #include "platform/Sticks.h"
-#include "platform/Utf8.h"
-#include "platform/posix/DriveTable.h"
-#include "platform/posix/Uevent.h"
+#include "platform/files/Utf8.h"
+#include "platform/linux/DriveTable.h"
+#include "platform/linux/Uevent.h"
 
 #include <chrono>
 #include <condition_variable>

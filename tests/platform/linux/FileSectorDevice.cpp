@@ -1,7 +1,7 @@
-#include "platform/posix/FileSectorDevice.h"
+#include "FileSectorDevice.h"
 
-#include "platform/posix/PositionedIo.h"
-#include "platform/posix/StickVolume.h"
+#include "platform/linux/PositionedIo.h"
+#include "platform/linux/StickVolume.h"
 
 #include <cerrno>
 #include <cstring>

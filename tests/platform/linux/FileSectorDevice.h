@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/SectorDevice.h"
-#include "platform/posix/UniqueFd.h"
+#include "platform/disk/SectorDevice.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <memory>
 #include <string>

@@ -3,8 +3,8 @@
 
 #include "StickTestSupport.h"
 
-#include "platform/Fat32Formatter.h"
-#include "platform/posix/MasterBootRecord.h"
+#include "platform/disk/Fat32Formatter.h"
+#include "platform/linux/MasterBootRecord.h"
 
 #include <csignal>
 #include <sys/resource.h>

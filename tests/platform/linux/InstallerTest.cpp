@@ -2,8 +2,8 @@
 
 #include "StickTestSupport.h"
 
-#include "platform/posix/ChildProcess.h"
-#include "platform/posix/MasterBootRecord.h"
+#include "platform/linux/ChildProcess.h"
+#include "platform/linux/MasterBootRecord.h"
 
 using namespace stick_test;
 

@@ -1,6 +1,6 @@
 // Reading /proc/self/mountinfo lines and telling system mounts from a stick's.
 
-#include "platform/posix/MountTable.h"
+#include "platform/linux/MountTable.h"
 
 #include <gtest/gtest.h>
 

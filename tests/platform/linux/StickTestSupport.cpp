@@ -1,7 +1,7 @@
 #include "StickTestSupport.h"
 
-#include "platform/posix/FileSectorDevice.h"
-#include "platform/posix/MasterBootRecord.h"
+#include "FileSectorDevice.h"
+#include "platform/linux/MasterBootRecord.h"
 
 #include <chrono>
 

@@ -2,9 +2,9 @@
 
 // A throw-away CD tree and virtual sticks in a temp folder, put into the process-wide drive table.
 
-#include "platform/Fat32Formatter.h"
+#include "platform/disk/Fat32Formatter.h"
 #include "platform/Sticks.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/linux/DriveTable.h"
 
 #include <cstdint>
 #include <cstdlib>

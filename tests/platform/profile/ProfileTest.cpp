@@ -1,5 +1,5 @@
 #include "platform/Profile.h"
-#include "platform/ProfileText.h"
+#include "platform/profile/ProfileText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The system's GetPrivateProfileStringW against the POSIX build's reader (platform/ProfileText)
 // on the same files: where they agree, index.ini reads the same on both systems.
 #include "platform/Profile.h"
-#include "platform/ProfileText.h"
+#include "platform/profile/ProfileText.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -2,8 +2,8 @@
 // GoogleTest before Xlib, whose macros (None, Bool) clash with gtest's own names.
 #include <gtest/gtest.h>
 
-#include "platform/posix/X11Host.h"
-#include "platform/posix/X11Window.h"
+#include "platform/linux/x11/X11Host.h"
+#include "platform/linux/x11/X11Window.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
