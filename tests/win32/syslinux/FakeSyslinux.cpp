@@ -3,7 +3,8 @@
 // ldlinux.sys in the volume's root, boot code in the disk's master boot record (-m) and the
 // volume's partition marked active (-a). The disk is the drive's device as wine maps it
 // (dosdevices/e::, a whole-disk image). Appends its command line to the file named by
-// ARKEVEN_TEST_INSTALLER_LOG. Ends 0 when all is written, 1 otherwise.
+// ARKEVEN_TEST_INSTALLER_LOG. Says so in a line on its standard output and ends 0 when all is
+// written, 1 otherwise.
 #include <windows.h>
 
 #include <stdio.h>
@@ -79,5 +80,7 @@ int wmain(int argc, wchar_t** argv)
     bool active = wcschr(options, L'a') != nullptr;
     if ((code || active) && !WriteBootRecord(target[0], code, active))
         return Fail("can't write the master boot record");
+    // A line on its standard output, as the real installer may write: the console twin shows it.
+    printf("syslinux stand-in: %lc: made bootable\n", target[0]);
     return 0;
 }
