@@ -272,7 +272,9 @@ int RunCommandLine(const std::wstring& commandLine)
     std::wstring interpreter = systemFolder + L"\\cmd.exe";
     // /d: no AutoRun commands from the registry; /s /c: the line between the outer quotes as it is.
     std::wstring line = L"\"" + interpreter + L"\" /d /s /c \"" + commandLine + L"\"";
-    DWORD console = HasConsole() ? 0 : CREATE_NO_WINDOW;
+    // In a shared console Ctrl+C stops the program's jobs, each at its next step; the installer,
+    // in a process group of its own, has it disabled and finishes the boot record it is writing.
+    DWORD consoleFlags = HasConsole() ? CREATE_NEW_PROCESS_GROUP : CREATE_NO_WINDOW;
     PROCESS_INFORMATION started {};
     std::fflush(stdout);
     std::fflush(stderr);
@@ -283,14 +285,14 @@ int RunCommandLine(const std::wstring& commandLine)
         startup.StartupInfo.cb = sizeof startup;
         handles.FillIn(startup);
         running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE,
-            console | EXTENDED_STARTUPINFO_PRESENT, nullptr, systemFolder.c_str(), &startup.StartupInfo, &started);
+            consoleFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, systemFolder.c_str(), &startup.StartupInfo, &started);
     }
     // Where the system refuses the handles (consoles before Windows 8 had handles of their own
     // kind), a child in the console still writes to it.
     if (!running) {
         STARTUPINFOW startup {};
         startup.cb = sizeof startup;
-        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, FALSE, console, nullptr,
+        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, FALSE, consoleFlags, nullptr,
             systemFolder.c_str(), &startup, &started);
     }
     if (!running)
