@@ -12,8 +12,8 @@
 # writes drive E:, which the program takes for a USB stick (ARKEVEN_TEST_USB_DRIVES), through the
 # real copies, read-back and installer call, with stand-ins only for what wine lacks (fmifs.dll,
 # the device maker's syslinux.exe; see tests/win32/), the installer's line in the twin's output;
-# its status in %ERRORLEVEL%, its output into a file; the same job with a failing format ends
-# failed with nothing copied.
+# its status in %ERRORLEVEL%, its output into a file; on a console (a pseudo-terminal) the twin
+# redraws its line in place; the same job with a failing format ends failed with nothing copied.
 # Skips (exit 0) when the cross compiler, wine, Xvfb or xdotool is missing.
 set -euo pipefail
 
@@ -21,7 +21,7 @@ source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${ARKEVEN_WINDOWS_BUILD_DIR:-$source_dir/build-win}"
 
 if [ "${1:-}" != "--on-display" ]; then
-  for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb xdotool sfdisk; do
+  for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb xdotool sfdisk script; do
     if ! command -v "$tool" >/dev/null 2>&1; then
       echo "SKIP windows_build_and_wine: $tool is missing (scripts/setup installs it)"
       exit 0
@@ -237,13 +237,24 @@ grep -q '^list-drives status 0' "$work/twin.log" || fail "%ERRORLEVEL% after Ark
 grep -q '^C:  ' "$work/twin-list-drives.log" || fail "Arkeven --list-drives > file left no line for C: in the file"
 echo "windows: the console twin answers cmd: status 2 in %ERRORLEVEL%, --list-drives into a file"
 
+# On a console (a pseudo-terminal here, which wine makes the twin's console) the twin switches its
+# output to control sequences and redraws its line in place; the installer writes to that console.
+# Wine's console shows the sequences as they are, between its own cursor switches.
+as_user timeout 300 script -qefc "wine 'D:\\AUTORUN\\Arkeven.com' --make-stick E: --yes" /dev/null </dev/null \
+  >"$work/console-job.log" 2>&1 || fail "the stick job on a console failed"
+console_text=$(tr -d '\r' <"$work/console-job.log" | sed 's/\x1b\[?25[lh]//g')
+[[ "$console_text" == *$'\x1b[1F\x1b[2KE'* ]] || fail "on a console the twin did not redraw its line in place"
+[[ "$console_text" == *'ready'* ]] || fail "the stick job on a console did not end ready"
+[[ "$console_text" == *'syslinux'*'bootable'* ]] || fail "the installer's line is not on the twin's console"
+echo "windows: on a console the twin redraws its line in place, the installer's line among them"
+
 # The same job with a format that fails: nothing is copied, the installer is not run.
 status=0
 ARKEVEN_TEST_FORMAT_FAILS=1 as_user timeout 300 wine "$twin" --make-stick E: --yes >"$work/failed-job.log" 2>&1 || status=$?
 [ "$status" -eq 1 ] || fail "the job with a failing format ended with status $status, not 1"
 grep -qE '^E \([0-9]+ MBytes\)  failed: ' "$work/failed-job.log" || fail "the job with a failing format did not end failed"
 [ -z "$(ls -A "$work/stick")" ] || fail "files on the stick after a failed format: $(ls -A "$work/stick")"
-[ "$(wc -l <"$work/installer.log")" -eq 1 ] || fail "the installer ran after a failed format"
+[ "$(wc -l <"$work/installer.log")" -eq 2 ] || fail "the installer ran after a failed format"
 echo "windows: a failed format ends the job failed, nothing copied"
 
 echo "windows_build_and_wine: passed"
