@@ -226,8 +226,10 @@ for copy in .Derozazlive:_DEROZAZLIVE initrd.img:ISOLINUX/initrd.img root.lzm:IS
   [ -z "$(find "$work/stick/${copy%%:*}" -perm /222)" ] || fail "${copy%%:*} lost the CD's read-only attribute"
 done
 [ -f "$work/stick/ldlinux.sys" ] || fail "no ldlinux.sys on the stick"
-installer_line=$(tr -d '\r' <"$work/installer.log")
-[[ "$installer_line" == *'syslinux'*'-fma E:' ]] || fail "the installer got the command line '$installer_line'"
+# The installer runs in the system folder, never in a folder of the stick it is to lock.
+installer_ran_as() { [[ "$(sed -n "$1p" "$work/installer.log" | tr -d '\r' | tr 'A-Z' 'a-z')" == *'syslinux'*'-fma e: in c:\windows\system32' ]]; }
+installer_line=$(head -n 1 "$work/installer.log" | tr -d '\r')
+installer_ran_as 1 || fail "the installer got the command line and folder '$installer_line'"
 tr -d '\r' <"$work/job.log" | grep -q '^syslinux stand-in: E: made bootable$' \
   || fail "the installer's line is not in the twin's output"
 echo "windows: whole job ready in $((SECONDS - started)) s: copies read back from a read-only CD, installer run as '$installer_line', its line in the twin's output"
@@ -239,9 +241,11 @@ echo "windows: the console twin answers cmd: status 2 in %ERRORLEVEL%, --list-dr
 
 # On a console (a pseudo-terminal here, which wine makes the twin's console) the twin switches its
 # output to control sequences and redraws its line in place; the installer writes to that console.
-# Wine's console shows the sequences as they are, between its own cursor switches.
-as_user timeout 300 script -qefc "wine 'D:\\AUTORUN\\Arkeven.com' --make-stick E: --yes" /dev/null </dev/null \
-  >"$work/console-job.log" 2>&1 || fail "the stick job on a console failed"
+# Wine's console shows the sequences as they are, between its own cursor switches. The twin starts
+# in the stick's root folder, where the installer must not start.
+(cd "$work/stick" && as_user timeout 300 script -qefc "wine 'D:\\AUTORUN\\Arkeven.com' --make-stick E: --yes" /dev/null \
+  </dev/null >"$work/console-job.log" 2>&1) || fail "the stick job on a console failed"
+installer_ran_as 2 || fail "from the stick's folder the installer ran as '$(sed -n 2p "$work/installer.log")'"
 console_text=$(tr -d '\r' <"$work/console-job.log" | sed 's/\x1b\[?25[lh]//g')
 [[ "$console_text" == *$'\x1b[1F\x1b[2KE'* ]] || fail "on a console the twin did not redraw its line in place"
 [[ "$console_text" == *'ready'* ]] || fail "the stick job on a console did not end ready"
