@@ -94,7 +94,9 @@ bool IsFmifs(const std::wstring& name)
 
 // The program loads system libraries only, and only from the system folder: a planted
 // "fmifs.dll" beside a copied CD tree (in Downloads, say) would run with administrator rights.
-// Windows 7 without update KB2533623 refuses the search flag; it gets the full path instead.
+// Windows 7 without update KB2533623 refuses the search flag; it gets the full path instead, with
+// the library's own dependencies looked for beside it (in the system folder) rather than beside
+// the program.
 ModuleHandle LoadLibraryW(const std::wstring& name)
 {
     HMODULE module = ::LoadLibraryExW(name.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -102,7 +104,8 @@ ModuleHandle LoadLibraryW(const std::wstring& name)
         wchar_t folder[MAX_PATH] = {};
         UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
         if (length > 0 && length < MAX_PATH)
-            module = ::LoadLibraryExW((std::wstring(folder, length) + L"\\" + name).c_str(), nullptr, 0);
+            module = ::LoadLibraryExW((std::wstring(folder, length) + L"\\" + name).c_str(), nullptr,
+                LOAD_WITH_ALTERED_SEARCH_PATH);
     }
     if (module && IsFmifs(name) && !g_fmifs) {
         g_fmifs = module;

@@ -51,10 +51,14 @@ void LargeVolumeFormat::Run(Volume& volume, std::uint64_t length)
     bool written = Write(device);
     // A stick without a partition table (offset 0) has no type to set.
     if (written && partition && partition->isMbr && partition->startOffset != 0
-        && partition->mbrType != kFat32LbaPartition && !volume.SetMbrPartitionType(kFat32LbaPartition, error))
-        m_reporter.Line(error + "; the partition keeps its old type");
-    // The copies that follow the done report need the volume back.
-    volume.Unlock();
+        && partition->mbrType != kFat32LbaPartition) {
+        if (!volume.SetMbrPartitionType(kFat32LbaPartition, error))
+            m_reporter.Line(error + "; the partition keeps its old type");
+        else if (!volume.UpdateDiskProperties(error))
+            m_reporter.Line(error);
+    }
+    // The copies that follow the done report need the volume back, mounted with what was written.
+    volume.Release();
     m_reporter.Done(written);
 }
 

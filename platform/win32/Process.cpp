@@ -15,6 +15,107 @@
 
 namespace platform {
 
+namespace {
+
+// Lines redrawn in place need the console's control sequences. Consoles before Windows 10 refuse
+// the mode; the lines then follow one another.
+void UseControlSequences()
+{
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (::GetConsoleMode(output, &mode))
+        ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+}
+
+// A process started by an administrator's elevation carries the full administrator token, and so
+// would every program it starts.
+bool IsElevated()
+{
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    win32::UniqueHandle ownedToken(token);
+    TOKEN_ELEVATION elevation {};
+    DWORD size = 0;
+    return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) && elevation.TokenIsElevated;
+}
+
+// Whether a console is attached (the console twin's own, or the one the program attached to),
+// window or none.
+bool HasConsole()
+{
+    DWORD processes[1] = {};
+    return ::GetConsoleProcessList(processes, 1) != 0;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* end)
+{
+    std::size_t length = std::wcslen(end);
+    return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, end) == 0;
+}
+
+// The program's standard handles for one child to share: duplicated as inheritable, and named in
+// the child's attribute list, so the child inherits these three and no other handle of the
+// program's (a volume of another job's stick, say).
+class SharedStandardHandles {
+public:
+    SharedStandardHandles()
+    {
+        for (DWORD which : { STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE }) {
+            HANDLE original = ::GetStdHandle(which);
+            HANDLE duplicate = nullptr;
+            if (original && original != INVALID_HANDLE_VALUE
+                && ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &duplicate, 0, TRUE,
+                    DUPLICATE_SAME_ACCESS))
+                m_handles.emplace_back(duplicate);
+            else
+                m_handles.emplace_back();
+        }
+        for (auto& handle : m_handles) {
+            if (handle)
+                m_inherited.push_back(handle.Get());
+        }
+        SIZE_T size = 0;
+        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_attributeStorage.resize(size);
+        auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_attributeStorage.data());
+        if (m_inherited.empty() || !::InitializeProcThreadAttributeList(attributes, 1, 0, &size))
+            return;
+        m_attributes = attributes;
+        if (!::UpdateProcThreadAttribute(m_attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, m_inherited.data(),
+                m_inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            ::DeleteProcThreadAttributeList(m_attributes);
+            m_attributes = nullptr;
+        }
+    }
+    ~SharedStandardHandles()
+    {
+        if (m_attributes)
+            ::DeleteProcThreadAttributeList(m_attributes);
+    }
+    SharedStandardHandles(const SharedStandardHandles&) = delete;
+    SharedStandardHandles& operator=(const SharedStandardHandles&) = delete;
+
+    bool IsUsable() const { return m_attributes != nullptr; }
+
+    void FillIn(STARTUPINFOEXW& startup) const
+    {
+        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdInput = m_handles[0].Get();
+        startup.StartupInfo.hStdOutput = m_handles[1].Get();
+        startup.StartupInfo.hStdError = m_handles[2].Get();
+        startup.lpAttributeList = m_attributes;
+    }
+
+private:
+    std::vector<win32::UniqueHandle> m_handles;
+    std::vector<HANDLE> m_inherited;
+    std::vector<unsigned char> m_attributeStorage;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_attributes = nullptr;
+};
+
+} // namespace
+
 std::wstring GetModuleFileNameW()
 {
     // Long paths (\\?\...) may exceed MAX_PATH; grow until the name fits.
@@ -74,15 +175,24 @@ void PrepareProcess()
     // Probing drives without a medium (a card reader's empty slots) must not raise "There is no
     // disk in the drive" boxes: the calls fail and say so instead.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // The console twin writes to the console it was started in, which is its own.
+    UseControlSequences();
 }
 
 // The desktop's shell opens the file as the desktop's user; the program's own call, which passes
-// on its administrator rights, is left for when there is no shell to ask.
+// on its token, is left for when there is no shell to ask. Elevated, that token is the
+// administrator's: a viewer (a PDF reader, a browser) is never started with it. A program (the
+// console twin starts Arkeven.exe) gets the rights it asks for anyway.
 void ShellExecuteW(const std::wstring& path)
 {
     win32::ComApartment apartment;
     if (win32::DesktopShell::Open(path))
         return;
+    if (IsElevated() && !EndsWith(path, L".exe")) {
+        std::fprintf(stderr, "%s is not opened: the desktop's shell can't open it as your user, and a viewer "
+            "started from here would run with administrator rights\n", ToUtf8(path).c_str());
+        return;
+    }
     ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -120,11 +230,7 @@ void UseParentConsole()
     std::freopen("CONOUT$", "w", stdout);
     std::freopen("CONOUT$", "w", stderr);
     std::freopen("CONIN$", "r", stdin);
-    // Lines redrawn in place need the console's control sequences.
-    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode = 0;
-    if (::GetConsoleMode(output, &mode))
-        ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    UseControlSequences();
 }
 
 bool OutputIsTerminal()
@@ -153,22 +259,44 @@ void StopOnInterrupt(std::atomic<bool>& stop)
 }
 
 // The system's command interpreter runs the line as typed, "D:\syslinux\syslinux -fma E:"
-// included, without a console window of its own, which the user could close and so kill it.
+// included, in the system folder (a current folder on the stick would hold the stick open). Its
+// messages go where the program's own go: it gets the program's standard handles, and the
+// program's console where there is one (the console twin's, or the one the program attached to).
+// Without a console it gets no console window, which the user could close and so kill it.
 int RunCommandLine(const std::wstring& commandLine)
 {
     wchar_t folder[MAX_PATH] = {};
     UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return -1;
-    std::wstring interpreter = std::wstring(folder, length) + L"\\cmd.exe";
+    std::wstring systemFolder(folder, length);
+    std::wstring interpreter = systemFolder + L"\\cmd.exe";
     // /d: no AutoRun commands from the registry; /s /c: the line between the outer quotes as it is.
     std::wstring line = L"\"" + interpreter + L"\" /d /s /c \"" + commandLine + L"\"";
-    STARTUPINFOW startup {};
-    startup.cb = sizeof startup;
+    // In a shared console Ctrl+C stops the program's jobs, each at its next step; the installer,
+    // in a process group of its own, has it disabled and finishes the boot record it is writing.
+    DWORD consoleFlags = HasConsole() ? CREATE_NEW_PROCESS_GROUP : CREATE_NO_WINDOW;
     PROCESS_INFORMATION started {};
     std::fflush(stdout);
-    if (!::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-            &startup, &started))
+    std::fflush(stderr);
+    SharedStandardHandles handles;
+    bool running = false;
+    if (handles.IsUsable()) {
+        STARTUPINFOEXW startup {};
+        startup.StartupInfo.cb = sizeof startup;
+        handles.FillIn(startup);
+        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE,
+            consoleFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, systemFolder.c_str(), &startup.StartupInfo, &started);
+    }
+    // Where the system refuses the handles (consoles before Windows 8 had handles of their own
+    // kind), a child in the console still writes to it.
+    if (!running) {
+        STARTUPINFOW startup {};
+        startup.cb = sizeof startup;
+        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, FALSE, consoleFlags, nullptr,
+            systemFolder.c_str(), &startup, &started);
+    }
+    if (!running)
         return -1;
     win32::UniqueHandle process(started.hProcess);
     win32::UniqueHandle thread(started.hThread);

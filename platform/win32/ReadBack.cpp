@@ -4,6 +4,7 @@
 #include "platform/Drives.h"
 #include "platform/files/Utf8.h"
 #include "platform/win32/TestSticks.h"
+#include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -17,7 +18,7 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kChunkSize = 1024 * 1024;
+constexpr DWORD kSectorLimit = 1024 * 1024;
 
 win32::UniqueHandle OpenForReading(const std::wstring& path, DWORD flags)
 {
@@ -58,7 +59,7 @@ std::optional<win32::TestSticks::Disk> DiskUnder(wchar_t letter)
         || !::DeviceIoControl(volume.Get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &returned, nullptr)
         || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_PARTITION_INFO_EX, nullptr, 0, &partition, sizeof partition, &returned, nullptr)
         || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned, nullptr)
-        || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kChunkSize)
+        || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kSectorLimit)
         return std::nullopt;
     win32::TestSticks::Disk disk;
     disk.path = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
@@ -77,39 +78,41 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
     }
     win32::UniqueHandle source = OpenForReading(original, FILE_FLAG_SEQUENTIAL_SCAN);
     win32::UniqueHandle stored = OpenForReading(copy, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
-    AlignedBuffer expected(kChunkSize);
-    AlignedBuffer actual(kChunkSize);
-    if (!source || !stored) {
+    LARGE_INTEGER sourceSize {};
+    if (!source || !stored || !::GetFileSizeEx(source.Get(), &sourceSize)) {
         detail = ToUtf8(copy) + ": can't read it back";
         return ReadBackResult::Unreadable;
     }
-    unsigned long long compared = 0;
-    for (;;) {
+    win32::UnbufferedReader reader(stored.Get());
+    if (!reader.SizeKnown()) {
+        detail = ToUtf8(copy) + ": can't read it back";
+        return ReadBackResult::Unreadable;
+    }
+    if (reader.Size() != static_cast<std::uint64_t>(sourceSize.QuadPart)) {
+        detail = ToUtf8(copy) + " holds " + std::to_string(reader.Size()) + " bytes, the original "
+            + std::to_string(sourceSize.QuadPart);
+        return ReadBackResult::Different;
+    }
+    AlignedBuffer expected(win32::UnbufferedReader::kPieceSize);
+    while (!reader.AtEnd()) {
+        std::uint64_t compared = reader.Offset();
         DWORD storedCount = 0;
-        DWORD sourceCount = 0;
-        if (!ReadSome(stored.Get(), actual.Data(), kChunkSize, storedCount)) {
-            detail = ToUtf8(copy) + ": can't read it back";
+        if (!reader.ReadNext(storedCount)) {
+            detail = ToUtf8(copy) + ": can't read it back near byte " + std::to_string(compared);
             return ReadBackResult::Unreadable;
         }
         // The original may come in shorter pieces: gather as many bytes as the stick gave.
+        DWORD sourceCount = 0;
         while (sourceCount < storedCount) {
             DWORD count = 0;
             if (!ReadSome(source.Get(), expected.Data() + sourceCount, storedCount - sourceCount, count) || count == 0)
                 break;
             sourceCount += count;
         }
-        if (sourceCount != storedCount || std::memcmp(expected.Data(), actual.Data(), storedCount) != 0) {
+        if (sourceCount != storedCount || std::memcmp(expected.Data(), reader.Data(), storedCount) != 0) {
             detail = ToUtf8(copy) + " differs from the original near byte " + std::to_string(compared);
             return ReadBackResult::Different;
         }
-        compared += storedCount;
-        if (storedCount == 0)
-            break;
-    }
-    DWORD extra = 0;
-    if (ReadSome(source.Get(), expected.Data(), 1, extra) && extra != 0) {
-        detail = ToUtf8(copy) + " is shorter than the original";
-        return ReadBackResult::Different;
     }
     return ReadBackResult::Same;
 }

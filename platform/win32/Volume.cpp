@@ -105,21 +105,35 @@ bool Volume::HoldForFormat(std::string& error)
     // A device that refuses it may have no such limit; the format tries the volume's end first.
     m_extendedIo = Control(FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0);
     // A lock refused right after the stick appeared is Explorer or a scanner looking at it.
+    bool dismounted = false;
     if (!TryLock(m_lockPatience)) {
         // A dismount without the lock takes the volume from under its users; their handles fail
         // from now on, and the lock can be had unless a program opens the volume again at once.
-        Control(FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0);
+        dismounted = Dismount();
         if (!TryLock(kLockRetryMilliseconds * 4)) {
             error = Name() + " is in use by another program, even after a dismount (the lock fails with error "
                 + std::to_string(::GetLastError()) + "): close what uses it and start again";
             return false;
         }
     }
-    if (!Control(FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0)) {
+    // FAT refuses to dismount a volume that is dismounted already.
+    if (!dismounted && !Dismount()) {
         error = Failure("dismount");
         return false;
     }
     return true;
+}
+
+bool Volume::Dismount()
+{
+    return Control(FSCTL_DISMOUNT_VOLUME, nullptr, 0, nullptr, 0);
+}
+
+void Volume::Release()
+{
+    if (m_locked)
+        Dismount();
+    Unlock();
 }
 
 void Volume::Unlock()
@@ -131,11 +145,21 @@ void Volume::Unlock()
 
 bool Volume::SetMbrPartitionType(std::uint8_t type, std::string& error)
 {
-    SET_PARTITION_INFORMATION info {};
-    info.PartitionType = type;
-    if (Control(IOCTL_DISK_SET_PARTITION_INFO, &info, sizeof info, nullptr, 0))
+    SET_PARTITION_INFORMATION_EX info {};
+    info.PartitionStyle = PARTITION_STYLE_MBR;
+    info.Mbr.PartitionType = type;
+    if (!Control(IOCTL_DISK_SET_PARTITION_INFO_EX, &info, sizeof info, nullptr, 0)) {
+        error = Failure("set the partition type of");
+        return false;
+    }
+    return true;
+}
+
+bool Volume::UpdateDiskProperties(std::string& error)
+{
+    if (Control(IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0))
         return true;
-    error = Failure("set the partition type of");
+    error = Failure("make the system read the partition table again for");
     return false;
 }
 

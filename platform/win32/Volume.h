@@ -44,7 +44,12 @@ public:
     // Whether the device took FSCTL_ALLOW_EXTENDED_DASD_IO in the hold.
     bool AllowsExtendedIo() const { return m_extendedIo; }
     void Unlock();
+    // After writing the volume: dismounted while still locked, then unlocked, so the system mounts
+    // the new file system afresh instead of keeping what it knew of the old one.
+    void Release();
     bool SetMbrPartitionType(std::uint8_t type, std::string& error);
+    // After the partition table changed under the system: it reads it again.
+    bool UpdateDiskProperties(std::string& error);
 
     HANDLE Handle() const { return m_handle.Get(); }
     DeviceCalls& Calls() const { return m_calls; }
@@ -53,6 +58,7 @@ public:
 private:
     bool Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) const;
     bool TryLock(DWORD patience);
+    bool Dismount();
     std::string Failure(const char* what) const;
 
     UniqueHandle m_handle;

@@ -184,7 +184,8 @@ TEST_F(FormatTrampoline, LargeVolumeWriterMakesFat32ThroughAnUnbufferedHandle)
 // A stick's volume as the system gives it after a file system smaller than its partition: until
 // extended I/O is allowed, a write past the old file system's end writes nothing and one across
 // it is cut short. Another program holds the volume: the lock is refused until a dismount took
-// it from that program, or for good (`inUseForGood`). The bytes live in an image file.
+// it from that program, or for good (`inUseForGood`). As FAT does, it refuses to dismount a
+// volume dismounted already. `steps` records the calls in order. The bytes live in an image file.
 class StandInVolumeDevice : public platform::win32::DeviceCalls {
 public:
     StandInVolumeDevice(std::uint64_t size, std::uint64_t oldFileSystemEnd, bool inUseForGood)
@@ -207,11 +208,21 @@ public:
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
             }
+            steps.push_back("lock");
             return TRUE;
         case FSCTL_DISMOUNT_VOLUME:
+            steps.push_back("dismount");
+            if (dismounted) {
+                ::SetLastError(ERROR_NOT_READY);
+                return FALSE;
+            }
             dismounted = true;
             return TRUE;
         case FSCTL_UNLOCK_VOLUME:
+            steps.push_back("unlock");
+            return TRUE;
+        case IOCTL_DISK_UPDATE_PROPERTIES:
+            steps.push_back("update properties");
             return TRUE;
         case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
             DISK_GEOMETRY geometry {};
@@ -226,9 +237,14 @@ public:
             partition.Mbr.PartitionType = 0x07; // NTFS, as the stick came
             return Answer(partition, out, outSize, returned);
         }
-        case IOCTL_DISK_SET_PARTITION_INFO:
-            partitionType = static_cast<SET_PARTITION_INFORMATION*>(in)->PartitionType;
+        case IOCTL_DISK_SET_PARTITION_INFO_EX: {
+            auto* partition = static_cast<SET_PARTITION_INFORMATION_EX*>(in);
+            if (partition->PartitionStyle != PARTITION_STYLE_MBR)
+                return FALSE;
+            partitionType = partition->Mbr.PartitionType;
+            steps.push_back("set type");
             return TRUE;
+        }
         default:
             ::SetLastError(ERROR_INVALID_FUNCTION);
             return FALSE;
@@ -238,6 +254,8 @@ public:
     BOOL Write(HANDLE handle, const void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
     {
         ++writes;
+        if (steps.empty() || steps.back() != "write")
+            steps.push_back("write");
         std::uint64_t offset = position->Offset | (static_cast<std::uint64_t>(position->OffsetHigh) << 32);
         if (!extendedIo && offset + size > m_oldFileSystemEnd) {
             *done = 0;
@@ -253,6 +271,7 @@ public:
     int refusedLocks = 0;
     int writes = 0;
     std::uint8_t partitionType = 0;
+    std::vector<std::string> steps;
 
 private:
     template<typename Record>
@@ -316,7 +335,11 @@ TEST_F(LargeVolumeOnAStandInDevice, HeldVolumeIsTakenAndWrittenToItsEnd)
     auto lines = DetailsOf(platform::kFormatOutput);
     ASSERT_EQ(DetailsOf(platform::kFormatDone), std::vector<std::string> { "ok" }) << ::testing::PrintToString(lines);
     EXPECT_GT(device.refusedLocks, 1) << "the lock is tried again before the dismount";
-    EXPECT_TRUE(device.dismounted);
+    // Dismounted once to take it from its user, not again once locked; after the writing
+    // dismounted again before the unlock, so the system mounts the new file system afresh.
+    std::vector<std::string> expected { "dismount", "lock", "write", "set type", "update properties", "dismount",
+        "unlock" };
+    EXPECT_EQ(device.steps, expected);
     EXPECT_EQ(Tail(), std::string(kSize - kOldFileSystemEnd, '\0')) << "the full format did not reach the volume's end";
     EXPECT_EQ(device.partitionType, 0x0C);
 }

@@ -6,6 +6,8 @@
 #include "platform/Sticks.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/ReadBack.h"
+#include "platform/win32/UnbufferedReader.h"
+#include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
@@ -270,6 +272,54 @@ TEST_F(Win32CopyTest, ReadingBackComparesTheCopyUnbufferedWithItsOriginal)
     fs::resize_file(m_folder / "copy.bin", 299999);
     EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
     EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("gone.bin"), detail), platform::ReadBackResult::Unreadable);
+}
+
+// Windows refuses an unbuffered read whose file offset, size or buffer is off a sector boundary;
+// wine reads anyway. These calls refuse it as Windows does (4096: the largest sector of a stick).
+class SectorRulesOfUnbufferedReads : public platform::win32::DeviceCalls {
+public:
+    BOOL Read(HANDLE handle, void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
+    {
+        constexpr std::uint64_t kSector = 4096;
+        LARGE_INTEGER current {};
+        std::uint64_t offset = position ? (position->Offset | (static_cast<std::uint64_t>(position->OffsetHigh) << 32))
+            : (::SetFilePointerEx(handle, {}, &current, FILE_CURRENT), static_cast<std::uint64_t>(current.QuadPart));
+        offsets.push_back(offset);
+        if (offset % kSector || size % kSector || reinterpret_cast<std::uintptr_t>(data) % kSector) {
+            *done = 0;
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        return DeviceCalls::Read(handle, data, size, done, position);
+    }
+
+    std::vector<std::uint64_t> offsets;
+};
+
+TEST_F(Win32CopyTest, UnbufferedReadBackKeepsEveryReadOnSectorBoundaries)
+{
+    constexpr std::size_t kSize = platform::win32::UnbufferedReader::kPieceSize + 1000;
+    std::string content(kSize, '\0');
+    std::mt19937 random(25);
+    for (char& c : content)
+        c = static_cast<char>(random());
+    std::ofstream(m_folder / "odd.bin", std::ios::binary) << content;
+    platform::win32::UniqueHandle file(::CreateFileW(Path("odd.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+    ASSERT_TRUE(file);
+    SectorRulesOfUnbufferedReads calls;
+    platform::win32::UnbufferedReader reader(file.Get(), calls);
+    ASSERT_TRUE(reader.SizeKnown());
+    EXPECT_EQ(reader.Size(), kSize);
+    std::string read;
+    while (!reader.AtEnd()) {
+        DWORD count = 0;
+        ASSERT_TRUE(reader.ReadNext(count)) << "a read at byte " << reader.Offset() << " failed";
+        read.append(reinterpret_cast<const char*>(reader.Data()), count);
+    }
+    EXPECT_TRUE(read == content);
+    // No read at the file's end, where the short last piece left the position.
+    EXPECT_EQ(calls.offsets, (std::vector<std::uint64_t> { 0, platform::win32::UnbufferedReader::kPieceSize }));
 }
 
 // "D:\syslinux\syslinux -fma E:" runs syslinux.exe through the command interpreter: the check

@@ -2,8 +2,9 @@
 // "syslinux -fma E:" it does to the stick what the real one does in the ways the program checks:
 // ldlinux.sys in the volume's root, boot code in the disk's master boot record (-m) and the
 // volume's partition marked active (-a). The disk is the drive's device as wine maps it
-// (dosdevices/e::, a whole-disk image). Appends its command line to the file named by
-// ARKEVEN_TEST_INSTALLER_LOG. Ends 0 when all is written, 1 otherwise.
+// (dosdevices/e::, a whole-disk image). Appends its command line and current folder to the file
+// named by ARKEVEN_TEST_INSTALLER_LOG. Says so in a line on its standard output and ends 0 when all is
+// written, 1 otherwise.
 #include <windows.h>
 
 #include <stdio.h>
@@ -59,7 +60,9 @@ int wmain(int argc, wchar_t** argv)
 {
     if (const char* log = getenv("ARKEVEN_TEST_INSTALLER_LOG")) {
         if (FILE* file = fopen(log, "a")) {
-            fprintf(file, "%ls\n", GetCommandLineW());
+            WCHAR folder[MAX_PATH] = {};
+            GetCurrentDirectoryW(MAX_PATH, folder);
+            fprintf(file, "%ls in %ls\n", GetCommandLineW(), folder);
             fclose(file);
         }
     }
@@ -79,5 +82,7 @@ int wmain(int argc, wchar_t** argv)
     bool active = wcschr(options, L'a') != nullptr;
     if ((code || active) && !WriteBootRecord(target[0], code, active))
         return Fail("can't write the master boot record");
+    // A line on its standard output, as the real installer may write: the console twin shows it.
+    printf("syslinux stand-in: %lc: made bootable\n", target[0]);
     return 0;
 }
