@@ -1,5 +1,5 @@
 # Tests of the Windows build: GoogleTest built from Debian's sources with the cross compiler,
-# and test_windows, which runs under wine (tests/scripts/windows_build_and_wine.sh). It holds the
+# and test_windows, which runs under wine (tests/scripts/windows_unit_tests.sh). It holds the
 # profile tests shared with the POSIX build (tests/platform/profile/ProfileTest.cpp) and the Windows
 # backend's tests in tests/platform/win32/.
 set(ARKEVEN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian package googletest)")
@@ -15,7 +15,7 @@ target_compile_definitions(test_windows PRIVATE
 add_test(NAME test_windows COMMAND test_windows)
 set_tests_properties(test_windows PROPERTIES LABELS windows TIMEOUT 120)
 
-# Stand-ins for what wine lacks, built beside test_windows.exe; tests/scripts/windows_build_and_wine.sh
+# Stand-ins for what wine lacks, built beside test_windows.exe; tests/scripts/lib/wine.sh
 # puts fmifs.dll into the prefix's system folder (the format trampolines and the stick job run
 # against it) and syslinux.exe into the CD tree's syslinux folder.
 add_library(fake_fmifs SHARED ${CMAKE_SOURCE_DIR}/tests/platform/win32/fmifs/FakeFmifs.cpp)

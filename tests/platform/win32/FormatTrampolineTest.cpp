@@ -1,6 +1,6 @@
 // The format entry points handed to the program: fmifs.dll's FormatEx and EnableVolumeCompression
 // behind the platform's signatures. Runs against the stand-in DLL of tests/win32/fmifs/. Volumes
-// above 32 GB: tests/scripts/windows_build_and_wine.sh maps drive letters to sparse image files
+// above 32 GB: tests/scripts/windows_unit_tests.sh maps drive letters to sparse image files
 // and names them in ARKEVEN_TEST_LARGE_DRIVE (40 GB) and ARKEVEN_TEST_LIMIT_DRIVE (32 GiB).
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/LargeVolumeFormat.h"
@@ -118,7 +118,7 @@ TEST_F(FormatTrampoline, OnlyFat32AboveThirtyTwoGigabytesBypassesTheLibrary)
     auto large = DriveRootFromEnvironment("ARKEVEN_TEST_LARGE_DRIVE");
     auto limit = DriveRootFromEnvironment("ARKEVEN_TEST_LIMIT_DRIVE");
     if (large.empty() || limit.empty())
-        GTEST_SKIP() << "needs the drives of windows_build_and_wine.sh";
+        GTEST_SKIP() << "needs the drives of windows_unit_tests.sh";
 
     // Quick, so a system that can lock and dismount the image file writes only the system area.
     m_formatEx(large.c_str(), 12, L"FAT32", L"VarnMID", 1, 4096, Record);

@@ -189,7 +189,7 @@ TEST_F(Win32HostTest, PresentedPixelsReachTheWindowAndSurviveARepaint)
 }
 
 // The read-back flushes the copy's volume: under wine that takes a drive with a device behind it,
-// such as the test stick of windows_build_and_wine.sh; on Windows any drive (as administrator).
+// such as the test stick of tests/scripts/lib/wine.sh; on Windows any drive (as administrator).
 fs::path CopyFolderBase()
 {
     const char* sticks = std::getenv("ARKEVEN_TEST_USB_DRIVES");
