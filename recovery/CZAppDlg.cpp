@@ -3,10 +3,11 @@
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
-#include "platform/host/HostLog.h"
 #include "platform/files/Utf8.h"
+#include "platform/host/HostLog.h"
 #include "recovery/CzRecoveryDlg.h"
 #include "shared/Globals.h"
+#include "shared/LibraryText.h"
 #include "stick/DriveDiscovery.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
@@ -27,16 +28,10 @@ constexpr UINT kDriveListId = 2001;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr UINT kSingleLineCentred = 33;
 
-std::wstring Text(UINT id)
-{
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
-}
-
 // A text used as a format with no argument: "%%" shows as one percent sign.
 std::wstring Formatted(UINT id)
 {
-    return FormatText(Text(id), nullptr, kPathBufferSize);
+    return FormatText(LibraryText(id), nullptr, kPathBufferSize);
 }
 
 } // namespace

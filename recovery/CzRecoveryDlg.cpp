@@ -4,6 +4,7 @@
 #include "platform/Process.h"
 #include "recovery/CZAppDlg.h"
 #include "shared/Globals.h"
+#include "shared/LibraryText.h"
 #include "stick/DriveDiscovery.h"
 #include "stick/FinalText.h"
 #include "uilib/CzTextLibrary.h"
@@ -36,12 +37,6 @@ struct CopyMark {
 };
 constexpr CopyMark kCopyMarks[StickJob::kCopyCount] = { { 58, 80 }, { 60, 82 }, { 90, 135 }, { 95, 140 }, { 100, kProgressHigh } };
 
-std::wstring Text(UINT id)
-{
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
-}
-
 } // namespace
 
 // The writer's side of the job: the bar and the percentage line follow the progress table, the
@@ -57,26 +52,26 @@ public:
     {
         // One copy of text 24 serves every percentage line of the copy stage.
         if (stage == StickJob::Stage::Copying)
-            m_word = Text(24).substr(0, kWordBufferSize - 1);
+            m_word = LibraryText(24).substr(0, kWordBufferSize - 1);
     }
     void OnFormatProgress(std::uint32_t percent) override
     {
         m_dialog.SetProgress(static_cast<int>(percent * 0.5));
         if (percent == 100)
             m_dialog.SetProgress(75);
-        m_dialog.SetPercentLine(percent * 0.5, Text(24));
+        m_dialog.SetPercentLine(percent * 0.5, LibraryText(24));
     }
     void OnFormatDone(bool) override
     {
         m_dialog.SetProgress(78);
-        m_dialog.SetPercentLine(55, Text(24));
+        m_dialog.SetPercentLine(55, LibraryText(24));
     }
     void OnCopyProgress(std::int64_t total, std::int64_t transferred) override
     {
         // An empty file counts as fully copied.
         double fraction = total > 0 ? static_cast<double>(transferred) / static_cast<double>(total) : 1.0;
         double x = fraction * 30;
-        m_dialog.SetPercentLine(60 + x, Text(24));
+        m_dialog.SetPercentLine(60 + x, LibraryText(24));
         m_dialog.SetProgress(82 + static_cast<int>(2 * x));
     }
     void OnCopyDone(std::size_t step) override
@@ -172,8 +167,8 @@ bool CzRecoveryDlg::OnInitDialog()
         return false;
     }
     fnEnableBtn(kCloseFace, false);
-    m_pTxtCtrl->fnSetStaticText(10006, FormatText(Text(20), nullptr, kPathBufferSize).c_str());
-    m_pTxtCtrl->fnSetStaticText(10007, FormatText(Text(22), nullptr, kPathBufferSize).c_str());
+    m_pTxtCtrl->fnSetStaticText(10006, FormatText(LibraryText(20), nullptr, kPathBufferSize).c_str());
+    m_pTxtCtrl->fnSetStaticText(10007, FormatText(LibraryText(22), nullptr, kPathBufferSize).c_str());
     BindTarget();
     m_pProgressCtrl = fnGetDlgItem(kProgressBarId);
     if (m_pProgressCtrl) {
@@ -187,8 +182,8 @@ void CzRecoveryDlg::DrawButtonFaces()
 {
     const CPoint offsets[4] = { { 7, 18 }, { 7, 18 }, { 7, 18 }, { 7, 18 } };
     const Font* font = fnGetFont(7);
-    fnDrawBtnFace(kCloseFace, FormatText(Text(2), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
-    fnDrawBtnFace(kStartFace, FormatText(Text(26), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
+    fnDrawBtnFace(kCloseFace, FormatText(LibraryText(2), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
+    fnDrawBtnFace(kStartFace, FormatText(LibraryText(26), nullptr, kPathBufferSize), 0xFFFFFF, font, 33, offsets);
 }
 
 std::wstring CzRecoveryDlg::fnAcquireText(UINT id)

@@ -1,8 +1,8 @@
 #include "shared/CUITxtCtrl.h"
 
 #include "framework/CWnd.h"
-#include "platform/host/HostLog.h"
 #include "platform/files/Utf8.h"
+#include "platform/host/HostLog.h"
 #include "uilib/CzTextLibrary.h"
 
 int CUITxtCtrl::fnAttachWnd(CWnd* window)

@@ -1,6 +1,6 @@
 #include "stick/FinalText.h"
 
-#include "uilib/CzTextLibrary.h"
+#include "shared/LibraryText.h"
 #include "uilib/TextFormat.h"
 
 namespace {
@@ -13,12 +13,6 @@ constexpr unsigned kTextCdIncomplete = 30;
 constexpr unsigned kTextProgramMissing = 31;
 constexpr unsigned kTextStickChanged = 32;
 constexpr size_t kLineBufferSize = 128;
-
-std::wstring Text(unsigned id)
-{
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
-}
 
 unsigned FinalTextId(StickJob::Outcome outcome)
 {
@@ -49,7 +43,7 @@ std::wstring FinalTextOf(const StickJob& job)
     unsigned id = FinalTextId(job.Result());
     // These two name the least stick size or the missing programs through their one "%s".
     if (id == kTextTooSmall || id == kTextProgramMissing)
-        return FormatText(Text(id), job.CauseArgument().c_str(), kLineBufferSize);
+        return FormatText(LibraryText(id), job.CauseArgument().c_str(), kLineBufferSize);
     // The others are the argument of "%s", not formats of their own: shown as they are.
-    return Text(id).substr(0, kLineBufferSize - 1);
+    return LibraryText(id).substr(0, kLineBufferSize - 1);
 }

@@ -1,8 +1,8 @@
 #include "platform/host/HeadlessHost.h"
 
+#include "platform/files/Utf8.h"
 #include "platform/host/DisplayScale.h"
 #include "platform/png/PngFile.h"
-#include "platform/files/Utf8.h"
 
 #include <algorithm>
 #include <chrono>

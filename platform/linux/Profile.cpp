@@ -2,8 +2,8 @@
 
 #include "platform/Drives.h"
 #include "platform/files/FileData.h"
-#include "platform/profile/ProfileText.h"
 #include "platform/files/Utf8.h"
+#include "platform/profile/ProfileText.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 #include "platform/win32/ReadBack.h"
 
-#include "platform/disk/AlignedBuffer.h"
 #include "platform/Drives.h"
+#include "platform/disk/AlignedBuffer.h"
 #include "platform/files/Utf8.h"
 #include "platform/win32/TestSticks.h"
 #include "platform/win32/UnbufferedReader.h"

@@ -1,7 +1,7 @@
 #include "platform/win32/TestSticks.h"
 
-#include "platform/disk/AlignedBuffer.h"
 #include "platform/Drives.h"
+#include "platform/disk/AlignedBuffer.h"
 #include "platform/disk/LittleEndian.h"
 #include "platform/win32/UniqueHandle.h"
 

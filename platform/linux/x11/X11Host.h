@@ -2,8 +2,8 @@
 
 #include "platform/Host.h"
 #include "platform/host/HostLog.h"
-#include "platform/linux/x11/X11HostFactory.h"
 #include "platform/linux/WakeEvent.h"
+#include "platform/linux/x11/X11HostFactory.h"
 
 #include <X11/Xlib.h>
 #include <map>

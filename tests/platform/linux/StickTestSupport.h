@@ -2,8 +2,8 @@
 
 // A throw-away CD tree and virtual sticks in a temp folder, put into the process-wide drive table.
 
-#include "platform/disk/Fat32Formatter.h"
 #include "platform/Sticks.h"
+#include "platform/disk/Fat32Formatter.h"
 #include "platform/linux/DriveTable.h"
 
 #include <cstdint>
