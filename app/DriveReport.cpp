@@ -49,7 +49,7 @@ std::string DescribeDrives()
 {
     std::string report;
     for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
-        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(DriveNameText(drive.name))
+        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(DriveNameText(drive.IsUsbDrive() ? drive.name : platform::NameDrive(drive.letter)))
             + "  " + TypeName(drive.type);
         if (!drive.IsCandidate() || !drive.opened) {
             report += line + "  -  not a volume, not listed\n";

@@ -34,8 +34,9 @@ struct DriveFacts {
     bool queried = false; // and the system told its bus and geometry
     DriveBus bus = DriveBus::Other;
     DriveGeometry geometry;
+    // Of a USB drive, the drives a job may write; empty for any other (NameDrive names those).
     DriveName name;
-    std::wstring identity; // of a USB drive; empty for any other
+    std::wstring identity;
 
     bool IsCandidate() const { return type == DriveType::Removable || type == DriveType::Fixed; }
     bool IsUsbDrive() const { return IsCandidate() && opened && queried && bus == DriveBus::Usb; }

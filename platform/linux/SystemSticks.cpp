@@ -67,7 +67,6 @@ std::vector<DriveFacts> SystemSticks::ListDrives()
         DriveFacts facts;
         facts.letter = static_cast<wchar_t>(drive.letter);
         facts.type = drive.type;
-        facts.name = NameDrive(facts.letter);
         // The CD root is a folder, not a volume.
         if (facts.IsCandidate() && drive.kind != DriveInfo::Kind::CdRoot && OpensAsVolume(drive)) {
             facts.opened = true;
@@ -77,8 +76,10 @@ std::vector<DriveFacts> SystemSticks::ListDrives()
                 facts.geometry = GeometryOf(drive);
             }
         }
-        if (facts.IsUsbDrive())
+        if (facts.IsUsbDrive()) {
+            facts.name = NameDrive(facts.letter);
             facts.identity = FromUtf8(drive.identity);
+        }
         drives.push_back(std::move(facts));
     }
     return drives;

@@ -114,11 +114,12 @@ std::vector<DriveFacts> SystemSticks::ListDrives()
         drive.letter = DriveLetterFromMask(single);
         std::wstring root = std::wstring(1, drive.letter) + L":\\";
         drive.type = static_cast<DriveType>(::GetDriveTypeW(root.c_str()));
-        drive.name = NameDrive(drive.letter);
         if (drive.IsCandidate())
             Probe(drive);
-        if (drive.IsUsbDrive())
+        if (drive.IsUsbDrive()) {
+            drive.name = NameDrive(drive.letter);
             drive.identity = GetDriveIdentity(drive.letter);
+        }
         drives.push_back(std::move(drive));
     }
     return drives;
