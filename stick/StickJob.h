@@ -72,7 +72,6 @@ public:
     // The whole job, start to end; the listener hears OnEnd last.
     Outcome Run();
 
-    wchar_t Letter() const { return m_target.letter; }
     Outcome Result() const { return m_outcome; }
     // Why the job failed, in one line.
     const std::string& Cause() const { return m_cause; }
