@@ -1,4 +1,4 @@
-// The portable part of the drive calls: drive letters in paths.
+// Drive letters in paths, the same on every system.
 #include "platform/Drives.h"
 
 
