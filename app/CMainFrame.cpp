@@ -1,6 +1,5 @@
 #include "app/CMainFrame.h"
 
-#include "app/Globals.h"
 #include "config/MenuConfig.h"
 #include "config/ZModelDlg.h"
 #include "config/ZOSDlg.h"
@@ -8,6 +7,7 @@
 #include "framework/CWinApp.h"
 #include "platform/Process.h"
 #include "recovery/CZAppDlg.h"
+#include "shared/Globals.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 

@@ -1,8 +1,8 @@
 #include "app/DriveReport.h"
 
-#include "platform/Drives.h"
-#include "platform/Utf8.h"
-#include "recovery/DriveDiscovery.h"
+#include "platform/Sticks.h"
+#include "platform/files/Utf8.h"
+#include "stick/DriveDiscovery.h"
 
 
 namespace {
@@ -25,18 +25,18 @@ const char* TypeName(platform::DriveType type)
     }
 }
 
-const char* BusName(std::uint32_t bus)
+const char* BusName(platform::DriveBus bus)
 {
     switch (bus) {
-    case 7:
+    case platform::DriveBus::Usb:
         return "usb";
-    case 11:
+    case platform::DriveBus::Sata:
         return "sata";
-    case 17:
+    case platform::DriveBus::Nvme:
         return "nvme";
-    case 12:
+    case platform::DriveBus::Sd:
         return "sd";
-    case 3:
+    case platform::DriveBus::Ata:
         return "ata";
     default:
         return "other";
@@ -48,20 +48,20 @@ const char* BusName(std::uint32_t bus)
 std::string DescribeDrives()
 {
     std::string report;
-    ForEachDrive([&](const DriveProbe& drive) {
-        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(DriveNameText(drive.letter))
+    for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
+        std::string line = ToUtf8(std::wstring(1, drive.letter)) + ":  " + ToUtf8(DriveNameText(drive.IsUsbDrive() ? drive.name : platform::NameDrive(drive.letter)))
             + "  " + TypeName(drive.type);
         if (!drive.IsCandidate() || !drive.opened) {
             report += line + "  -  not a volume, not listed\n";
-            return;
+            continue;
         }
         if (!drive.queried) {
             report += line + "  -  cannot be queried, not listed\n";
-            return;
+            continue;
         }
-        line += std::string("  ") + BusName(drive.busType) + "  " + std::to_string(drive.sizeInBytes) + " bytes  ";
-        line += drive.IsUsbDrive() ? "\"" + ToUtf8(DriveListItem(drive.letter, drive.sizeInBytes)) + "\"" : "not USB, not listed";
+        line += std::string("  ") + BusName(drive.bus) + "  " + std::to_string(DriveSizeFromGeometry(drive.geometry)) + " bytes  ";
+        line += drive.IsUsbDrive() ? "\"" + ToUtf8(DriveListItem(drive)) + "\"" : "not USB, not listed";
         report += line + "\n";
-    });
+    }
     return report;
 }

@@ -2,10 +2,10 @@
 
 #include "app/ProgramStart.h"
 #include "platform/Process.h"
-#include "platform/Utf8.h"
-#include "recovery/CzRecoveryDlg.h"
-#include "recovery/DriveDiscovery.h"
-#include "recovery/StickJob.h"
+#include "platform/files/Utf8.h"
+#include "stick/DriveDiscovery.h"
+#include "stick/FinalText.h"
+#include "stick/StickJobRunner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -49,12 +49,11 @@ std::vector<Target> OfferedDrives()
 {
     std::vector<Target> drives;
     wchar_t programDrive = ProgramDriveLetter();
-    ForEachDrive([&](const DriveProbe& drive) {
+    for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
         if (drive.letter == programDrive || !drive.IsUsbDrive())
-            return;
-        drives.push_back({ drive.letter, DriveListItem(drive.letter, drive.sizeInBytes), platform::GetDriveIdentity(drive.letter),
-            drive.sizeInBytes });
-    });
+            continue;
+        drives.push_back({ drive.letter, DriveListItem(drive), drive.identity, DriveSizeFromGeometry(drive.geometry) });
+    }
     return drives;
 }
 
@@ -88,7 +87,7 @@ public:
     {
         Advance(total > 0 ? static_cast<int>(transferred * 100 / total) : 100, static_cast<std::uint64_t>(transferred));
     }
-    void End(const StickJob& job)
+    void OnEnd(const StickJob& job) override
     {
         std::lock_guard lock(m_mutex);
         m_ready = job.Result() == StickJob::Outcome::Ready;
@@ -309,25 +308,17 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         if (answer != Answer::Yes)
             return answer == Answer::No ? 1 : 2;
     }
-    bool formatServiceLoaded = LoadFmifsEntryPoints();
-    if (!formatServiceLoaded)
-        platform::ConsoleWrite("Could not located FMIFS entry points.\n\n");
-
     std::atomic<bool> stop { false };
     platform::StopOnInterrupt(stop);
     std::wstring sourceRoot = StickJob::SourceRootOfProgram();
     std::vector<std::unique_ptr<TargetProgress>> progress;
     for (const Target& target : *targets)
         progress.push_back(std::make_unique<TargetProgress>(target));
-    std::vector<std::thread> workers;
+    std::vector<std::unique_ptr<StickJobRunner>> runners;
     for (std::size_t index = 0; index < targets->size(); ++index) {
-        workers.emplace_back([&, index] {
-            const Target& target = (*targets)[index];
-            StickJob job(target.letter, target.identity, sourceRoot, *progress[index], &stop);
-            if (job.Format(formatServiceLoaded ? g_pfnFormatEx : nullptr))
-                job.Finish();
-            progress[index]->End(job);
-        });
+        const Target& target = (*targets)[index];
+        runners.push_back(std::make_unique<StickJobRunner>());
+        runners.back()->Start({ target.letter, target.identity }, sourceRoot, *progress[index], &stop);
     }
 
     ProgressBoard board(progress);
@@ -336,8 +327,8 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         board.Draw();
         std::this_thread::sleep_for(kRedrawInterval);
     }
-    for (auto& worker : workers)
-        worker.join();
+    for (auto& runner : runners)
+        runner->Wait();
     board.DrawSummary();
 
     bool allReady = true;

@@ -1,7 +1,7 @@
 #include "app/ProgramStart.h"
 
-#include "app/Globals.h"
 #include "platform/Process.h"
+#include "shared/Globals.h"
 #include "uilib/CzTextLibrary.h"
 
 #include <algorithm>

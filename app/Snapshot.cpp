@@ -5,7 +5,7 @@
 #include "config/ZModelDlg.h"
 #include "config/ZOSDlg.h"
 #include "framework/CWinApp.h"
-#include "platform/HeadlessHost.h"
+#include "platform/host/HeadlessHost.h"
 #include "recovery/CZAppDlg.h"
 #include "recovery/CzRecoveryDlg.h"
 

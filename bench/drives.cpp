@@ -1,12 +1,12 @@
 // The recovery start dialog's drive listing over a crowded machine: a fake sysfs with 26 disks,
 // more than there are letters, so C: and E: to Z: are all taken. Each iteration is what one
-// listing does: the drive mask (a rescan of sysfs), then per letter the drive type, opening the
-// volume, the two queries, and the item text.
+// listing does: a rescan of sysfs, then per letter its type, name and volume opened, the
+// geometry and the identity of each USB drive, and the item text.
 
-#include "platform/Drives.h"
-#include "platform/posix/DriveTable.h"
-#include "recovery/DriveDiscovery.h"
-#include "tests/platform/FakeSysfs.h"
+#include "platform/Sticks.h"
+#include "platform/linux/DriveTable.h"
+#include "stick/DriveDiscovery.h"
+#include "tests/platform/linux/FakeSysfs.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,10 +50,10 @@ void BuildCrowdedMachine(FakeSysfs& sysfs)
 std::vector<std::wstring> ListUsbDrives()
 {
     std::vector<std::wstring> items;
-    ForEachDrive([&](const DriveProbe& drive) {
+    for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
         if (drive.IsUsbDrive())
-            items.push_back(DriveListItem(drive.letter, drive.sizeInBytes));
-    });
+            items.push_back(DriveListItem(drive));
+    }
     return items;
 }
 
@@ -70,7 +70,7 @@ void BM_ListUsbDrives26Disks(benchmark::State& state)
     WriteText(options.mountInfoPath, "");
     DriveTable::ResetInstance(options);
 
-    auto letters = __builtin_popcount(platform::GetLogicalDrives());
+    auto letters = static_cast<int>(platform::Sticks::System().ListDrives().size());
     auto items = ListUsbDrives();
     // 23 letters for disks plus D: for the CD; 20 of the disks hang on USB.
     if (letters != 24 || items.size() != 20) {

@@ -5,11 +5,11 @@
 #include "app/CMainFrame.h"
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"
-#include "platform/HeadlessHost.h"
+#include "platform/files/Utf8.h"
+#include "platform/host/HeadlessHost.h"
 #include "recovery/CzRecoveryDlg.h"
 #include "uilib/CzCanvas.h"
 #include "uilib/CzTextLibrary.h"
-#include "platform/Utf8.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,12 +1,12 @@
-// The formatter's pass of zeros over a stick's partition, timed the way the writer calls it:
-// FormatEx from the format library (full format, FAT32, 4096-byte clusters) on the virtual stick
-// IMAGE (an image file or a block device), from the call until mkfs.fat's first line of output.
+// The formatter's pass of zeros over a stick's partition, timed the way the job calls it: the
+// held stick's format (full, FAT32, 4096-byte clusters) on the virtual stick IMAGE (an image file
+// or a block device), from the call until mkfs.fat's first line of output.
 // That span holds the new partition table (1 MiB, synced), the zero pass over the partition, its
 // final sync, and starting mkfs.fat; so the figure slightly overstates the zero pass alone.
 //
 //   bench_zero_pass IMAGE      prints "<seconds> <partition bytes> <MB/s>" and the format result
 
-#include "platform/Format.h"
+#include "platform/Sticks.h"
 
 #include <chrono>
 #include <cstdio>
@@ -24,7 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 Clock::time_point g_firstOutput;
 bool g_sawOutput = false;
-bool g_formatted = false;
 
 std::uint64_t DiskSize(const char* path, const struct stat& disk)
 {
@@ -38,17 +37,6 @@ std::uint64_t DiskSize(const char* path, const struct stat& disk)
         ::close(fd);
     }
     return size;
-}
-
-bool OnFormatEvent(std::uint32_t command, std::uint32_t, void* actionInfo)
-{
-    if (command == platform::kFormatOutput && !g_sawOutput) {
-        g_firstOutput = Clock::now();
-        g_sawOutput = true;
-    }
-    if (command == platform::kFormatDone)
-        g_formatted = *static_cast<std::uint8_t*>(actionInfo) != 0;
-    return true;
 }
 
 } // namespace
@@ -67,16 +55,22 @@ int main(int argc, char** argv)
     // The only stick there is, so it is E:.
     ::setenv("ARKEVEN_VIRTUAL_STICKS", argv[1], 1);
 
-    auto module = platform::LoadLibraryW(L"fmifs.dll");
-    auto formatEx = reinterpret_cast<platform::FormatExFunction>(platform::GetProcAddress(module, "FormatEx"));
-    if (!formatEx) {
-        std::fprintf(stderr, "bench_zero_pass: no FormatEx\n");
+    auto& sticks = platform::Sticks::System();
+    auto held = sticks.Hold(L'E', platform::GetDriveIdentity(L'E'));
+    if (!held.stick) {
+        std::fprintf(stderr, "bench_zero_pass: %s\n", held.detail.c_str());
         return 1;
     }
 
+    platform::FormatProgress progress;
+    progress.text = [](const std::string&) {
+        if (!g_sawOutput)
+            g_firstOutput = Clock::now();
+        g_sawOutput = true;
+    };
     auto start = Clock::now();
-    formatEx(L"E:\\", 12, L"FAT32", L"VarnMID", 0, 4096, OnFormatEvent);
-    if (!g_formatted || !g_sawOutput) {
+    auto outcome = held.stick->Format({ L"VarnMID", 4096, false }, progress);
+    if (outcome != platform::FormatOutcome::Done || !g_sawOutput) {
         std::fprintf(stderr, "bench_zero_pass: the format failed\n");
         return 1;
     }

@@ -1,29 +1,29 @@
 # Tests of the Windows build: GoogleTest built from Debian's sources with the cross compiler,
-# and test_windows, which runs under wine (tests/scripts/windows_build_and_wine.sh). It holds the
-# profile tests shared with the POSIX build (tests/platform/ProfileTest.cpp) and the Windows-only
-# tests in tests/win32/.
+# and test_windows, which runs under wine (tests/scripts/windows_unit_tests.sh). It holds the
+# profile tests shared with the POSIX build (tests/platform/profile/ProfileTest.cpp) and the Windows
+# backend's tests in tests/platform/win32/.
 set(ARKEVEN_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (Debian package googletest)")
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${ARKEVEN_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
-add_executable(test_windows ${CMAKE_SOURCE_DIR}/tests/platform/ProfileTest.cpp ${WINDOWS_TEST_SOURCES})
+file(GLOB WINDOWS_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/platform/win32/*.cpp)
+add_executable(test_windows ${CMAKE_SOURCE_DIR}/tests/platform/profile/ProfileTest.cpp ${WINDOWS_TEST_SOURCES})
 target_link_libraries(test_windows PRIVATE arkeven_platform gtest gtest_main gmock user32)
 target_compile_definitions(test_windows PRIVATE
   ARKEVEN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" ARKEVEN_BINARY_DIR="${CMAKE_BINARY_DIR}")
 add_test(NAME test_windows COMMAND test_windows)
 set_tests_properties(test_windows PROPERTIES LABELS windows TIMEOUT 120)
 
-# Stand-ins for what wine lacks, built beside test_windows.exe; tests/scripts/windows_build_and_wine.sh
+# Stand-ins for what wine lacks, built beside test_windows.exe; tests/scripts/lib/wine.sh
 # puts fmifs.dll into the prefix's system folder (the format trampolines and the stick job run
 # against it) and syslinux.exe into the CD tree's syslinux folder.
-add_library(fake_fmifs SHARED ${CMAKE_SOURCE_DIR}/tests/win32/fmifs/FakeFmifs.cpp)
+add_library(fake_fmifs SHARED ${CMAKE_SOURCE_DIR}/tests/platform/win32/fmifs/FakeFmifs.cpp)
 set_target_properties(fake_fmifs PROPERTIES OUTPUT_NAME fmifs PREFIX "" RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
 target_link_options(fake_fmifs PRIVATE -static -static-libgcc -static-libstdc++)
 add_dependencies(test_windows fake_fmifs)
 
-add_executable(fake_syslinux ${CMAKE_SOURCE_DIR}/tests/win32/syslinux/FakeSyslinux.cpp)
+add_executable(fake_syslinux ${CMAKE_SOURCE_DIR}/tests/platform/win32/syslinux/FakeSyslinux.cpp)
 set_target_properties(fake_syslinux PROPERTIES OUTPUT_NAME syslinux RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
 target_link_options(fake_syslinux PRIVATE -municode -static -static-libgcc -static-libstdc++)
 add_dependencies(test_windows fake_syslinux)

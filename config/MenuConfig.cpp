@@ -1,7 +1,7 @@
 #include "config/MenuConfig.h"
 
-#include "app/Globals.h"
 #include "platform/Profile.h"
+#include "shared/Globals.h"
 
 namespace {
 

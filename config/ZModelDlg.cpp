@@ -1,6 +1,6 @@
 #include "config/ZModelDlg.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 
 namespace {
 const SelectionDialogKind kModelKind {

@@ -1,6 +1,6 @@
 #include "config/ZOSDlg.h"
 
-#include "app/Globals.h"
+#include "shared/Globals.h"
 
 namespace {
 const SelectionDialogKind kOsKind {

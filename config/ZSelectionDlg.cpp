@@ -1,8 +1,9 @@
 #include "config/ZSelectionDlg.h"
 
-#include "app/Globals.h"
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
+#include "shared/Globals.h"
+#include "shared/LibraryText.h"
 #include "uilib/CzTextLibrary.h"
 
 #include <cwchar>
@@ -42,8 +43,7 @@ bool ZSelectionDlg::OnInitDialog()
 
 std::wstring ZSelectionDlg::fnAcquireText(UINT id)
 {
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
+    return LibraryText(id);
 }
 
 void ZSelectionDlg::LoadEntries()

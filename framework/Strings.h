@@ -1,3 +1,3 @@
 #pragma once
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"

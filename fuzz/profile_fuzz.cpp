@@ -2,7 +2,7 @@
 // The input's first line names the section and key looked up, the rest is the file; a few fixed
 // lookups of the names the program reads run as well.
 #include "config/MenuConfig.h"
-#include "platform/ProfileText.h"
+#include "platform/profile/ProfileText.h"
 
 #include <cstdint>
 #include <cstdlib>

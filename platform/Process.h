@@ -38,10 +38,6 @@ bool CanOpenVolumesForWriting();
 // desktop's shell opens it as the desktop's user, not with the program's administrator rights.
 void ShellExecuteW(const std::wstring& path);
 
-// Runs a command line through the command interpreter (Windows: with no console window) and
-// waits for it; returns its exit status (-1: could not run).
-int RunCommandLine(const std::wstring& commandLine);
-
 // Standard output, unbuffered as the console diagnostics need.
 void ConsoleWrite(const std::string& text);
 

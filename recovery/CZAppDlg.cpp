@@ -1,13 +1,14 @@
 #include "recovery/CZAppDlg.h"
 
-#include "app/Globals.h"
 #include "config/MenuConfig.h"
 #include "framework/CException.h"
 #include "framework/CWinApp.h"
-#include "platform/HostLog.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
+#include "platform/host/HostLog.h"
 #include "recovery/CzRecoveryDlg.h"
-#include "recovery/DriveDiscovery.h"
+#include "shared/Globals.h"
+#include "shared/LibraryText.h"
+#include "stick/DriveDiscovery.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
@@ -27,16 +28,10 @@ constexpr UINT kDriveListId = 2001;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr UINT kSingleLineCentred = 33;
 
-std::wstring Text(UINT id)
-{
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
-}
-
 // A text used as a format with no argument: "%%" shows as one percent sign.
 std::wstring Formatted(UINT id)
 {
-    return FormatText(Text(id), nullptr, kPathBufferSize);
+    return FormatText(LibraryText(id), nullptr, kPathBufferSize);
 }
 
 } // namespace
@@ -155,19 +150,19 @@ void CZAppDlg::ListUsbDrives()
     if (!m_pDriveList)
         return;
     wchar_t ownDrive = ProgramDriveLetter();
-    ForEachDrive([&](const DriveProbe& drive) {
+    for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
         if (drive.letter == ownDrive || !drive.IsCandidate() || !drive.opened)
-            return;
+            continue;
         if (drive.IsUsbDrive()) {
-            std::wstring item = DriveListItem(drive.letter, drive.sizeInBytes);
+            std::wstring item = DriveListItem(drive);
             m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-            m_driveIdentities.push_back(platform::GetDriveIdentity(drive.letter));
+            m_driveIdentities.push_back(drive.identity);
             fnEnableBtn(kStartButton, true);
         }
         // Every openable removable drive selects the first item, listed or not.
         if (drive.type == platform::DriveType::Removable)
             m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
-    });
+    }
 }
 
 std::wstring CZAppDlg::DriveItemText(int index) const

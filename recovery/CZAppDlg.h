@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CUITxtCtrl.h"
+#include "shared/CUITxtCtrl.h"
 #include "uilib/CzCanvasDlg.h"
 
 #include <memory>

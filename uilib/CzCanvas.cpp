@@ -5,7 +5,7 @@
 #include "framework/Messages.h"
 #include "platform/Drives.h"
 #include "platform/Process.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "uilib/Color.h"
 #include "uilib/CzButton.h"
 #include "uilib/CzDropList.h"

@@ -1,7 +1,7 @@
 #include "uilib/CzProgressBar.h"
 
 #include "framework/Messages.h"
-#include "platform/HostLog.h"
+#include "platform/host/HostLog.h"
 #include "uilib/Color.h"
 #include "uilib/CzCanvas.h"
 #include "uilib/Painter.h"

@@ -2,8 +2,8 @@
 
 #include "framework/Strings.h"
 #include "platform/Drives.h"
-#include "platform/FileData.h"
 #include "platform/Process.h"
+#include "platform/files/FileData.h"
 
 #include <atomic>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "uilib/Font.h"
 
 #include "framework/CException.h"
-#include "platform/FileData.h"
+#include "platform/files/FileData.h"
 
 #include <cmath>
 #include <filesystem>

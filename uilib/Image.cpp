@@ -1,9 +1,9 @@
 #include "uilib/Image.h"
 
 #include "framework/CException.h"
+#include "platform/files/FileData.h"
+#include "platform/png/PngFile.h"
 #include "uilib/Color.h"
-#include "platform/FileData.h"
-#include "platform/PngFile.h"
 
 #include <fstream>
 #include <memory>

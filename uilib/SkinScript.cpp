@@ -2,7 +2,7 @@
 
 #include "framework/CException.h"
 #include "framework/Strings.h"
-#include "platform/FileData.h"
+#include "platform/files/FileData.h"
 #include "uilib/ScriptParser.h"
 #include "uilib/SkinBuilder.h"
 

@@ -1,7 +1,7 @@
 #include "uilib/WindowSkin.h"
 
 #include "framework/CException.h"
-#include "platform/FileData.h"
+#include "platform/files/FileData.h"
 
 #include <algorithm>
 #include <cmath>

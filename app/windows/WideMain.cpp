@@ -1,5 +1,5 @@
 #include "app/ProgramEntry.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
 // Arkeven.exe, or built with ARKEVEN_CONSOLE_TWIN its console twin Arkeven.com (linked without
 // -mwindows, so that a shell waits for it and sees its status).

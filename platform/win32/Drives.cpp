@@ -1,9 +1,8 @@
 // The drive calls of platform/Drives.h: on Windows they are the system's own.
 #include "platform/Drives.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/DeviceEventWindow.h"
-#include "platform/win32/TestSticks.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -15,11 +14,6 @@
 namespace platform {
 
 namespace {
-
-HANDLE NativeOf(std::intptr_t native)
-{
-    return reinterpret_cast<HANDLE>(native);
-}
 
 // The volume's device opened without any access right: enough for the storage queries, which
 // take any access (FILE_ANY_ACCESS), and refused to nobody.
@@ -85,60 +79,7 @@ std::wstring DiskOfVolume(wchar_t letter)
     return disk;
 }
 
-// Nothing to hold beyond the check: the format service locks the volume while it formats, and
-// the copies and the installer go through the file system, which a locked volume refuses.
-class CheckedDriveHold final : public DriveHold { };
-
 } // namespace
-
-// DeviceHandle::kInvalid (-1) is INVALID_HANDLE_VALUE.
-static_assert(kIoctlStorageQueryProperty == IOCTL_STORAGE_QUERY_PROPERTY);
-static_assert(kIoctlDiskGetDriveGeometry == IOCTL_DISK_GET_DRIVE_GEOMETRY);
-static_assert(kBusTypeUsb == BusTypeUsb);
-static_assert(sizeof(DiskGeometry) == sizeof(DISK_GEOMETRY));
-static_assert(sizeof(StoragePropertyQuery) == sizeof(STORAGE_PROPERTY_QUERY));
-static_assert(offsetof(StorageDeviceDescriptor, busType) == offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType));
-static_assert(static_cast<UINT>(DriveType::Removable) == DRIVE_REMOVABLE && static_cast<UINT>(DriveType::CdRom) == DRIVE_CDROM);
-
-std::uint32_t GetLogicalDrives()
-{
-    return ::GetLogicalDrives();
-}
-
-DriveType GetDriveTypeW(const std::wstring& rootPath)
-{
-    return static_cast<DriveType>(::GetDriveTypeW(rootPath.c_str()));
-}
-
-void CloseDevice(std::intptr_t native)
-{
-    ::CloseHandle(NativeOf(native));
-}
-
-DeviceHandle CreateFileW(const std::wstring& devicePath)
-{
-    HANDLE device = ::CreateFileW(devicePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-        OPEN_EXISTING, 0, nullptr);
-    if (device == INVALID_HANDLE_VALUE)
-        return {};
-    return DeviceHandle(reinterpret_cast<std::intptr_t>(device), DriveLetterOf(devicePath));
-}
-
-bool DeviceIoControl(DeviceHandle& device, std::uint32_t code, const void* in, std::uint32_t inSize,
-    void* out, std::uint32_t outSize, std::uint32_t* bytesReturned)
-{
-    if (bytesReturned)
-        *bytesReturned = 0;
-    if (!device.IsValid())
-        return false;
-    DWORD returned = 0;
-    BOOL ok = win32::TestSticks::Names(device.Letter())
-        ? win32::TestSticks::Answer(NativeOf(device.Native()), code, out, outSize, &returned)
-        : ::DeviceIoControl(NativeOf(device.Native()), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr);
-    if (bytesReturned)
-        *bytesReturned = returned;
-    return ok != FALSE;
-}
 
 // The volume's name (its GUID path, given by the system to one volume) and the disk under it.
 std::wstring GetDriveIdentity(wchar_t letter)
@@ -156,18 +97,6 @@ std::wstring GetDriveIdentity(wchar_t letter)
 bool IsDriveStill(wchar_t letter, const std::wstring& identity)
 {
     return !identity.empty() && GetDriveIdentity(letter) == identity;
-}
-
-DriveHoldResult HoldDrive(wchar_t letter, const std::wstring& identity)
-{
-    DriveHoldResult result;
-    if (!IsDriveStill(letter, identity)) {
-        result.error = DriveHoldError::NotThatDevice;
-        result.detail = "drive " + ToUtf8(std::wstring(1, letter)) + ": is not the chosen stick any more";
-        return result;
-    }
-    result.hold = std::make_unique<CheckedDriveHold>();
-    return result;
 }
 
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)

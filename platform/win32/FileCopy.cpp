@@ -1,4 +1,4 @@
-#include "platform/FileCopy.h"
+#include "platform/win32/FileCopy.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "platform/Format.h"
+#include "platform/win32/FormatLibrary.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/LargeVolumeFormat.h"
 #include "platform/win32/Volume.h"
 
@@ -129,6 +129,21 @@ void* GetProcAddress(ModuleHandle module, const char* name)
             return g_realEnableVolumeCompression ? reinterpret_cast<void*>(&EnableVolumeCompressionTrampoline) : nullptr;
     }
     return reinterpret_cast<void*>(::GetProcAddress(native, name));
+}
+
+FormatExFunction g_pfnFormatEx = nullptr;
+EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
+
+bool LoadFmifsEntryPoints()
+{
+    ModuleHandle module = LoadLibraryW(L"fmifs.dll");
+    if (!module)
+        return false;
+    g_pfnFormatEx = reinterpret_cast<FormatExFunction>(GetProcAddress(module, "FormatEx"));
+    if (!g_pfnFormatEx)
+        return false;
+    g_pfnEnableVolumeCompression = reinterpret_cast<EnableVolumeCompressionFunction>(GetProcAddress(module, "EnableVolumeCompression"));
+    return g_pfnEnableVolumeCompression != nullptr;
 }
 
 } // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/HeadlessHost.h"
+#include "platform/host/HeadlessHost.h"
 #include "platform/win32/Win32Host.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "platform/win32/LargeVolumeFormat.h"
 
-#include "platform/AlignedBuffer.h"
+#include "platform/disk/AlignedBuffer.h"
 #include "platform/win32/Volume.h"
 #include "platform/win32/VolumeSectorDevice.h"
 

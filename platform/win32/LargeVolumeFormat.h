@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/Fat32Formatter.h"
-#include "platform/Format.h"
-#include "platform/FormatReporter.h"
+#include "platform/disk/Fat32Formatter.h"
+#include "platform/win32/FormatLibrary.h"
+#include "platform/win32/FormatReporter.h"
 
 #include <string>
 

@@ -1,7 +1,8 @@
 #include "platform/Process.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/ComApartment.h"
+#include "platform/win32/CommandInterpreter.h"
 #include "platform/win32/DesktopShell.h"
 #include "platform/win32/UniqueHandle.h"
 

@@ -1,8 +1,8 @@
-#include "platform/ReadBack.h"
+#include "platform/win32/ReadBack.h"
 
-#include "platform/AlignedBuffer.h"
 #include "platform/Drives.h"
-#include "platform/Utf8.h"
+#include "platform/disk/AlignedBuffer.h"
+#include "platform/files/Utf8.h"
 #include "platform/win32/TestSticks.h"
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"

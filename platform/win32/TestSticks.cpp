@@ -1,8 +1,8 @@
 #include "platform/win32/TestSticks.h"
 
-#include "platform/AlignedBuffer.h"
 #include "platform/Drives.h"
-#include "platform/LittleEndian.h"
+#include "platform/disk/AlignedBuffer.h"
+#include "platform/disk/LittleEndian.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <winioctl.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AlignedBuffer.h"
+#include "platform/disk/AlignedBuffer.h"
 #include "platform/win32/DeviceCalls.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "platform/win32/Volume.h"
 
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
 
 #include <winioctl.h>
 

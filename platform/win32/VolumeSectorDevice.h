@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SectorDevice.h"
+#include "platform/disk/SectorDevice.h"
 #include "platform/win32/DeviceCalls.h"
 
 #include <windows.h>

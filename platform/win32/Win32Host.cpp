@@ -1,6 +1,6 @@
 #include "platform/win32/Win32Host.h"
 
-#include "platform/DisplayScale.h"
+#include "platform/host/DisplayScale.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Window.h"
 

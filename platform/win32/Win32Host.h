@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Host.h"
-#include "platform/HostLog.h"
+#include "platform/host/HostLog.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "platform/win32/Win32Window.h"
 
-#include "platform/DisplayScale.h"
-#include "platform/Utf8.h"
+#include "platform/files/Utf8.h"
+#include "platform/host/DisplayScale.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Host.h"
 

@@ -1,8 +1,8 @@
 #include "../support/ProgramTestSupport.h"
 
 #include "app/CMainFrame.h"
-#include "app/CUITxtCtrl.h"
 #include "app/MakeStickCommand.h"
+#include "shared/CUITxtCtrl.h"
 
 #include <gtest/gtest.h>
 

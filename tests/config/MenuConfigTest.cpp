@@ -1,5 +1,5 @@
-#include "app/Globals.h"
 #include "config/MenuConfig.h"
+#include "shared/Globals.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "framework/CWinApp.h"
-#include "platform/HeadlessHost.h"
+#include "platform/host/HeadlessHost.h"
 
 #include <atomic>
 #include <chrono>

@@ -48,13 +48,11 @@ protected:
     {
         UseDemoSkinAndTexts();
         g_bRecoveryBusy = false;
-        g_szTargetDrive[0] = L'\0';
     }
     void TearDown() override
     {
         CWnd::SetMessageSpy({});
         g_bRecoveryBusy = false;
-        g_szTargetDrive[0] = L'\0';
     }
 
     // Opens the start dialog, starts the writer from it with button 1021 and runs `inWriter`

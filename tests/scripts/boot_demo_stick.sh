@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # End to end: a stick image is fully formatted, filled from the demo CD and made bootable through
-# the platform calls (test_platform's StickImageWriter), then booted in QEMU as a USB disk. Then
+# the platform calls (test_platform_linux's StickImageWriter), then booted in QEMU as a USB disk. Then
 # the same for a sparse 40 GB stick whose volume comes from the platform's own FAT32 writer (quick
 # format), the way the Windows build formats sticks above 32 GB.
 set -euo pipefail
 
 build="$(cd "${1:?usage: boot_demo_stick.sh BUILD_DIR}" && pwd)"
 source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
-writer="$build/tests/test_platform"
+writer="$build/tests/test_platform_linux"
 [ -x "$writer" ] || { echo "boot_demo_stick: $writer not built" >&2; exit 1; }
 
 "$source_dir/scripts/build-demo-cd" "$build/cd" >/dev/null

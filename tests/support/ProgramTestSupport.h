@@ -8,15 +8,16 @@
 // plays the user. Everything the user thread reads of a window goes through RunOnUiThread.
 
 #include "../framework/FrameworkTestSupport.h"
-#include "../platform/FakeSysfs.h"
+#include "../platform/linux/FakeSysfs.h"
 
 #include "app/CMainFrame.h"
-#include "app/Globals.h"
 #include "framework/CDialog.h"
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"
-#include "platform/HeadlessHost.h"
-#include "platform/posix/DriveTable.h"
+#include "platform/host/HeadlessHost.h"
+#include "platform/linux/DriveTable.h"
+#include "shared/Globals.h"
+#include "shared/LibraryText.h"
 #include "uilib/CzButton.h"
 #include "uilib/CzCanvas.h"
 #include "uilib/CzStatic.h"
@@ -132,12 +133,6 @@ inline void UseDemoSkinAndTexts()
     }();
     ASSERT_TRUE(textsLoaded) << "the demo CD's texts could not be loaded";
     CzCanvas::SetSkinFolder(DemoAutorunFolder());
-}
-
-inline std::wstring LibraryText(unsigned id)
-{
-    const wchar_t* text = z32MLGetString(id);
-    return text ? text : L"";
 }
 
 inline void SetGlobal(wchar_t (&global)[kPathBufferSize], const std::wstring& text)

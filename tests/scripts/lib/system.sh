@@ -8,7 +8,8 @@
 
 set -euo pipefail
 
-test_name=$(basename "$0" .sh)
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/lib/common.sh"
+test_name=$script_name
 export MTOOLS_SKIP_CHECK=1
 export LANG=C.UTF-8 LC_ALL= LC_MESSAGES=
 # The partition of a written stick starts at 1 MiB.
@@ -28,7 +29,7 @@ fail() {
 }
 
 note() {
-  echo "$test_name: $*"
+  say "$@"
 }
 
 started_pids=()

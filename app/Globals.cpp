@@ -1,5 +1,0 @@
-#include "app/Globals.h"
-
-wchar_t g_szAppDir[kPathBufferSize] = {};
-wchar_t g_szModel[kPathBufferSize] = {};
-wchar_t g_szOS[kPathBufferSize] = {};

@@ -1,0 +1,14 @@
+#include "platform/linux/UniqueFd.h"
+
+#include <unistd.h>
+
+namespace platform::posix {
+
+void UniqueFd::Reset(int fd)
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+}
+
+} // namespace platform::posix

@@ -1,0 +1,108 @@
+#include "platform/win32/HeldVolume.h"
+
+#include "platform/win32/CommandInterpreter.h"
+#include "platform/win32/FileCopy.h"
+#include "platform/win32/FormatLibrary.h"
+#include "platform/win32/ReadBack.h"
+
+namespace platform {
+
+namespace {
+
+constexpr std::uint32_t kMediaHardDisk = 12;
+constexpr std::uint32_t kProgressCancel = 1;
+// The command line's buffer, its terminator included.
+constexpr std::size_t kCommandLineBufferSize = 260;
+
+// What the format on this thread reports to: FormatEx's callback carries no context of its own,
+// and the library calls it on the thread that formats.
+struct FormatReports {
+    const FormatProgress& progress;
+    bool doneReported = false;
+    bool succeeded = false;
+};
+thread_local FormatReports* t_formatReports = nullptr;
+
+} // namespace
+
+// The callback passed to FormatEx: progress, the done report with its success byte, text lines.
+bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
+{
+    FormatReports* reports = t_formatReports;
+    if (!reports || !actionInfo)
+        return true;
+    switch (command) {
+    case kFormatProgress:
+        return !reports->progress.percent || reports->progress.percent(*static_cast<std::uint32_t*>(actionInfo));
+    case kFormatDone:
+        reports->doneReported = true;
+        reports->succeeded = *static_cast<std::uint8_t*>(actionInfo) != 0;
+        return true;
+    case kFormatOutput: {
+        auto* output = static_cast<FormatTextOutput*>(actionInfo);
+        if (output->output && reports->progress.text)
+            reports->progress.text(output->output);
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+// The progress routine passed to CopyFileExW.
+std::uint32_t CopyProgressProc(std::int64_t totalFileSize, std::int64_t totalBytesTransferred, std::int64_t, std::int64_t,
+    std::uint32_t, std::uint32_t, void*, void*, void* data)
+{
+    const auto& progress = *static_cast<const CopyProgress*>(data);
+    return progress(totalFileSize, totalBytesTransferred) ? kProgressContinue : kProgressCancel;
+}
+
+namespace win32 {
+
+HeldVolume::HeldVolume(wchar_t letter)
+    : m_root(std::wstring(1, letter) + L":")
+{
+}
+
+FormatOutcome HeldVolume::Format(const FormatRequest& request, const FormatProgress& progress)
+{
+    if (!LoadFmifsEntryPoints())
+        return FormatOutcome::Unfinished;
+    std::wstring root = m_root + L"\\";
+    FormatReports reports { progress };
+    t_formatReports = &reports;
+    g_pfnFormatEx(root.c_str(), kMediaHardDisk, L"FAT32", request.label.c_str(), request.quick ? 1 : 0, request.clusterSize,
+        FormatExCallback);
+    t_formatReports = nullptr;
+    if (!reports.doneReported)
+        return FormatOutcome::Unfinished;
+    return reports.succeeded ? FormatOutcome::Done : FormatOutcome::Failed;
+}
+
+bool HeldVolume::CopyIn(const std::wstring& source, const std::wstring& name, const CopyProgress& progress)
+{
+    std::wstring destination = m_root + name;
+    if (!progress)
+        return platform::CopyFileW(source, destination, false);
+    return platform::CopyFileExW(source, destination, CopyProgressProc, const_cast<CopyProgress*>(&progress), nullptr, 0);
+}
+
+ReadBackResult HeldVolume::ReadBack(const std::wstring& source, const std::wstring& name, std::string& detail)
+{
+    return ReadBackCopy(source, m_root + name, detail);
+}
+
+int HeldVolume::InstallBootLoader(const std::wstring& program)
+{
+    std::wstring commandLine = program + L" -fma " + m_root;
+    return RunCommandLine(commandLine.substr(0, kCommandLineBufferSize - 1));
+}
+
+bool HeldVolume::ReadBackBootPieces(std::string& detail)
+{
+    return platform::ReadBackBootPieces(m_root[0], detail);
+}
+
+} // namespace win32
+
+} // namespace platform

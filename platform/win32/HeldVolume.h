@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/Sticks.h"
+
+namespace platform::win32 {
+
+// A stick's volume for the length of a job. Nothing to hold beyond the job's identity check
+// before each step: the format service locks the volume while it formats, and the copies and
+// the installer go through the file system, which a locked volume refuses.
+class HeldVolume final : public HeldStick {
+public:
+    explicit HeldVolume(wchar_t letter);
+
+    // FAT32 through the format library's FormatEx, or our own writer above 32 GB (its trampoline).
+    FormatOutcome Format(const FormatRequest& request, const FormatProgress& progress) override;
+    // CopyFileW, or CopyFileExW with CopyProgressProc when progress is asked for.
+    bool CopyIn(const std::wstring& source, const std::wstring& name, const CopyProgress& progress) override;
+    ReadBackResult ReadBack(const std::wstring& source, const std::wstring& name, std::string& detail) override;
+    // "<program> -fma E:" through the command interpreter.
+    int InstallBootLoader(const std::wstring& program) override;
+    bool ReadBackBootPieces(std::string& detail) override;
+
+private:
+    std::wstring m_root; // "E:"
+};
+
+} // namespace platform::win32

@@ -1,0 +1,367 @@
+// The Win32 platform under wine: the instance marker, the host's windows and input, and the
+// file copies with their progress routine. Needs a display (the script test runs Xvfb).
+#include "platform/Drives.h"
+#include "platform/NamedMarker.h"
+#include "platform/Process.h"
+#include "platform/Sticks.h"
+#include "platform/win32/FileCopy.h"
+#include "platform/win32/ReadBack.h"
+#include "platform/win32/UnbufferedReader.h"
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/Win32Host.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::wstring UniqueName(const wchar_t* prefix)
+{
+    std::random_device random;
+    return prefix + std::to_wstring(random());
+}
+
+TEST(Win32NamedMarker, SecondCreateSeesTheFirstUntilBothAreGone)
+{
+    std::wstring name = UniqueName(L"ArkevenTestMarker");
+    auto first = platform::NamedMarker::Create(name);
+    EXPECT_FALSE(first->AlreadyExisted());
+    auto second = platform::NamedMarker::Create(name);
+    EXPECT_TRUE(second->AlreadyExisted());
+    first.reset();
+    auto third = platform::NamedMarker::Create(name);
+    EXPECT_TRUE(third->AlreadyExisted()) << "the second still holds the event";
+    second.reset();
+    third.reset();
+    EXPECT_FALSE(platform::NamedMarker::Create(name)->AlreadyExisted());
+}
+
+class RecordingListener : public platform::HostWindowListener {
+public:
+    void OnHostInput(const platform::HostInput& input) override { inputs.push_back(input); }
+    std::vector<platform::HostInput> inputs;
+};
+
+class Win32HostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_host = platform::win32::Win32Host::Open();
+        ASSERT_NE(m_host, nullptr);
+    }
+
+    std::unique_ptr<platform::HostWindow> Create(const std::wstring& caption)
+    {
+        platform::HostWindowSpec spec;
+        spec.caption = caption;
+        spec.instanceName = "TestFrm";
+        spec.rect = { 40, 30, 120, 80 };
+        return m_host->CreateHostWindow(spec, m_listener);
+    }
+
+    std::unique_ptr<platform::win32::Win32Host> m_host;
+    RecordingListener m_listener;
+};
+
+TEST_F(Win32HostTest, WindowIsFoundByItsCaptionHiddenOrShown)
+{
+    std::wstring caption = UniqueName(L"Arkeven test ");
+    auto window = Create(caption);
+    HWND found = ::FindWindowW(nullptr, caption.c_str());
+    ASSERT_NE(found, nullptr) << "a hidden window is found too";
+    wchar_t className[64] = {};
+    ::GetClassNameW(found, className, 64);
+    EXPECT_STREQ(className, L"ArkevenWindow");
+    EXPECT_TRUE(platform::BringWindowForward(L"unused", caption));
+    window->Show(platform::ShowState::Normal);
+    EXPECT_TRUE(::IsWindowVisible(found));
+    RECT client {};
+    ::GetClientRect(found, &client);
+    EXPECT_EQ(client.right, 120);
+    EXPECT_EQ(client.bottom, 80);
+    window->Show(platform::ShowState::Hidden);
+    EXPECT_FALSE(::IsWindowVisible(found));
+    window.reset();
+    EXPECT_EQ(::FindWindowW(nullptr, caption.c_str()), nullptr);
+    EXPECT_FALSE(platform::BringWindowForward(L"unused", caption));
+}
+
+TEST_F(Win32HostTest, MessagesBecomeHostInputOnlyWhenDispatched)
+{
+    std::wstring caption = UniqueName(L"Arkeven input ");
+    auto window = Create(caption);
+    HWND handle = ::FindWindowW(nullptr, caption.c_str());
+    ASSERT_NE(handle, nullptr);
+    ::PostMessageW(handle, WM_KEYDOWN, VK_TAB, 0);
+    ::PostMessageW(handle, WM_LBUTTONDOWN, 0, MAKELPARAM(17, 23));
+    ::SendMessageW(handle, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(m_listener.inputs.empty()) << "a sent message is queued, not delivered re-entrantly";
+    EXPECT_TRUE(m_host->DispatchPendingInput());
+
+    using Kind = platform::HostInput::Kind;
+    ASSERT_EQ(m_listener.inputs.size(), 3u);
+    EXPECT_EQ(m_listener.inputs[0].kind, Kind::CloseRequest);
+    EXPECT_EQ(m_listener.inputs[1].kind, Kind::KeyDown);
+    EXPECT_EQ(m_listener.inputs[1].key, static_cast<std::uint32_t>(VK_TAB));
+    EXPECT_EQ(m_listener.inputs[2].kind, Kind::MouseDown);
+    EXPECT_EQ(m_listener.inputs[2].x, 17);
+    EXPECT_EQ(m_listener.inputs[2].y, 23);
+    EXPECT_TRUE(::IsWindow(handle)) << "a close request leaves the decision to the program";
+
+    ::PostMessageW(handle, WM_KEYDOWN, VK_SPACE, 0);
+    window.reset();
+    m_listener.inputs.clear();
+    m_host->DispatchPendingInput();
+    EXPECT_TRUE(m_listener.inputs.empty()) << "input for a destroyed window is dropped";
+}
+
+// The taskbar minimises and restores without asking the program; the framework must still hear.
+TEST_F(Win32HostTest, MinimiseAndRestoreByTheDesktopAreReported)
+{
+    std::wstring caption = UniqueName(L"Arkeven minimise ");
+    auto window = Create(caption);
+    window->Show(platform::ShowState::Normal);
+    HWND handle = ::FindWindowW(nullptr, caption.c_str());
+    ASSERT_NE(handle, nullptr);
+    m_host->DispatchPendingInput();
+    m_listener.inputs.clear();
+
+    ::ShowWindow(handle, SW_MINIMIZE);
+    ::ShowWindow(handle, SW_RESTORE);
+    m_host->DispatchPendingInput();
+    using Kind = platform::HostInput::Kind;
+    std::vector<Kind> states;
+    for (const auto& input : m_listener.inputs) {
+        if (input.kind == Kind::Iconified || input.kind == Kind::Restored)
+            states.push_back(input.kind);
+    }
+    EXPECT_EQ(states, (std::vector<Kind> { Kind::Iconified, Kind::Restored }));
+    // What the system still posts about the window would end the next test's waits early.
+    window.reset();
+    m_host->DispatchPendingInput();
+}
+
+TEST_F(Win32HostTest, WakeFromAnotherThreadEndsTheWait)
+{
+    auto start = std::chrono::steady_clock::now();
+    std::thread waker([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        m_host->Wake();
+    });
+    m_host->WaitForInput(5000);
+    waker.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    start = std::chrono::steady_clock::now();
+    m_host->WaitForInput(200);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(150)) << "a wake is used up once";
+}
+
+TEST_F(Win32HostTest, PresentedPixelsReachTheWindowAndSurviveARepaint)
+{
+    std::wstring caption = UniqueName(L"Arkeven pixels ");
+    auto window = Create(caption);
+    window->Show(platform::ShowState::Normal);
+    HWND handle = ::FindWindowW(nullptr, caption.c_str());
+    std::vector<std::uint32_t> frame(120 * 80, 0xFF0000FFu); // blue
+    for (int x = 0; x < 120; ++x)
+        frame[10 * 120 + x] = 0xFFFF0000u; // one red row, to catch a flipped image
+    window->Present({ frame.data(), 120, 80, 120 }, { 0, 0, 120, 80 });
+    ::RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    m_host->DispatchPendingInput();
+    HDC dc = ::GetDC(handle);
+    EXPECT_EQ(::GetPixel(dc, 5, 10), RGB(255, 0, 0));
+    EXPECT_EQ(::GetPixel(dc, 5, 69), RGB(0, 0, 255));
+    // A dirty rectangle changes that rectangle only.
+    std::vector<std::uint32_t> green(120 * 80, 0xFF00FF00u);
+    window->Present({ green.data(), 120, 80, 120 }, { 100, 60, 20, 20 });
+    EXPECT_EQ(::GetPixel(dc, 110, 70), RGB(0, 255, 0));
+    EXPECT_EQ(::GetPixel(dc, 90, 70), RGB(0, 0, 255));
+    ::ReleaseDC(handle, dc);
+}
+
+// The read-back flushes the copy's volume: under wine that takes a drive with a device behind it,
+// such as the test stick of tests/scripts/lib/wine.sh; on Windows any drive (as administrator).
+fs::path CopyFolderBase()
+{
+    const char* sticks = std::getenv("ARKEVEN_TEST_USB_DRIVES");
+    if (sticks && *sticks)
+        return fs::path(std::string(1, sticks[0]) + ":\\");
+    return fs::temp_directory_path();
+}
+
+class Win32CopyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = CopyFolderBase() / ("arkeven-copy-" + std::to_string(std::random_device()()));
+        fs::create_directories(m_folder);
+        std::ofstream(m_folder / "source.bin", std::ios::binary) << std::string(300000, 'x');
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::wstring Path(const char* name) const { return (m_folder / name).wstring(); }
+
+    fs::path m_folder;
+};
+
+struct ProgressLog {
+    std::int64_t total = -1;
+    std::int64_t lastTransferred = -1;
+    int calls = 0;
+    std::uint32_t answer = platform::kProgressContinue;
+};
+
+std::uint32_t RecordProgress(std::int64_t total, std::int64_t transferred, std::int64_t, std::int64_t, std::uint32_t,
+    std::uint32_t, void*, void*, void* data)
+{
+    auto* log = static_cast<ProgressLog*>(data);
+    log->total = total;
+    log->lastTransferred = transferred;
+    ++log->calls;
+    return log->answer;
+}
+
+TEST_F(Win32CopyTest, ProgressRoutineSeesSizesAsNumbersAndCanCancel)
+{
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    if (ntdll && ::GetProcAddress(ntdll, "wine_get_version"))
+        GTEST_SKIP() << "wine's CopyFileExW copies without calling the progress routine";
+    ProgressLog log;
+    ASSERT_TRUE(platform::CopyFileExW(Path("source.bin"), Path("copy.bin"), RecordProgress, &log, nullptr, 0));
+    EXPECT_GT(log.calls, 0);
+    EXPECT_EQ(log.total, 300000);
+    EXPECT_EQ(log.lastTransferred, 300000);
+    EXPECT_EQ(fs::file_size(m_folder / "copy.bin"), 300000u);
+
+    ProgressLog cancelling;
+    cancelling.answer = 1; // PROGRESS_CANCEL
+    EXPECT_FALSE(platform::CopyFileExW(Path("source.bin"), Path("cancelled.bin"), RecordProgress, &cancelling, nullptr, 0));
+    EXPECT_FALSE(fs::exists(m_folder / "cancelled.bin"));
+}
+
+TEST_F(Win32CopyTest, FailIfExistsKeepsTheDestination)
+{
+    std::ofstream(m_folder / "existing.bin", std::ios::binary) << "keep";
+    EXPECT_FALSE(platform::CopyFileW(Path("source.bin"), Path("existing.bin"), true));
+    EXPECT_EQ(fs::file_size(m_folder / "existing.bin"), 4u);
+    EXPECT_TRUE(platform::CopyFileW(Path("source.bin"), Path("existing.bin"), false));
+    EXPECT_EQ(fs::file_size(m_folder / "existing.bin"), 300000u);
+    EXPECT_FALSE(platform::CopyFileW(Path("missing.bin"), Path("other.bin"), false));
+}
+
+TEST_F(Win32CopyTest, ReadingBackComparesTheCopyUnbufferedWithItsOriginal)
+{
+    ASSERT_TRUE(platform::CopyFileW(Path("source.bin"), Path("copy.bin"), false));
+    std::string detail;
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Same) << detail;
+    {
+        std::fstream copy(m_folder / "copy.bin", std::ios::binary | std::ios::in | std::ios::out);
+        copy.seekp(200000);
+        copy.put('y');
+    }
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
+    fs::resize_file(m_folder / "copy.bin", 299999);
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("copy.bin"), detail), platform::ReadBackResult::Different);
+    EXPECT_EQ(platform::ReadBackCopy(Path("source.bin"), Path("gone.bin"), detail), platform::ReadBackResult::Unreadable);
+}
+
+// Windows refuses an unbuffered read whose file offset, size or buffer is off a sector boundary;
+// wine reads anyway. These calls refuse it as Windows does (4096: the largest sector of a stick).
+class SectorRulesOfUnbufferedReads : public platform::win32::DeviceCalls {
+public:
+    BOOL Read(HANDLE handle, void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
+    {
+        constexpr std::uint64_t kSector = 4096;
+        LARGE_INTEGER current {};
+        std::uint64_t offset = position ? (position->Offset | (static_cast<std::uint64_t>(position->OffsetHigh) << 32))
+            : (::SetFilePointerEx(handle, {}, &current, FILE_CURRENT), static_cast<std::uint64_t>(current.QuadPart));
+        offsets.push_back(offset);
+        if (offset % kSector || size % kSector || reinterpret_cast<std::uintptr_t>(data) % kSector) {
+            *done = 0;
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        return DeviceCalls::Read(handle, data, size, done, position);
+    }
+
+    std::vector<std::uint64_t> offsets;
+};
+
+TEST_F(Win32CopyTest, UnbufferedReadBackKeepsEveryReadOnSectorBoundaries)
+{
+    constexpr std::size_t kSize = platform::win32::UnbufferedReader::kPieceSize + 1000;
+    std::string content(kSize, '\0');
+    std::mt19937 random(25);
+    for (char& c : content)
+        c = static_cast<char>(random());
+    std::ofstream(m_folder / "odd.bin", std::ios::binary) << content;
+    platform::win32::UniqueHandle file(::CreateFileW(Path("odd.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr));
+    ASSERT_TRUE(file);
+    SectorRulesOfUnbufferedReads calls;
+    platform::win32::UnbufferedReader reader(file.Get(), calls);
+    ASSERT_TRUE(reader.SizeKnown());
+    EXPECT_EQ(reader.Size(), kSize);
+    std::string read;
+    while (!reader.AtEnd()) {
+        DWORD count = 0;
+        ASSERT_TRUE(reader.ReadNext(count)) << "a read at byte " << reader.Offset() << " failed";
+        read.append(reinterpret_cast<const char*>(reader.Data()), count);
+    }
+    EXPECT_TRUE(read == content);
+    // No read at the file's end, where the short last piece left the position.
+    EXPECT_EQ(calls.offsets, (std::vector<std::uint64_t> { 0, platform::win32::UnbufferedReader::kPieceSize }));
+}
+
+// "D:\syslinux\syslinux -fma E:" runs syslinux.exe through the command interpreter: the check
+// before a job looks for the file the same way.
+TEST_F(Win32CopyTest, TheInstallerIsFoundWithTheExtensionTheInterpreterAdds)
+{
+    EXPECT_TRUE(platform::Sticks::System().FindInstaller(Path("syslinux")).empty());
+    fs::create_directory(m_folder / "syslinux.com");
+    EXPECT_TRUE(platform::Sticks::System().FindInstaller(Path("syslinux")).empty()) << "a folder is no program";
+    std::ofstream(m_folder / "syslinux.exe", std::ios::binary) << "MZ";
+    EXPECT_EQ(platform::Sticks::System().FindInstaller(Path("syslinux")), Path("syslinux.exe"));
+    EXPECT_TRUE(platform::Sticks::System().MissingTools().empty());
+}
+
+// The identity of a drive is asked afresh each time and tells drives apart; a hold is given
+// only for the device the caller names.
+TEST(Win32Drives, IdentitiesTellDrivesApartAndBindAHold)
+{
+    std::wstring system = platform::GetDriveIdentity(L'C');
+    ASSERT_FALSE(system.empty());
+    EXPECT_EQ(platform::GetDriveIdentity(L'c'), system);
+    EXPECT_TRUE(platform::IsDriveStill(L'C', system));
+    EXPECT_FALSE(platform::IsDriveStill(L'C', L""));
+    EXPECT_FALSE(platform::IsDriveStill(L'C', system + L"x"));
+    std::wstring other = platform::GetDriveIdentity(L'Z');
+    if (!other.empty()) {
+        EXPECT_NE(other, system);
+    }
+    EXPECT_TRUE(platform::GetDriveIdentity(L'1').empty());
+
+    EXPECT_TRUE(platform::Sticks::System().Hold(L'C', system).stick);
+    platform::StickHoldResult refused = platform::Sticks::System().Hold(L'C', system + L"x");
+    EXPECT_FALSE(refused.stick);
+    EXPECT_EQ(refused.error, platform::StickHoldError::NotThatDevice);
+}
+
+TEST(Win32Process, ModulePathNamesThisExecutable)
+{
+    std::wstring path = platform::GetModuleFileNameW();
+    ASSERT_GT(path.size(), 3u);
+    EXPECT_EQ(path[1], L':');
+    EXPECT_EQ(path.substr(path.size() - 17), L"\\test_windows.exe");
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The launcher under wine on an Xvfb display: the window "Varn MID" appears, a second start ends
+# and leaves it running, Tab + Space (the exit button 1001) closes it; at 200 % it is made twice
+# the skin's size; the console twin without an option starts it; --list-drives and --make-stick
+# answer on the console they were started from.
+set -euo pipefail
+source "$(dirname "$0")/lib/wine.sh"
+wine_test_init "$@"
+
+started=$SECONDS
+ARKEVEN_HOST_LOG="$(windows_path "$work/first-host.log")" as_user wine "$program" >"$work/first.log" 2>&1 &
+first_pid=$!
+wait_for '[ -n "$(find_window)" ]' 30 || fail "the window \"Varn MID\" did not appear"
+window=$(find_window)
+echo "windows: launcher window $window after $((SECONDS - started)) s"
+
+ARKEVEN_HOST_LOG="$(windows_path "$work/second-host.log")" as_user timeout 30 wine "$program" >"$work/second.log" 2>&1 \
+  || fail "the second instance did not end cleanly"
+if [ -s "$work/second-host.log" ]; then fail "the second instance made a window"; fi
+kill -0 "$first_pid" 2>/dev/null || fail "the first instance ended with the second"
+[ "$(find_window)" = "$window" ] || fail "the first window went away"
+echo "windows: second instance ended, first still running"
+
+xdotool key --window "$(find_window)" Tab 2>"$work/xdotool.log" || fail "Tab did not reach the window"
+sleep 0.3
+# The button acts on the key press; the window may be gone before xdotool sends the release,
+# which xdotool then reports as BadWindow. What counts is checked below.
+xdotool key --window "$(find_window)" space 2>>"$work/xdotool.log" || true
+wait_for '! kill -0 "$first_pid" 2>/dev/null' 20 || fail "the program did not end after Tab + Space"
+status=0
+wait "$first_pid" || status=$?
+first_pid=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ -z "$(find_window)" ] || fail "the window is still there"
+grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
+echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
+
+# At 200 % (LogPixels 192, as the display settings write it) the launcher is made twice the
+# script's 640x420: the manifest's DPI awareness and the host's DPI queries.
+as_user wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 192 /f >"$work/reg-dpi.log" 2>&1 \
+  || fail "wine reg (LogPixels) failed"
+ARKEVEN_HOST_LOG="$(windows_path "$work/dpi-host.log")" as_user wine "$program" >"$work/dpi.log" 2>&1 &
+first_pid=$!
+wait_for '[ -n "$(find_window)" ]' 30 || fail "at 192 DPI the window \"Varn MID\" did not appear"
+eval "$(xdotool getwindowgeometry --shell "$(find_window)")"
+grep -q '^create MainFrm .* 1280x840\b' "$work/dpi-host.log" || fail "at 192 DPI the launcher was not made 1280x840"
+# The display is 1280x800, so wine holds the window's height to the screen; its width shows.
+[ "$WIDTH" -ge 1280 ] || fail "at 192 DPI the launcher's window is ${WIDTH}x$HEIGHT, narrower than 1280"
+as_user timeout 30 wine taskkill /F /IM Arkeven.exe >"$work/taskkill.log" 2>&1 || fail "taskkill failed"
+wait "$first_pid" 2>/dev/null || true
+first_pid=""
+as_user wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >>"$work/reg-dpi.log" 2>&1 || true
+echo "windows: at 192 DPI the launcher is ${WIDTH}x$HEIGHT"
+
+# The console twin without an option starts the launcher beside it and ends.
+as_user timeout 30 wine "$twin" >"$work/twin-launch.log" 2>&1 || fail "Arkeven.com without an option failed"
+wait_for '[ -n "$(find_window)" ]' 30 || fail "Arkeven.com did not start the launcher"
+as_user timeout 30 wine taskkill /F /IM Arkeven.exe >>"$work/taskkill.log" 2>&1 || fail "taskkill failed"
+wait_for '[ -z "$(find_window)" ]' 20 || fail "the launcher that Arkeven.com started is still there"
+echo "windows: Arkeven.com without an option started the launcher and ended"
+
+# The command-line options write to the console they were started from, with no window.
+as_user timeout 60 wine "$program" --list-drives >"$work/list-drives.log" 2>&1 || fail "--list-drives failed"
+grep -q '^C:  ' "$work/list-drives.log" || fail "--list-drives printed no line for C:"
+status=0
+as_user timeout 60 wine "$program" --make-stick C: --yes >"$work/make-stick.log" 2>&1 || status=$?
+[ "$status" -eq 2 ] || fail "--make-stick C: (not a USB drive) ended with status $status, not 2"
+grep -q 'C: is not a USB drive' "$work/make-stick.log" || fail "--make-stick C: did not say why it refused"
+echo "windows: --list-drives and --make-stick answer on the console"
+
+echo "$script_name: passed"

@@ -1,0 +1,353 @@
+// The stick job's logic over a fake stick: what it does in which order, and where it stops.
+
+#include "platform/linux/DriveTable.h"
+#include "stick/StickJob.h"
+#include "stick/StickJobRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr wchar_t kLetter = L'E';
+const std::wstring kIdentity = L"stick-1";
+
+// Every step a job asks of the stick, in order; what the stick answers is set by the test.
+struct StickScript {
+    std::vector<std::string> steps;
+    platform::FormatOutcome format = platform::FormatOutcome::Done;
+    std::string formatLine;
+    std::wstring failingCopy;
+    std::wstring spoiltCopy;
+    int installerStatus = 0;
+    bool bootPiecesThere = true;
+    bool present = true;              // the letter names the bound stick
+    std::string goneAfterStep;        // the stick is swapped for another once this step has run
+    std::vector<std::string> missingTools;
+    bool installerOnCd = true;
+    std::int64_t cylinders = 243;     // 1906 MBytes
+    platform::StickHoldError holdError = platform::StickHoldError::None;
+
+    void Ran(const std::string& step)
+    {
+        steps.push_back(step);
+        if (step == goneAfterStep)
+            present = false;
+    }
+};
+
+class FakeStick final : public platform::HeldStick {
+public:
+    explicit FakeStick(StickScript& script)
+        : m_script(script)
+    {
+    }
+    ~FakeStick() override { m_script.steps.push_back("let go"); }
+
+    platform::FormatOutcome Format(const platform::FormatRequest& request, const platform::FormatProgress& progress) override
+    {
+        m_script.Ran("format " + std::string(request.label.begin(), request.label.end()) + " " + std::to_string(request.clusterSize)
+            + (request.quick ? " quick" : " full"));
+        for (std::uint32_t percent : { 0u, 50u, 100u })
+            progress.percent(percent);
+        if (!m_script.formatLine.empty())
+            progress.text(m_script.formatLine + "\n");
+        return m_script.format;
+    }
+    bool CopyIn(const std::wstring& source, const std::wstring& name, const platform::CopyProgress& progress) override
+    {
+        m_script.Ran("copy " + Narrow(name));
+        if (progress) {
+            progress(100, 0);
+            progress(100, 100);
+        }
+        return name != m_script.failingCopy && source.find(L"D:\\") == 0;
+    }
+    platform::ReadBackResult ReadBack(const std::wstring&, const std::wstring& name, std::string& detail) override
+    {
+        m_script.Ran("read back " + Narrow(name));
+        if (name != m_script.spoiltCopy)
+            return platform::ReadBackResult::Same;
+        detail = Narrow(name) + " on the stick differs";
+        return platform::ReadBackResult::Different;
+    }
+    int InstallBootLoader(const std::wstring& program) override
+    {
+        m_script.Ran("install " + Narrow(program));
+        return m_script.installerStatus;
+    }
+    bool ReadBackBootPieces(std::string& detail) override
+    {
+        m_script.Ran("read back boot pieces");
+        if (!m_script.bootPiecesThere)
+            detail = "ldlinux.sys is missing from the stick";
+        return m_script.bootPiecesThere;
+    }
+
+private:
+    static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+    StickScript& m_script;
+};
+
+class FakeSticks final : public platform::Sticks {
+public:
+    explicit FakeSticks(StickScript& script)
+        : m_script(script)
+    {
+    }
+
+    std::vector<platform::DriveFacts> ListDrives() override
+    {
+        platform::DriveFacts stick;
+        stick.letter = kLetter;
+        stick.type = platform::DriveType::Removable;
+        stick.opened = stick.queried = true;
+        stick.bus = platform::DriveBus::Usb;
+        stick.geometry = { m_script.cylinders, 255, 63, 512 };
+        stick.identity = kIdentity;
+        return { stick };
+    }
+    bool IsDriveStill(wchar_t letter, const std::wstring& identity) override
+    {
+        return m_script.present && letter == kLetter && identity == kIdentity;
+    }
+    platform::StickHoldResult Hold(wchar_t letter, const std::wstring& identity) override
+    {
+        m_script.Ran("hold");
+        platform::StickHoldResult result;
+        if (m_script.holdError != platform::StickHoldError::None) {
+            result.error = m_script.holdError;
+            result.detail = "refused";
+        } else if (IsDriveStill(letter, identity)) {
+            result.stick = std::make_unique<FakeStick>(m_script);
+        } else {
+            result.error = platform::StickHoldError::NotThatDevice;
+        }
+        return result;
+    }
+    std::vector<std::string> MissingTools() override { return m_script.missingTools; }
+    std::wstring FindInstaller(const std::wstring& program) override { return m_script.installerOnCd ? program : std::wstring(); }
+
+private:
+    StickScript& m_script;
+};
+
+// What the job told, as the writer and the command line hear it.
+class Recorder final : public StickJob::Listener {
+public:
+    void OnStage(StickJob::Stage stage) override { stages.push_back(stage); }
+    void OnFormatDone(bool succeeded) override { formatDone.push_back(succeeded); }
+    void OnCopyDone(std::size_t step) override { copiesDone.push_back(step); }
+    void OnConsole(const std::string& text) override { console += text; }
+    void OnEnd(const StickJob& job) override
+    {
+        ++ends;
+        outcome = job.Result();
+        cause = job.Cause();
+        argument = job.CauseArgument();
+        endThread = std::this_thread::get_id();
+    }
+
+    std::vector<StickJob::Stage> stages;
+    std::vector<bool> formatDone;
+    std::vector<std::size_t> copiesDone;
+    std::string console;
+    int ends = 0;
+    StickJob::Outcome outcome = StickJob::Outcome::Running;
+    std::string cause;
+    std::wstring argument;
+    std::thread::id endThread;
+};
+
+// The CD the job reads, as drive D: of the drive table.
+class StickJobTest : public ::testing::Test {
+protected:
+    void SetUp() override { MakeCd(); }
+    void TearDown() override
+    {
+        platform::posix::DriveTable::ResetInstance();
+        fs::remove_all(m_cd);
+    }
+
+    // A whole CD, in the process-wide drive table.
+    void MakeCd()
+    {
+        m_cd = fs::temp_directory_path() / ("arkeven-stickjob-" + std::to_string(::getpid()));
+        fs::remove_all(m_cd);
+        for (const char* file : { "_DEROZAZLIVE", "ISOLINUX/initrd.img", "ISOLINUX/root.lzm", "ISOLINUX/syslinux.cfg", "ISOLINUX/vmlinuz" })
+            WriteCdFile(file, std::string(5000, 'x'));
+        fs::create_directories(m_cd / "AUTORUN");
+        platform::posix::DriveTable::Options options;
+        options.sysfsRoot = (m_cd / "no-sysfs").string();
+        options.cdRoot = m_cd.string();
+        options.mountInfoPath = (m_cd / "no-mountinfo").string();
+        platform::posix::DriveTable::ResetInstance(options);
+    }
+
+    void WriteCdFile(const std::string& name, const std::string& bytes)
+    {
+        fs::create_directories((m_cd / name).parent_path());
+        std::ofstream(m_cd / name, std::ios::binary) << bytes;
+    }
+
+    StickJob::Outcome Run(StickScript& script, Recorder& recorder)
+    {
+        FakeSticks sticks(script);
+        StickJob job(sticks, { kLetter, kIdentity }, L"D:", recorder);
+        return job.Run();
+    }
+
+    static bool Wrote(const StickScript& script)
+    {
+        for (const std::string& step : script.steps) {
+            if (step != "hold" && step != "let go")
+                return true;
+        }
+        return false;
+    }
+
+    fs::path m_cd;
+};
+
+const std::vector<std::string> kWholeJob = {
+    "hold",
+    "format VarnMID 4096 full",
+    "copy \\.Derozazlive",
+    "copy \\initrd.img",
+    "copy \\root.lzm",
+    "copy \\syslinux.cfg",
+    "copy \\vmlinuz",
+    "read back \\.Derozazlive",
+    "read back \\initrd.img",
+    "read back \\root.lzm",
+    "read back \\syslinux.cfg",
+    "read back \\vmlinuz",
+    "install D:\\syslinux\\syslinux",
+    "read back boot pieces",
+    "let go",
+};
+
+TEST_F(StickJobTest, RunnerTakesTheStepsInOrderOnItsOwnThread)
+{
+    StickScript script;
+    Recorder recorder;
+    FakeSticks sticks(script);
+    {
+        StickJobRunner runner(sticks);
+        runner.Start({ kLetter, kIdentity }, L"D:", recorder);
+        runner.Wait();
+    }
+    EXPECT_EQ(script.steps, kWholeJob);
+    EXPECT_EQ(recorder.outcome, StickJob::Outcome::Ready);
+    EXPECT_EQ(recorder.ends, 1);
+    EXPECT_NE(recorder.endThread, std::this_thread::get_id());
+    using Stage = StickJob::Stage;
+    EXPECT_EQ(recorder.stages, std::vector<Stage>({ Stage::Checking, Stage::Formatting, Stage::Copying, Stage::Verifying, Stage::Installing }));
+    EXPECT_EQ(recorder.formatDone, std::vector<bool>({ true }));
+    EXPECT_EQ(recorder.copiesDone, std::vector<std::size_t>({ 0, 1, 2, 3, 4 }));
+    EXPECT_EQ(recorder.console, "0 percent completed.\r50 percent completed.\r100 percent completed.\r");
+}
+
+TEST_F(StickJobTest, EachRefusalComesBeforeAnyWrite)
+{
+    struct Case {
+        const char* name;
+        std::function<void(StickScript&)> setUp;
+        StickJob::Outcome outcome;
+        std::wstring argument;
+    };
+    const Case cases[] = {
+        { "stick gone before the start", [](StickScript& s) { s.present = false; }, StickJob::Outcome::StickChanged, L"" },
+        { "root image missing", [this](StickScript&) { fs::remove(m_cd / "ISOLINUX" / "root.lzm"); }, StickJob::Outcome::CdIncomplete, L"" },
+        { "installer missing", [](StickScript& s) { s.installerOnCd = false; }, StickJob::Outcome::CdIncomplete, L"" },
+        { "tools missing", [](StickScript& s) { s.missingTools = { "mcopy (mtools)" }; }, StickJob::Outcome::ProgramMissing, L"mcopy (mtools)" },
+        { "stick too small", [](StickScript& s) { s.cylinders = 10; }, StickJob::Outcome::StickTooSmall, L"512 MB" },
+        { "no rights to hold it", [](StickScript& s) { s.holdError = platform::StickHoldError::AccessDenied; }, StickJob::Outcome::NoRights, L"" },
+        { "held elsewhere", [](StickScript& s) { s.holdError = platform::StickHoldError::Unavailable; }, StickJob::Outcome::Failed, L"" },
+    };
+    for (const Case& testCase : cases) {
+        MakeCd();
+        StickScript script;
+        testCase.setUp(script);
+        Recorder recorder;
+        EXPECT_EQ(Run(script, recorder), testCase.outcome) << testCase.name;
+        EXPECT_FALSE(Wrote(script)) << testCase.name;
+        EXPECT_EQ(recorder.argument, testCase.argument) << testCase.name;
+        EXPECT_FALSE(recorder.cause.empty()) << testCase.name;
+        EXPECT_EQ(recorder.ends, 1) << testCase.name;
+    }
+}
+
+TEST_F(StickJobTest, AFormatThatFailsOrNeverEndsStopsTheJob)
+{
+    StickScript failed;
+    failed.format = platform::FormatOutcome::Failed;
+    failed.formatLine = "format: the stick is gone";
+    Recorder recorder;
+    EXPECT_EQ(Run(failed, recorder), StickJob::Outcome::Failed);
+    EXPECT_EQ(failed.steps, std::vector<std::string>({ "hold", "format VarnMID 4096 full", "let go" }));
+    EXPECT_EQ(recorder.formatDone, std::vector<bool>({ false }));
+    EXPECT_EQ(recorder.cause, "format: the stick is gone");
+    EXPECT_NE(recorder.console.find("FormatEx was unable to complete successfully.\n\n"), std::string::npos);
+
+    StickScript unfinished;
+    unfinished.format = platform::FormatOutcome::Unfinished;
+    Recorder silent;
+    EXPECT_EQ(Run(unfinished, silent), StickJob::Outcome::Failed);
+    EXPECT_TRUE(silent.formatDone.empty()) << "no done report, no bar at 78";
+    EXPECT_TRUE(silent.copiesDone.empty());
+}
+
+TEST_F(StickJobTest, AStickSwappedMidJobGetsNothingMore)
+{
+    StickScript script;
+    script.goneAfterStep = "copy \\initrd.img";
+    Recorder recorder;
+    EXPECT_EQ(Run(script, recorder), StickJob::Outcome::StickChanged);
+    EXPECT_EQ(script.steps.back(), "let go");
+    EXPECT_EQ(script.steps[script.steps.size() - 2], "copy \\initrd.img");
+    EXPECT_NE(recorder.console.find("copy: drive E: is no longer the chosen stick; nothing more is written"), std::string::npos)
+        << recorder.console;
+}
+
+TEST_F(StickJobTest, ReadBackAndBootPiecesDecideWhatTheCopiesAndTheInstallerSaid)
+{
+    StickScript spoilt;
+    spoilt.spoiltCopy = L"\\root.lzm";
+    Recorder spoiltRecorder;
+    EXPECT_EQ(Run(spoilt, spoiltRecorder), StickJob::Outcome::Failed);
+    EXPECT_EQ(spoilt.steps[spoilt.steps.size() - 2], "read back \\root.lzm") << "no installer after a copy that reads back different";
+    EXPECT_EQ(spoiltRecorder.cause, "\\root.lzm on the stick differs");
+
+    StickScript failingCopy;
+    failingCopy.failingCopy = L"\\initrd.img";
+    Recorder copyRecorder;
+    EXPECT_EQ(Run(failingCopy, copyRecorder), StickJob::Outcome::Failed);
+    EXPECT_EQ(copyRecorder.copiesDone.size(), 5u) << "a failed copy does not stop the others";
+    EXPECT_EQ(failingCopy.steps[failingCopy.steps.size() - 2], "copy \\vmlinuz");
+
+    // The installer's status is reported; the boot pieces on the stick decide.
+    StickScript statusOnly;
+    statusOnly.installerStatus = 1;
+    Recorder statusRecorder;
+    EXPECT_EQ(Run(statusOnly, statusRecorder), StickJob::Outcome::Ready);
+    EXPECT_NE(statusRecorder.console.find("installer: D:\\syslinux\\syslinux -fma E:: the boot-loader installer ended with status 1"),
+        std::string::npos) << statusRecorder.console;
+
+    StickScript noLoader;
+    noLoader.bootPiecesThere = false;
+    Recorder loaderRecorder;
+    EXPECT_EQ(Run(noLoader, loaderRecorder), StickJob::Outcome::Failed);
+    EXPECT_EQ(loaderRecorder.cause, "ldlinux.sys is missing from the stick");
+}
+
+} // namespace
