@@ -36,7 +36,7 @@ constexpr std::uint32_t Active = 1u << 8;      // a window: the one with the key
 
 // The default action a node offers, if any.
 enum class AccessibleAction {
-    None,
+    NoAction,
     Press,  // a button
     Open,   // a closed list
     Close,  // an open list
@@ -52,7 +52,7 @@ struct AccessibleNode {
     std::wstring name;
     std::uint32_t states = 0;
     HostRect rect; // screen pixels
-    AccessibleAction action = AccessibleAction::None;
+    AccessibleAction action = AccessibleAction::NoAction;
     // A progress bar's position in its range; a list's chosen item in valueText.
     bool hasValue = false;
     double value = 0;
