@@ -34,5 +34,5 @@ add_executable(accessibility_client ${CMAKE_SOURCE_DIR}/tests/win32/accessibilit
 set_target_properties(accessibility_client PROPERTIES OUTPUT_NAME AccessibilityClient RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
 target_compile_definitions(accessibility_client PRIVATE UNICODE _UNICODE)
 target_link_options(accessibility_client PRIVATE -municode -static -static-libgcc -static-libstdc++)
-target_link_libraries(accessibility_client PRIVATE oleacc ole32 oleaut32 uuid)
+target_link_libraries(accessibility_client PRIVATE ole32 oleaut32 uuid oleacc)
 add_dependencies(test_windows accessibility_client)
