@@ -184,4 +184,31 @@ texts=$(grep -c '^text	[0-9]*% ' "$work/reader.out")
 [ "$(grep '^text	' "$work/reader.out" | tail -n 1 | cut -f2)" = "$(text_of 25)" ] || fail "the last text read is not text 25"
 stop_program
 note "AT-SPI: the job driven by actions; $values bar moves and $texts percentages read, then the final text"
+
+# Run by pkexec for a user (PKEXEC_UID), the program is root but the desktop's buses are the
+# user's: its bridge reaches the user's session and accessibility buses as that user, and the
+# user's screen reader finds it there.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  as_nobody() { setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env HOME="$work/nobody" "$@"; }
+  mkdir -p "$work/nobody"
+  chown nobody "$work/nobody"
+  as_nobody dbus-daemon --session --address="unix:path=$work/nobody/bus" --fork --print-pid=3 3>"$work/nobody-bus.pid" ||
+    fail "no session bus for the user"
+  started_pids+=("$(cat "$work/nobody-bus.pid")")
+  user_bus="unix:path=$work/nobody/bus"
+  as_nobody env DBUS_SESSION_BUS_ADDRESS="$user_bus" dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
+    fail "the user's AT-SPI bus launcher did not start"
+  start_launcher LANG=C.UTF-8 PKEXEC_UID="$(id -u nobody)" DBUS_SESSION_BUS_ADDRESS="$user_bus"
+  found=$(as_nobody env DBUS_SESSION_BUS_ADDRESS="$user_bus" timeout 60 /usr/bin/python3 \
+    "$source_dir/tests/scripts/lib/atspi_client.py" buttons 2>"$work/reader.err") ||
+    { cat "$work/reader.err" >&2; fail "under pkexec the user's screen reader did not find the launcher"; }
+  [ "$found" = "$expected" ] || fail "under pkexec the user's screen reader found '$found'"
+  # One thread (the bridge's) has the user's effective id; the program itself stays root.
+  grep -q "^Uid:	0	$(id -u nobody)	" /proc/"$program_pid"/task/*/status ||
+    fail "no thread of the program talks to the buses as the user"
+  grep -q "^Uid:	0	0	" /proc/"$program_pid"/status || fail "the program's main thread is no longer root"
+  stop_program
+  note "AT-SPI under pkexec: the user's screen reader finds the launcher; only the bridge's thread is the user"
+fi
 note "PASS"
