@@ -167,6 +167,24 @@ platform::AccessibleTree CzCanvas::BuildAccessibleTree() const
     window.states = (visible ? 0 : State::Invisible) | (enabled ? 0 : State::Unavailable)
         | (visible && enabled ? State::Active : 0);
     tree.nodes.push_back(std::move(window));
+    // The skin's fixed labels (a dialog's title) are text a user reads too; they lie under the
+    // controls, in the window's header, so they come first.
+    if (m_skin) {
+        const std::vector<Decoration>& decorations = m_skin->Layout().decorations;
+        for (std::size_t index = 0; index < decorations.size(); ++index) {
+            const Decoration& decoration = decorations[index];
+            if (decoration.kind != Decoration::Kind::Label || decoration.text.empty())
+                continue;
+            platform::AccessibleNode label;
+            label.id = kDecorationNodeBase + static_cast<std::uint32_t>(index);
+            label.role = platform::AccessibleRole::Label;
+            label.name = decoration.text;
+            CRect rect = decoration.rect.Offset(bounds.left, bounds.top);
+            label.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
+            label.states = visible ? 0 : State::Invisible;
+            tree.nodes.push_back(std::move(label));
+        }
+    }
     for (const AccessibleControl* control : m_readingOrder)
         control->DescribeAccessible(tree, { bounds.left, bounds.top });
     // A dialog without a caption is known by its first line of text, its title.

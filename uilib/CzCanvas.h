@@ -57,6 +57,8 @@ public:
 
     // The window's accessibility tree from its controls as they are now.
     platform::AccessibleTree BuildAccessibleTree() const;
+    // Node ids of the skin's fixed labels: this plus the label's index; no control has one.
+    static constexpr std::uint32_t kDecorationNodeBase = 0xF000;
     // Publishes the tree with what changed since the last time; every paint does it, so a
     // change a user can see reaches a screen reader with the frame that shows it.
     void RefreshAccessibility();

@@ -9,6 +9,7 @@
 #include "uilib/CzDropList.h"
 #include "uilib/CzProgressBar.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,7 @@ window TestFrm {
     droplist 2001 { rect = 10, 50, 120, 20; item-height = 16; visible-items = 3 }
     progress 2002 { rect = 10, 140, 100, 10; track = #000000; bar = #FFFFFF }
     static 500 { rect = 140, 50, 90, 20 }
+    label { rect = 140, 80, 90, 20; text = "Title"; font = 1 }
 }
 )";
 
@@ -359,6 +361,14 @@ TEST_F(CanvasTest, AccessibleTreeGivesEachControlItsRoleNameStatesPlaceAndValue)
     EXPECT_EQ(Node(2002).valueText, L"40%");
     EXPECT_EQ(Node(500).role, AccessibleRole::Label);
     EXPECT_EQ(Node(500).name, L"T500");
+    // The skin's fixed label is read too, and names the window that has no caption.
+    const platform::AccessibleTree& tree = m_window->GetAccessibleTree();
+    auto title = std::find_if(tree.nodes.begin(), tree.nodes.end(), [](const platform::AccessibleNode& node) {
+        return node.role == AccessibleRole::Label && node.name == L"Title";
+    });
+    ASSERT_NE(title, tree.nodes.end());
+    EXPECT_EQ(title->rect.y, window.top + 80);
+    EXPECT_EQ(Node(0).name, L"Title");
 }
 
 TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)

@@ -470,20 +470,20 @@ std::optional<DBusMessage> AtspiServer::AnswerComponent(const DBusMessage& call,
         return { relative->rect.x, relative->rect.y };
     };
     if (call.member == "GetExtents" && call.signature == "u") {
-        auto [x, y] = origin(reader.Uint32());
+        std::pair<int, int> from = origin(reader.Uint32());
         return Reply(call, "(iiii)", [&](DBusWriter& writer) {
             writer.BeginStruct();
-            writer.Int32(rect.x - x);
-            writer.Int32(rect.y - y);
+            writer.Int32(rect.x - from.first);
+            writer.Int32(rect.y - from.second);
             writer.Int32(rect.width);
             writer.Int32(rect.height);
         });
     }
     if (call.member == "GetPosition" && call.signature == "u") {
-        auto [x, y] = origin(reader.Uint32());
+        std::pair<int, int> from = origin(reader.Uint32());
         return Reply(call, "ii", [&](DBusWriter& writer) {
-            writer.Int32(rect.x - x);
-            writer.Int32(rect.y - y);
+            writer.Int32(rect.x - from.first);
+            writer.Int32(rect.y - from.second);
         });
     }
     if (call.member == "GetSize") {
