@@ -178,7 +178,7 @@ bool X11Host::IsAutoRepeatRelease(const XEvent& event)
 atspi::AtspiBridge& X11Host::Accessibility()
 {
     if (!m_accessibility) {
-        auto options = atspi::AtspiBridge::Options(atspi::AtspiBridge::FromEnvironment(RootWindowString("AT_SPI_BUS")));
+        auto options = atspi::AtspiBridge::FromEnvironment(RootWindowString("AT_SPI_BUS"));
         m_accessibility = std::make_unique<atspi::AtspiBridge>(std::move(options), [this] { Wake(); });
     }
     return *m_accessibility;
