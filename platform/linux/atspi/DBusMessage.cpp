@@ -7,7 +7,7 @@ namespace platform::atspi {
 
 namespace {
 
-constexpr std::size_t kMaxMessage = 1u << 26; // 64 MiB, below the specification's 128 MiB
+constexpr std::size_t kMaxMessage = 1u << 26; // 64 MiB, below the 128 MiB D-Bus allows
 
 enum Field : std::uint8_t {
     Path = 1,
