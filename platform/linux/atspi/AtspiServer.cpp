@@ -1,12 +1,11 @@
 #include "platform/linux/atspi/AtspiServer.h"
 
 #include "platform/Utf8.h"
+#include "platform/linux/atspi/AtspiEventSignals.h"
 #include "platform/linux/atspi/DBusReader.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <functional>
 #include <utility>
 
@@ -24,11 +23,7 @@ constexpr const char* kText = "org.a11y.atspi.Text";
 constexpr const char* kApplication = "org.a11y.atspi.Application";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kIntrospectable = "org.freedesktop.DBus.Introspectable";
-constexpr const char* kEventObject = "org.a11y.atspi.Event.Object";
-constexpr const char* kEventWindow = "org.a11y.atspi.Event.Window";
-constexpr const char* kEventFocus = "org.a11y.atspi.Event.Focus";
-constexpr const char* kNodePrefix = "/org/a11y/atspi/accessible/w";
-constexpr const char* kNullPath = "/org/a11y/atspi/null";
+constexpr const char* kNullPath = AtspiPaths::NullPath;
 
 // AtspiRole and AtspiStateType values.
 enum AtspiRole : std::uint32_t {
@@ -82,19 +77,6 @@ const char* ActionName(AccessibleAction action)
     return "";
 }
 
-const char* StateNameOf(std::uint32_t state)
-{
-    if (state == State::Focusable) return "focusable";
-    if (state == State::Focused) return "focused";
-    if (state == State::Unavailable) return "enabled";
-    if (state == State::Expanded) return "expanded";
-    if (state == State::Collapsed) return "collapsed";
-    if (state == State::Selectable) return "selectable";
-    if (state == State::Selected) return "selected";
-    if (state == State::Active) return "active";
-    return nullptr;
-}
-
 DBusMessage Reply(const DBusMessage& call, const char* signature, const std::function<void(DBusWriter&)>& write)
 {
     DBusMessage reply = call.ReplyTo();
@@ -129,12 +111,6 @@ bool IsTextRole(AccessibleRole role)
 
 } // namespace
 
-void AtspiServer::SetDesktop(std::string busName, std::string path)
-{
-    m_desktopBusName = std::move(busName);
-    m_desktopPath = std::move(path);
-}
-
 AtspiServer::Window* AtspiServer::FindWindow(std::uint64_t key)
 {
     for (Window& window : m_windows) {
@@ -146,26 +122,20 @@ AtspiServer::Window* AtspiServer::FindWindow(std::uint64_t key)
 
 std::string AtspiServer::PathOf(const Window& window, std::uint32_t node) const
 {
-    char path[96];
-    std::snprintf(path, sizeof path, "%s%" PRIx64 "_%" PRIu32, kNodePrefix, window.key, node);
-    return path;
+    return AtspiPaths::NodePath(window.key, node);
 }
 
 std::optional<AtspiServer::Target> AtspiServer::Resolve(const std::string& path) const
 {
     if (path == RootPath)
         return Target {};
-    std::string prefix = kNodePrefix;
-    if (path.compare(0, prefix.size(), prefix) != 0)
-        return std::nullopt;
-    std::uint64_t key = 0;
-    std::uint32_t node = 0;
-    if (std::sscanf(path.c_str() + prefix.size(), "%" SCNx64 "_%" SCNu32, &key, &node) != 2)
+    auto named = AtspiPaths::ParseNodePath(path);
+    if (!named)
         return std::nullopt;
     for (const Window& window : m_windows) {
-        if (window.key != key)
+        if (window.key != named->first)
             continue;
-        if (const AccessibleNode* found = window.tree.Find(node))
+        if (const AccessibleNode* found = window.tree.Find(named->second))
             return Target { &window, found };
     }
     return std::nullopt;
@@ -191,7 +161,7 @@ std::vector<std::string> AtspiServer::ChildPaths(const Target& target) const
 std::string AtspiServer::ParentPath(const Target& target) const
 {
     if (!target.window)
-        return m_desktopPath;
+        return m_paths.DesktopPath();
     if (target.node->id == 0)
         return RootPath;
     return PathOf(*target.window, target.node->parent);
@@ -277,14 +247,6 @@ std::vector<std::string> AtspiServer::Interfaces(const Target& target) const
     return interfaces;
 }
 
-void AtspiServer::WriteReference(DBusWriter& writer, const std::string& path) const
-{
-    writer.BeginStruct();
-    bool desktop = path == m_desktopPath && !m_desktopBusName.empty();
-    writer.String(path == kNullPath ? std::string() : desktop ? m_desktopBusName : m_busName);
-    writer.ObjectPath(path);
-}
-
 std::vector<std::string> AtspiServer::PropertyNames(const std::string& interface, const Target& target) const
 {
     if (interface == kAccessible)
@@ -326,7 +288,7 @@ bool AtspiServer::WriteProperty(DBusWriter& writer, const std::string& interface
         text("");
     else if (name == "Parent") {
         writer.BeginVariant("(so)");
-        WriteReference(writer, ParentPath(target));
+        m_paths.WriteReference(writer, ParentPath(target));
     } else if (name == "ChildCount")
         integer(static_cast<std::int32_t>(ChildPaths(target).size()));
     else if (name == "ToolkitName")
@@ -403,7 +365,7 @@ std::optional<DBusMessage> AtspiServer::AnswerAccessible(const DBusMessage& call
         return Reply(call, "a(so)", [&](DBusWriter& writer) {
             std::size_t array = writer.BeginArray(8);
             for (const std::string& path : ChildPaths(target))
-                WriteReference(writer, path);
+                m_paths.WriteReference(writer, path);
             writer.EndArray(array);
         });
     }
@@ -412,7 +374,7 @@ std::optional<DBusMessage> AtspiServer::AnswerAccessible(const DBusMessage& call
         std::int32_t index = reader.Int32();
         std::vector<std::string> children = ChildPaths(target);
         std::string path = index >= 0 && static_cast<std::size_t>(index) < children.size() ? children[static_cast<std::size_t>(index)] : kNullPath;
-        return Reply(call, "(so)", [&](DBusWriter& writer) { WriteReference(writer, path); });
+        return Reply(call, "(so)", [&](DBusWriter& writer) { m_paths.WriteReference(writer, path); });
     }
     if (member == "GetIndexInParent")
         return Reply(call, "i", [&](DBusWriter& writer) { writer.Int32(IndexInParent(target)); });
@@ -444,7 +406,7 @@ std::optional<DBusMessage> AtspiServer::AnswerAccessible(const DBusMessage& call
         });
     }
     if (member == "GetApplication")
-        return Reply(call, "(so)", [&](DBusWriter& writer) { WriteReference(writer, RootPath); });
+        return Reply(call, "(so)", [&](DBusWriter& writer) { m_paths.WriteReference(writer, RootPath); });
     if (member == "GetInterfaces") {
         return Reply(call, "as", [&](DBusWriter& writer) {
             std::size_t array = writer.BeginArray(4);
@@ -665,170 +627,6 @@ std::vector<AtspiServer::Action> AtspiServer::TakeActions()
     return std::exchange(m_actions, {});
 }
 
-DBusMessage AtspiServer::ObjectEvent(const std::string& path, const char* member, const std::string& detail, int detail1, int detail2) const
-{
-    DBusMessage signal = DBusMessage::Signal(path, kEventObject, member);
-    signal.signature = "siiva{sv}";
-    DBusWriter writer;
-    writer.String(detail);
-    writer.Int32(detail1);
-    writer.Int32(detail2);
-    signal.bytes = writer.Take();
-    return signal;
-}
-
-namespace {
-
-// Finishes an event's body: its any_data, then the empty property dictionary.
-void FinishEvent(DBusMessage& signal, const std::function<void(DBusWriter&)>& anyData)
-{
-    DBusWriter writer;
-    writer.Raw(signal.bytes.data(), signal.bytes.size());
-    anyData(writer);
-    std::size_t properties = writer.BeginArray(8);
-    writer.EndArray(properties);
-    signal.bytes = writer.Take();
-}
-
-void NoData(DBusWriter& writer)
-{
-    writer.BeginVariant("i");
-    writer.Int32(0);
-}
-
-} // namespace
-
-void AtspiServer::StateEvent(const Window& window, std::uint32_t node, const char* state, bool set, std::vector<DBusMessage>& signals) const
-{
-    DBusMessage signal = ObjectEvent(PathOf(window, node), "StateChanged", state, set ? 1 : 0, 0);
-    FinishEvent(signal, NoData);
-    signals.push_back(std::move(signal));
-}
-
-void AtspiServer::WindowEvent(const Window& window, const char* member, std::vector<DBusMessage>& signals) const
-{
-    DBusMessage signal = ObjectEvent(PathOf(window, 0), member, "", 0, 0);
-    signal.interface = kEventWindow;
-    const AccessibleNode* root = window.tree.Find(0);
-    std::string name = root ? ToUtf8(root->name) : std::string();
-    FinishEvent(signal, [&](DBusWriter& writer) {
-        writer.BeginVariant("s");
-        writer.String(name);
-    });
-    signals.push_back(std::move(signal));
-}
-
-void AtspiServer::ChildrenEvents(const Window& window, const AccessibleTree& before, std::vector<DBusMessage>& signals) const
-{
-    auto emit = [&](const AccessibleTree& tree, const AccessibleNode& node, const char* detail) {
-        int index = 0;
-        for (const AccessibleNode& sibling : tree.nodes) {
-            if (sibling.id == node.id)
-                break;
-            if (sibling.id != 0 && sibling.parent == node.parent)
-                ++index;
-        }
-        DBusMessage signal = ObjectEvent(PathOf(window, node.parent), "ChildrenChanged", detail, index, 0);
-        std::string child = PathOf(window, node.id);
-        FinishEvent(signal, [&](DBusWriter& writer) {
-            writer.BeginVariant("(so)");
-            WriteReference(writer, child);
-        });
-        signals.push_back(std::move(signal));
-    };
-    for (const AccessibleNode& node : before.nodes) {
-        if (node.id != 0 && !window.tree.Find(node.id))
-            emit(before, node, "remove");
-    }
-    for (const AccessibleNode& node : window.tree.nodes) {
-        if (node.id != 0 && !before.Find(node.id))
-            emit(window.tree, node, "add");
-    }
-}
-
-void AtspiServer::EventSignals(const Window& window, const AccessibleTree& before, const AccessibleEvent& event, std::vector<DBusMessage>& signals) const
-{
-    const AccessibleNode* node = window.tree.Find(event.node);
-    if (!node)
-        return;
-    std::string path = PathOf(window, node->id);
-    switch (event.kind) {
-    case AccessibleEventKind::Focus: {
-        DBusMessage focus = ObjectEvent(path, "Focus", "", 0, 0);
-        focus.interface = kEventFocus;
-        FinishEvent(focus, NoData);
-        signals.push_back(std::move(focus));
-        return;
-    }
-    case AccessibleEventKind::NameChanged: {
-        std::string name = ToUtf8(node->name);
-        DBusMessage signal = ObjectEvent(path, "PropertyChange", "accessible-name", 0, 0);
-        FinishEvent(signal, [&](DBusWriter& writer) {
-            writer.BeginVariant("s");
-            writer.String(name);
-        });
-        signals.push_back(std::move(signal));
-        if (!IsTextRole(node->role))
-            return;
-        // A static's text is its name: readers follow text as removed and inserted.
-        const AccessibleNode* old = before.Find(node->id);
-        std::string oldText = old ? ToUtf8(old->name) : std::string();
-        if (old && !old->name.empty()) {
-            DBusMessage removed = ObjectEvent(path, "TextChanged", "delete", 0, static_cast<int>(old->name.size()));
-            FinishEvent(removed, [&](DBusWriter& writer) {
-                writer.BeginVariant("s");
-                writer.String(oldText);
-            });
-            signals.push_back(std::move(removed));
-        }
-        if (!node->name.empty()) {
-            DBusMessage inserted = ObjectEvent(path, "TextChanged", "insert", 0, static_cast<int>(node->name.size()));
-            FinishEvent(inserted, [&](DBusWriter& writer) {
-                writer.BeginVariant("s");
-                writer.String(name);
-            });
-            signals.push_back(std::move(inserted));
-        }
-        return;
-    }
-    case AccessibleEventKind::ValueChanged: {
-        for (const char* member : { "PropertyChange", "ValueChanged" }) {
-            DBusMessage signal = ObjectEvent(path, member, member[0] == 'P' ? "accessible-value" : "", 0, 0);
-            FinishEvent(signal, [&](DBusWriter& writer) {
-                writer.BeginVariant("d");
-                writer.Double(node->value);
-            });
-            signals.push_back(std::move(signal));
-        }
-        return;
-    }
-    case AccessibleEventKind::StateChanged: {
-        if (node->id == 0 && event.state == State::Active)
-            WindowEvent(window, event.stateSet ? "Activate" : "Deactivate", signals);
-        if (const char* name = StateNameOf(event.state))
-            StateEvent(window, node->id, name, event.state == State::Unavailable ? !event.stateSet : event.stateSet, signals);
-        if (event.state == State::Unavailable)
-            StateEvent(window, node->id, "sensitive", !event.stateSet, signals);
-        return;
-    }
-    case AccessibleEventKind::Shown:
-    case AccessibleEventKind::Hidden: {
-        bool shown = event.kind == AccessibleEventKind::Shown;
-        StateEvent(window, node->id, "visible", shown, signals);
-        StateEvent(window, node->id, "showing", shown, signals);
-        return;
-    }
-    case AccessibleEventKind::SelectionChanged: {
-        DBusMessage signal = ObjectEvent(path, "SelectionChanged", "", 0, 0);
-        FinishEvent(signal, NoData);
-        signals.push_back(std::move(signal));
-        return;
-    }
-    case AccessibleEventKind::ChildrenChanged:
-        return; // told child by child in ChildrenEvents
-    }
-}
-
 void AtspiServer::Publish(std::uint64_t key, const AccessibleTree& tree, const std::vector<AccessibleEvent>& events, std::vector<DBusMessage>& signals)
 {
     Window* window = FindWindow(key);
@@ -839,28 +637,16 @@ void AtspiServer::Publish(std::uint64_t key, const AccessibleTree& tree, const s
     }
     AccessibleTree before = std::move(window->tree);
     window->tree = tree;
-    if (m_busName.empty())
+    if (m_paths.BusName().empty())
         return;
+    AtspiEventSignals out(m_paths, signals);
     if (added || before.nodes.empty()) {
-        DBusMessage signal = ObjectEvent(RootPath, "ChildrenChanged", "add", static_cast<int>(m_windows.size()) - 1, 0);
-        std::string child = PathOf(*window, 0);
-        FinishEvent(signal, [&](DBusWriter& writer) {
-            writer.BeginVariant("(so)");
-            WriteReference(writer, child);
-        });
-        signals.push_back(std::move(signal));
+        out.WindowAdded(key, static_cast<int>(m_windows.size()) - 1);
         return;
     }
     // Nothing of a hidden window is told: a reader learns of it when it is shown.
-    if (!window->shown)
-        return;
-    bool childrenChanged = std::any_of(events.begin(), events.end(), [](const AccessibleEvent& event) {
-        return event.kind == AccessibleEventKind::ChildrenChanged;
-    });
-    if (childrenChanged)
-        ChildrenEvents(*window, before, signals);
-    for (const AccessibleEvent& event : events)
-        EventSignals(*window, before, event, signals);
+    if (window->shown)
+        out.Changes(key, before, window->tree, events);
 }
 
 void AtspiServer::SetShown(std::uint64_t key, bool shown, std::vector<DBusMessage>& signals)
@@ -869,27 +655,9 @@ void AtspiServer::SetShown(std::uint64_t key, bool shown, std::vector<DBusMessag
     if (!window || window->shown == shown)
         return;
     window->shown = shown;
-    if (m_busName.empty() || window->tree.nodes.empty())
+    if (m_paths.BusName().empty() || window->tree.nodes.empty())
         return;
-    StateEvent(*window, 0, "visible", shown, signals);
-    StateEvent(*window, 0, "showing", shown, signals);
-    if (shown) {
-        WindowEvent(*window, "Create", signals);
-        if (window->tree.nodes[0].Has(State::Active)) {
-            WindowEvent(*window, "Activate", signals);
-            StateEvent(*window, 0, "active", true, signals);
-        }
-        // What has the focus in the window just shown.
-        for (const AccessibleNode& node : window->tree.nodes) {
-            if (node.Has(State::Focused) && !node.Has(State::Invisible)) {
-                EventSignals(*window, window->tree, { AccessibleEventKind::Focus, node.id }, signals);
-                StateEvent(*window, node.id, "focused", true, signals);
-            }
-        }
-    } else {
-        WindowEvent(*window, "Deactivate", signals);
-        StateEvent(*window, 0, "active", false, signals);
-    }
+    AtspiEventSignals(m_paths, signals).WindowShown(key, window->tree, shown);
 }
 
 void AtspiServer::Remove(std::uint64_t key, std::vector<DBusMessage>& signals)
@@ -897,18 +665,8 @@ void AtspiServer::Remove(std::uint64_t key, std::vector<DBusMessage>& signals)
     auto it = std::find_if(m_windows.begin(), m_windows.end(), [key](const Window& window) { return window.key == key; });
     if (it == m_windows.end())
         return;
-    if (!m_busName.empty() && !it->tree.nodes.empty()) {
-        if (it->shown)
-            WindowEvent(*it, "Deactivate", signals);
-        WindowEvent(*it, "Destroy", signals);
-        DBusMessage signal = ObjectEvent(RootPath, "ChildrenChanged", "remove", static_cast<int>(it - m_windows.begin()), 0);
-        std::string child = PathOf(*it, 0);
-        FinishEvent(signal, [&](DBusWriter& writer) {
-            writer.BeginVariant("(so)");
-            WriteReference(writer, child);
-        });
-        signals.push_back(std::move(signal));
-    }
+    if (!m_paths.BusName().empty() && !it->tree.nodes.empty())
+        AtspiEventSignals(m_paths, signals).WindowRemoved(key, it->tree, it->shown, static_cast<int>(it - m_windows.begin()));
     m_windows.erase(it);
 }
 

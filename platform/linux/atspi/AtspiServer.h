@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HostAccessibility.h"
+#include "platform/linux/atspi/AtspiPaths.h"
 #include "platform/linux/atspi/DBusMessage.h"
 
 #include <cstdint>
@@ -12,7 +13,7 @@ namespace platform::atspi {
 
 // The program's windows as AT-SPI objects on the accessibility bus: answers the calls of the
 // Accessible, Component, Action, Value, Text and Application interfaces (and Properties) from
-// the trees the windows last published, and turns their changes into AT-SPI's event signals.
+// the trees the windows last published; their changes go out as AtspiEventSignals.
 // Holds no lock and touches no socket: AtspiBridge does both.
 class AtspiServer {
 public:
@@ -22,9 +23,9 @@ public:
     };
 
     // Our unique name on the bus, once connected (references carry it); empty before.
-    void SetBusName(std::string name) { m_busName = std::move(name); }
-    const std::string& BusName() const { return m_busName; }
-    void SetDesktop(std::string busName, std::string path);
+    void SetBusName(std::string name) { m_paths.SetBusName(std::move(name)); }
+    const std::string& BusName() const { return m_paths.BusName(); }
+    void SetDesktop(std::string busName, std::string path) { m_paths.SetDesktop(std::move(busName), std::move(path)); }
 
     // The window's tree and what changed; signals to send go to `signals` (none while no
     // bus name is set, as nobody listens then).
@@ -38,7 +39,7 @@ public:
     std::vector<Action> TakeActions();
     bool HasActions() const { return !m_actions.empty(); }
 
-    static constexpr const char* RootPath = "/org/a11y/atspi/accessible/root";
+    static constexpr const char* RootPath = AtspiPaths::RootPath;
 
 private:
     struct Window {
@@ -71,16 +72,7 @@ private:
     bool WriteProperty(class DBusWriter& writer, const std::string& interface, const std::string& name, const Target& target) const;
     std::vector<std::string> PropertyNames(const std::string& interface, const Target& target) const;
 
-    void WriteReference(class DBusWriter& writer, const std::string& path) const;
-    DBusMessage ObjectEvent(const std::string& path, const char* member, const std::string& detail, int detail1, int detail2) const;
-    void StateEvent(const Window& window, std::uint32_t node, const char* state, bool set, std::vector<DBusMessage>& signals) const;
-    void WindowEvent(const Window& window, const char* member, std::vector<DBusMessage>& signals) const;
-    void ChildrenEvents(const Window& window, const AccessibleTree& before, std::vector<DBusMessage>& signals) const;
-    void EventSignals(const Window& window, const AccessibleTree& before, const AccessibleEvent& event, std::vector<DBusMessage>& signals) const;
-
-    std::string m_busName;
-    std::string m_desktopBusName;
-    std::string m_desktopPath = "/org/a11y/atspi/null";
+    AtspiPaths m_paths;
     std::int32_t m_applicationId = 0;
     std::vector<Window> m_windows; // creation order
     std::vector<Action> m_actions;
