@@ -27,3 +27,12 @@ add_executable(fake_syslinux ${CMAKE_SOURCE_DIR}/tests/platform/win32/syslinux/F
 set_target_properties(fake_syslinux PROPERTIES OUTPUT_NAME syslinux RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
 target_link_options(fake_syslinux PRIVATE -municode -static -static-libgcc -static-libstdc++)
 add_dependencies(test_windows fake_syslinux)
+
+# A screen reader's client of the launcher's Active Accessibility objects, run under wine by
+# tests/scripts/windows_launcher.sh.
+add_executable(accessibility_client ${CMAKE_SOURCE_DIR}/tests/platform/win32/accessibility/AccessibilityClient.cpp)
+set_target_properties(accessibility_client PROPERTIES OUTPUT_NAME AccessibilityClient RUNTIME_OUTPUT_DIRECTORY $<TARGET_FILE_DIR:test_windows>)
+target_compile_definitions(accessibility_client PRIVATE UNICODE _UNICODE)
+target_link_options(accessibility_client PRIVATE -municode -static -static-libgcc -static-libstdc++)
+target_link_libraries(accessibility_client PRIVATE ole32 oleaut32 uuid oleacc)
+add_dependencies(test_windows accessibility_client)

@@ -547,6 +547,15 @@ void CWnd::EnsureHostWindow()
     if (m_owner && m_owner->IsWindowVisible())
         spec.transientFor = m_owner->m_hostWindow.get();
     m_hostWindow = app->GetHost().CreateHostWindow(spec, *this);
+    if (m_hostWindow && !m_accessibleTree.nodes.empty())
+        m_hostWindow->PublishAccessibility(m_accessibleTree, {});
+}
+
+void CWnd::PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events)
+{
+    m_accessibleTree = std::move(tree);
+    if (m_hostWindow)
+        m_hostWindow->PublishAccessibility(m_accessibleTree, events);
 }
 
 void CWnd::OnHostCloseRequest()
@@ -643,6 +652,11 @@ void CWnd::OnHostInput(const platform::HostInput& input)
         SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         return;
     }
+    case Kind::AccessibleAction:
+        // As for a click: nothing reaches a window a modal dialog has disabled.
+        if (IsWindowEnabled())
+            OnAccessibleAction(input.node);
+        return;
     case Kind::MouseLeave:
         if (CWnd* old = m_hover) {
             m_hover = nullptr;

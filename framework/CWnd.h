@@ -4,6 +4,7 @@
 #include "framework/MessageMap.h"
 #include "framework/Types.h"
 #include "platform/Host.h"
+#include "platform/HostAccessibility.h"
 
 #include <functional>
 #include <memory>
@@ -119,6 +120,11 @@ public:
     // Paints and presents every top-level window with something invalid.
     static void PaintAllInvalid();
 
+    // Top-level windows: the accessibility tree as it now is and what changed, for the host
+    // window (now, or once it exists). The last tree is kept.
+    void PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events);
+    const platform::AccessibleTree& GetAccessibleTree() const { return m_accessibleTree; }
+
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Runs the message-map handler for the message; false when none matched.
@@ -132,6 +138,8 @@ protected:
     virtual void PostNcDestroy() { }
     // The host's close button.
     virtual void OnHostCloseRequest();
+    // A screen reader asked for the default action of a node of this window's tree.
+    virtual void OnAccessibleAction(std::uint32_t) { }
 
 private:
     void OnHostInput(const platform::HostInput& input) override;
@@ -165,4 +173,5 @@ private:
     double m_scale = 1.0;
     CWnd* m_focus = nullptr;
     CWnd* m_hover = nullptr;
+    platform::AccessibleTree m_accessibleTree;
 };

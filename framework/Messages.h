@@ -74,6 +74,7 @@ constexpr UINT VK_UP = 0x26;
 constexpr UINT VK_RIGHT = 0x27;
 constexpr UINT VK_DOWN = 0x28;
 constexpr UINT VK_F2 = 0x71;
+constexpr UINT VK_F4 = 0x73;
 
 constexpr UINT WS_OVERLAPPEDWINDOW = 0x00CF0000;
 constexpr UINT WS_SYSMENU = 0x00080000;

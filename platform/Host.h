@@ -3,8 +3,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
+
+struct AccessibleTree;
+struct AccessibleEvent;
 
 // A host shows the framework's top-level windows on screen (or nowhere, for tests).
 // Everything here is called on the UI thread, except Host::Wake().
@@ -35,6 +39,8 @@ struct HostInput {
         // The window now lies on a screen of another scale (`scale`); `rect` is where the
         // system would put it (screen position, client size at the new scale).
         ScaleChanged,
+        // A screen reader asked for the default action of accessible node `node`.
+        AccessibleAction,
     };
     Kind kind = Kind::MouseMove;
     int x = 0;
@@ -45,6 +51,7 @@ struct HostInput {
     bool shift = false;
     double scale = 1.0;
     HostRect rect;
+    std::uint32_t node = 0;
 };
 
 class HostWindowListener {
@@ -83,6 +90,9 @@ public:
     virtual void Raise() = 0;
     // Copies the given rectangle of the frame onto the screen.
     virtual void Present(const PixelView& frame, const HostRect& dirty) = 0;
+    // The window's accessibility tree as it now is, and what changed since the last call
+    // (HostAccessibility.h). Hosts without a screen reader keep nothing.
+    virtual void PublishAccessibility(const AccessibleTree&, const std::vector<AccessibleEvent>&) { }
 };
 
 class Host {

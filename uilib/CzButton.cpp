@@ -76,6 +76,39 @@ void CzButton::Activate()
         parent->SendMessage(WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), BN_CLICKED), static_cast<LPARAM>(GetSafeHwnd()));
 }
 
+const std::wstring& CzButton::AccessibleName() const
+{
+    if (m_faceText && !m_faceText->text.empty())
+        return m_faceText->text;
+    return m_caption;
+}
+
+void CzButton::DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const
+{
+    namespace State = platform::AccessibleState;
+    platform::AccessibleNode node;
+    node.id = GetDlgCtrlID();
+    node.role = platform::AccessibleRole::PushButton;
+    node.name = AccessibleName();
+    CRect face = m_layout->rect.Offset(windowOrigin.x, windowOrigin.y);
+    node.rect = { face.left, face.top, face.Width(), face.Height() };
+    bool visible = IsWindowVisible();
+    bool enabled = IsWindowEnabled();
+    node.states = (visible ? 0 : State::Invisible) | (enabled ? 0 : State::Unavailable)
+        | (visible && enabled ? State::Focusable : 0)
+        | (m_canvas.FocusedControl() == GetDlgCtrlID() ? State::Focused : 0);
+    node.action = platform::AccessibleAction::Press;
+    tree.nodes.push_back(std::move(node));
+}
+
+bool CzButton::DoAccessibleAction(std::uint32_t node)
+{
+    if (node != GetDlgCtrlID() || !IsWindowVisible() || !IsWindowEnabled())
+        return false;
+    Activate();
+    return true;
+}
+
 LRESULT CzButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CPoint point { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/CWnd.h"
+#include "uilib/AccessibleControl.h"
 #include "uilib/SkinPainter.h"
 
 #include <optional>
@@ -8,7 +9,7 @@
 class CzCanvas;
 
 // A script button: hover and press feedback, BN_CLICKED to the window on a release inside.
-class CzButton : public CWnd {
+class CzButton : public CWnd, public AccessibleControl {
 public:
     CzButton(CzCanvas& canvas, const ButtonLayout& layout);
 
@@ -23,6 +24,11 @@ public:
     const ButtonLayout& Layout() const { return *m_layout; }
     // Sends BN_CLICKED as a click would.
     void Activate();
+
+    // What it says to a screen reader: the text on its face, else its caption.
+    const std::wstring& AccessibleName() const;
+    void DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const override;
+    bool DoAccessibleAction(std::uint32_t node) override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

@@ -6,6 +6,7 @@
 #include "platform/Drives.h"
 #include "platform/Process.h"
 #include "platform/files/Utf8.h"
+#include "uilib/AccessibleTreeDiff.h"
 #include "uilib/Color.h"
 #include "uilib/CzButton.h"
 #include "uilib/CzDropList.h"
@@ -28,8 +29,9 @@ std::wstring& SkinFolderOverride()
 
 } // namespace
 
-CzCanvas::CzCanvas(CWnd& window)
+CzCanvas::CzCanvas(CWnd& window, platform::AccessibleRole role)
     : m_window(window)
+    , m_role(role)
 {
 }
 
@@ -73,6 +75,7 @@ const Image* CzCanvas::fnAcquireIcon(UINT)
 void CzCanvas::DropControls()
 {
     m_focusId = 0;
+    m_readingOrder.clear();
     m_buttons.clear();
     m_statics.clear();
     m_dropLists.clear();
@@ -122,7 +125,95 @@ void CzCanvas::fnParseScript(const std::wstring& file, const std::wstring& secti
         if (control->Create())
             m_dropLists[static_cast<UINT>(id)] = std::move(control);
     }
+    BuildReadingOrder();
     m_window.InvalidateRect(nullptr);
+}
+
+void CzCanvas::BuildReadingOrder()
+{
+    struct Placed {
+        CRect rect;
+        AccessibleControl* control;
+    };
+    std::vector<Placed> placed;
+    for (auto& [id, control] : m_statics)
+        placed.push_back({ control->Rect(), control.get() });
+    for (auto& [id, control] : m_progressBars)
+        placed.push_back({ control->GetRelativeRect(), control.get() });
+    for (auto& [id, control] : m_buttons)
+        placed.push_back({ control->Layout().rect, control.get() });
+    for (auto& [id, control] : m_dropLists)
+        placed.push_back({ control->GetRelativeRect(), control.get() });
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+        return a.rect.top != b.rect.top ? a.rect.top < b.rect.top : a.rect.left < b.rect.left;
+    });
+    m_readingOrder.clear();
+    for (const Placed& item : placed)
+        m_readingOrder.push_back(item.control);
+}
+
+platform::AccessibleTree CzCanvas::BuildAccessibleTree() const
+{
+    namespace State = platform::AccessibleState;
+    platform::AccessibleTree tree;
+    CRect bounds = m_window.GetWindowRect();
+    platform::AccessibleNode window;
+    window.id = 0;
+    window.role = m_role;
+    window.name = m_window.GetWindowText();
+    window.rect = { bounds.left, bounds.top, bounds.Width(), bounds.Height() };
+    bool visible = m_window.IsWindowVisible() && !m_window.IsMinimized();
+    bool enabled = m_window.IsWindowEnabled();
+    window.states = (visible ? 0 : State::Invisible) | (enabled ? 0 : State::Unavailable)
+        | (visible && enabled ? State::Active : 0);
+    tree.nodes.push_back(std::move(window));
+    // The skin's fixed labels (a dialog's title) are text a user reads too; they lie under the
+    // controls, in the window's header, so they come first.
+    if (m_skin) {
+        const std::vector<Decoration>& decorations = m_skin->Layout().decorations;
+        for (std::size_t index = 0; index < decorations.size(); ++index) {
+            const Decoration& decoration = decorations[index];
+            if (decoration.kind != Decoration::Kind::Label || decoration.text.empty())
+                continue;
+            platform::AccessibleNode label;
+            label.id = kDecorationNodeBase + static_cast<std::uint32_t>(index);
+            label.role = platform::AccessibleRole::Label;
+            label.name = decoration.text;
+            CRect rect = decoration.rect.Offset(bounds.left, bounds.top);
+            label.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
+            label.states = visible ? 0 : State::Invisible;
+            tree.nodes.push_back(std::move(label));
+        }
+    }
+    for (const AccessibleControl* control : m_readingOrder)
+        control->DescribeAccessible(tree, { bounds.left, bounds.top });
+    // A dialog without a caption is known by its first line of text, its title.
+    if (tree.nodes[0].name.empty()) {
+        for (const platform::AccessibleNode& node : tree.nodes) {
+            if (node.role == platform::AccessibleRole::Label && !node.Has(State::Invisible) && !node.name.empty()) {
+                tree.nodes[0].name = node.name;
+                break;
+            }
+        }
+    }
+    return tree;
+}
+
+void CzCanvas::RefreshAccessibility()
+{
+    platform::AccessibleTree tree = BuildAccessibleTree();
+    std::vector<platform::AccessibleEvent> events = DiffAccessibleTrees(m_window.GetAccessibleTree(), tree);
+    m_window.PublishAccessibility(std::move(tree), events);
+}
+
+bool CzCanvas::DoAccessibleAction(std::uint32_t node)
+{
+    for (AccessibleControl* control : std::vector<AccessibleControl*>(m_readingOrder)) {
+        // The action may run a modal dialog or end this window: nothing is touched after it.
+        if (control->DoAccessibleAction(node))
+            return true;
+    }
+    return false;
 }
 
 CzButton* CzCanvas::FindButton(UINT id) const
@@ -260,6 +351,7 @@ void CzCanvas::OnScaleChanged(const CRect& suggested)
 
 void CzCanvas::PaintBackground(PaintContext& context)
 {
+    RefreshAccessibility();
     Painter painter(context.frame);
     Painter::ScopedClip clip(painter, context.clip);
     if (!m_skin) {
@@ -335,11 +427,15 @@ bool CzCanvas::HandleCanvasKey(const MSG& msg)
         MoveFocus(GetKeyState(VK_SHIFT) < 0);
         return true;
     }
-    if (msg.wParam == VK_SPACE && m_focusId) {
+    // Space, and Enter as on a focused Win32 push button, press the focused button.
+    if ((msg.wParam == VK_SPACE || msg.wParam == VK_RETURN) && m_focusId) {
         if (CzButton* button = FindButton(m_focusId)) {
             button->Activate();
             return true;
         }
+    }
+    // Space, and F4 as on a Win32 combo box, open a focused list.
+    if ((msg.wParam == VK_SPACE || msg.wParam == VK_F4) && m_focusId) {
         if (auto it = m_dropLists.find(m_focusId); it != m_dropLists.end()) {
             it->second->Open();
             return true;

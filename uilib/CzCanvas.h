@@ -1,12 +1,14 @@
 #pragma once
 
 #include "framework/CWnd.h"
+#include "platform/HostAccessibility.h"
 #include "uilib/WindowSkin.h"
 
 #include <map>
 #include <memory>
 #include <string>
 
+class AccessibleControl;
 class CzButton;
 class CzDropList;
 class CzProgressBar;
@@ -19,7 +21,7 @@ class Image;
 // through which the library asks the window for texts and pictures. Both bases mix it in.
 class CzCanvas {
 public:
-    explicit CzCanvas(CWnd& window);
+    CzCanvas(CWnd& window, platform::AccessibleRole role);
     virtual ~CzCanvas();
     CzCanvas(const CzCanvas&) = delete;
     CzCanvas& operator=(const CzCanvas&) = delete;
@@ -53,6 +55,16 @@ public:
     CzStatic* FindStatic(UINT id) const;
     UINT FocusedControl() const { return m_focusId; }
 
+    // The window's accessibility tree from its controls as they are now.
+    platform::AccessibleTree BuildAccessibleTree() const;
+    // Node ids of the skin's fixed labels: this plus the label's index; no control has one.
+    static constexpr std::uint32_t kDecorationNodeBase = 0xF000;
+    // Publishes the tree with what changed since the last time; every paint does it, so a
+    // change a user can see reaches a screen reader with the frame that shows it.
+    void RefreshAccessibility();
+    // A screen reader's default action on a node; false when the node has none now.
+    bool DoAccessibleAction(std::uint32_t node);
+
     // Where fnParseScript looks for scripts, fonts and images; by default the executable's folder.
     static void SetSkinFolder(const std::wstring& nativeFolder);
     static std::wstring SkinFolder();
@@ -69,6 +81,7 @@ private:
     friend class CzButton;
     friend class CzDropList;
     void MoveFocus(bool backwards);
+    void BuildReadingOrder();
     void SetFocusedControl(UINT id);
     bool IsFocusable(CWnd& control) const;
     void DropControls();
@@ -80,4 +93,7 @@ private:
     std::map<UINT, std::unique_ptr<CzDropList>> m_dropLists;
     std::map<UINT, std::unique_ptr<CzProgressBar>> m_progressBars;
     UINT m_focusId = 0;
+    platform::AccessibleRole m_role;
+    // Every control in reading order (top to bottom, then left to right).
+    std::vector<AccessibleControl*> m_readingOrder;
 };

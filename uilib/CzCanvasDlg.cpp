@@ -7,7 +7,7 @@ IMPLEMENT_MESSAGE_MAP(CzCanvasDlg, CDialog, OnWmDestroy(&CzCanvasDlg::OnDestroy)
 
 CzCanvasDlg::CzCanvasDlg(CWnd* parent, UINT templateId)
     : CDialog(templateId, parent)
-    , CzCanvas(static_cast<CWnd&>(*this))
+    , CzCanvas(static_cast<CWnd&>(*this), platform::AccessibleRole::Dialog)
 {
 }
 
@@ -36,4 +36,9 @@ LRESULT CzCanvasDlg::OnDpiChanged(WPARAM, LPARAM lParam)
 {
     OnScaleChanged(*reinterpret_cast<const CRect*>(lParam));
     return 0;
+}
+
+void CzCanvasDlg::OnAccessibleAction(std::uint32_t node)
+{
+    DoAccessibleAction(node);
 }

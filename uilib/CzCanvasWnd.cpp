@@ -8,7 +8,7 @@ IMPLEMENT_MESSAGE_MAP(CzCanvasWnd, CFrameWnd,
     OnMessage(WM_DPICHANGED, &CzCanvasWnd::OnDpiChanged))
 
 CzCanvasWnd::CzCanvasWnd()
-    : CzCanvas(static_cast<CWnd&>(*this))
+    : CzCanvas(static_cast<CWnd&>(*this), platform::AccessibleRole::Frame)
 {
 }
 
@@ -43,4 +43,9 @@ LRESULT CzCanvasWnd::OnDpiChanged(WPARAM, LPARAM lParam)
 {
     OnScaleChanged(*reinterpret_cast<const CRect*>(lParam));
     return 0;
+}
+
+void CzCanvasWnd::OnAccessibleAction(std::uint32_t node)
+{
+    DoAccessibleAction(node);
 }

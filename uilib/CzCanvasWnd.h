@@ -18,4 +18,5 @@ protected:
     void OnDestroy();
     void OnPaint(PaintContext& context) override;
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    void OnAccessibleAction(std::uint32_t node) override;
 };

@@ -225,6 +225,71 @@ LRESULT CzDropList::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+void CzDropList::DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const
+{
+    namespace State = platform::AccessibleState;
+    bool visible = IsWindowVisible();
+    bool enabled = IsWindowEnabled();
+    bool focused = m_canvas.FocusedControl() == GetDlgCtrlID();
+    platform::AccessibleNode list;
+    list.id = GetDlgCtrlID();
+    list.role = platform::AccessibleRole::ComboBox;
+    list.valueText = m_selection >= 0 ? m_items[static_cast<size_t>(m_selection)] : std::wstring();
+    list.name = list.valueText;
+    list.hasValue = true;
+    list.value = m_selection;
+    list.maximum = static_cast<double>(m_items.size()) - 1;
+    CRect box = m_layout->rect.Offset(windowOrigin.x, windowOrigin.y);
+    list.rect = { box.left, box.top, box.Width(), box.Height() };
+    list.states = (visible ? 0 : State::Invisible) | (enabled ? 0 : State::Unavailable)
+        | (visible && enabled ? State::Focusable : 0) | (m_open ? State::Expanded : State::Collapsed)
+        // While open, the focus is on the item under the keyboard.
+        | (focused && !(m_open && m_hot >= 0) ? State::Focused : 0);
+    list.action = m_open ? platform::AccessibleAction::Close : platform::AccessibleAction::Open;
+    tree.nodes.push_back(std::move(list));
+
+    const WindowSkin* skin = m_canvas.Skin();
+    CRect popup = skin ? SkinPainter::DropListPopupRect(*skin, *m_layout, static_cast<int>(m_items.size())) : CRect {};
+    int border = skin ? skin->Scaled(1) : 0;
+    for (size_t index = 0; index < m_items.size(); ++index) {
+        int row = static_cast<int>(index) - m_firstVisible;
+        bool rowShown = m_open && visible && row >= 0 && row < m_layout->visibleItems;
+        platform::AccessibleNode item;
+        item.id = platform::AccessibleItemId(GetDlgCtrlID(), static_cast<std::uint32_t>(index));
+        item.parent = GetDlgCtrlID();
+        item.role = platform::AccessibleRole::ListItem;
+        item.name = m_items[index];
+        if (rowShown) {
+            int top = popup.top + border + row * m_layout->itemHeight;
+            item.rect = { popup.left + border + windowOrigin.x, top + windowOrigin.y, popup.Width() - 2 * border, m_layout->itemHeight };
+        }
+        item.states = State::Selectable | (rowShown ? 0 : State::Invisible)
+            | (static_cast<int>(index) == m_selection ? State::Selected : 0)
+            | (m_open && focused && static_cast<int>(index) == m_hot ? State::Focused : 0);
+        item.action = platform::AccessibleAction::Select;
+        tree.nodes.push_back(std::move(item));
+    }
+}
+
+bool CzDropList::DoAccessibleAction(std::uint32_t node)
+{
+    if (!IsWindowVisible() || !IsWindowEnabled())
+        return false;
+    if (node == GetDlgCtrlID()) {
+        if (m_open)
+            Close();
+        else
+            Open();
+        return true;
+    }
+    std::uint32_t index = (node >> 16) - 1;
+    if ((node & 0xFFFF) != GetDlgCtrlID() || index >= m_items.size())
+        return false;
+    Select(static_cast<int>(index));
+    Close();
+    return true;
+}
+
 void CzDropList::OnPaint(PaintContext& context)
 {
     const WindowSkin* skin = m_canvas.Skin();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/CWnd.h"
+#include "uilib/AccessibleControl.h"
 #include "uilib/WindowLayout.h"
 
 #include <string>
@@ -10,7 +11,7 @@ class CzCanvas;
 
 // A drop-down list answering the combo-box messages with their Win32 results. It opens on a
 // click, picks with the mouse or Up/Down/Enter, and closes with Escape or a click outside.
-class CzDropList : public CWnd {
+class CzDropList : public CWnd, public AccessibleControl {
 public:
     CzDropList(CzCanvas& canvas, const DropListLayout& layout);
 
@@ -22,6 +23,12 @@ public:
     int Selection() const { return m_selection; }
     void Open();
     void Close();
+
+    int HotItem() const { return m_hot; }
+    // The list's node, its chosen item as name and value; then one node per item.
+    void DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const override;
+    // The list opens or closes; an item is chosen and the list closes.
+    bool DoAccessibleAction(std::uint32_t node) override;
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool PreTranslateMessage(MSG& msg) override;

@@ -71,6 +71,29 @@ LRESULT CzProgressBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+std::wstring CzProgressBar::PercentText() const
+{
+    long long span = static_cast<long long>(m_high) - m_low;
+    long long percent = span > 0 ? (static_cast<long long>(m_position) - m_low) * 100 / span : 0;
+    return std::to_wstring(percent) + L"%";
+}
+
+void CzProgressBar::DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const
+{
+    platform::AccessibleNode node;
+    node.id = GetDlgCtrlID();
+    node.role = platform::AccessibleRole::ProgressBar;
+    CRect rect = m_layout.rect.Offset(windowOrigin.x, windowOrigin.y);
+    node.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
+    node.states = IsWindowVisible() ? 0 : platform::AccessibleState::Invisible;
+    node.hasValue = true;
+    node.value = m_position;
+    node.minimum = m_low;
+    node.maximum = m_high;
+    node.valueText = PercentText();
+    tree.nodes.push_back(std::move(node));
+}
+
 void CzProgressBar::OnPaint(PaintContext& context)
 {
     const WindowSkin* skin = m_canvas.Skin();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/CWnd.h"
+#include "uilib/AccessibleControl.h"
 #include "uilib/WindowLayout.h"
 
 #include <optional>
@@ -11,7 +12,7 @@ class CzCanvas;
 // the colour messages. The skin draws the track; a colour the program sends, with
 // PBM_SETBKCOLOR or PBM_SETBARCOLOR, is the colour of the done part, so the bar keeps a light
 // track and reads at a glance however the skin is coloured.
-class CzProgressBar : public CWnd {
+class CzProgressBar : public CWnd, public AccessibleControl {
 public:
     CzProgressBar(CzCanvas& canvas, const ProgressLayout& layout);
 
@@ -21,6 +22,11 @@ public:
     int Position() const { return m_position; }
     int Low() const { return m_low; }
     int High() const { return m_high; }
+
+    // Its value as a screen reader says it: the share of the range done, "42%".
+    std::wstring PercentText() const;
+    void DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const override;
+    bool DoAccessibleAction(std::uint32_t) override { return false; }
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

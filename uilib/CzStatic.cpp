@@ -28,6 +28,18 @@ std::wstring CzStatic::CurrentText() const
     return m_canvas.fnAcquireText(static_cast<UINT>(m_layout->textId ? m_layout->textId : m_layout->id));
 }
 
+void CzStatic::DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const
+{
+    platform::AccessibleNode node;
+    node.id = GetDlgCtrlID();
+    node.role = platform::AccessibleRole::Label;
+    node.name = CurrentText();
+    CRect rect = m_layout->rect.Offset(windowOrigin.x, windowOrigin.y);
+    node.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
+    node.states = IsWindowVisible() ? 0 : platform::AccessibleState::Invisible;
+    tree.nodes.push_back(std::move(node));
+}
+
 void CzStatic::OnPaint(PaintContext& context)
 {
     const WindowSkin* skin = m_canvas.Skin();

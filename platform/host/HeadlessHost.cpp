@@ -1,13 +1,15 @@
 #include "platform/host/HeadlessHost.h"
 
-#include "platform/files/Utf8.h"
 #include "platform/host/DisplayScale.h"
+#include "platform/HostAccessibility.h"
 #include "platform/png/PngFile.h"
+#include "platform/files/Utf8.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace platform {
 
@@ -61,6 +63,13 @@ public:
     {
         std::string name = Update([&](WindowState& state) { state.state = showState; });
         m_host.Record("show", name, HostLog::ShowStateName(showState));
+    }
+
+    void PublishAccessibility(const AccessibleTree&, const std::vector<AccessibleEvent>& events) override
+    {
+        std::lock_guard lock(m_host.m_mutex);
+        auto& record = m_host.m_windows[m_id];
+        record.accessibleEvents.insert(record.accessibleEvents.end(), events.begin(), events.end());
     }
 
     void Raise() override
@@ -264,6 +273,13 @@ std::optional<HeadlessHost::WindowState> HeadlessHost::Find(const std::string& i
     if (const WindowRecord* record = FindRecord(instanceName))
         return record->state;
     return std::nullopt;
+}
+
+std::vector<AccessibleEvent> HeadlessHost::TakeAccessibleEvents(const std::string& instanceName)
+{
+    std::lock_guard lock(m_mutex);
+    WindowRecord* record = FindRecord(instanceName);
+    return record ? std::exchange(record->accessibleEvents, {}) : std::vector<AccessibleEvent> {};
 }
 
 bool HeadlessHost::Inject(const std::string& instanceName, const HostInput& input)

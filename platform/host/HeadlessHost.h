@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Host.h"
+#include "platform/HostAccessibility.h"
 #include "platform/host/HeadlessScript.h"
 #include "platform/host/HostLog.h"
 
@@ -66,6 +67,8 @@ public:
     // The window's pixels as last presented.
     bool CopyFrame(const std::string& instanceName, std::vector<std::uint32_t>& pixels, int& width, int& height) const;
     bool SavePng(const std::string& instanceName, const std::string& path) const;
+    // The accessibility events the newest window of this name raised since the last call.
+    std::vector<AccessibleEvent> TakeAccessibleEvents(const std::string& instanceName);
     // Every request the windows received, in the HostLog line format.
     std::vector<std::string> Requests() const;
 
@@ -78,6 +81,7 @@ private:
         HostWindowListener* listener = nullptr;
         std::vector<std::uint32_t> pixels;
         double scale = 1.0;
+        std::vector<AccessibleEvent> accessibleEvents;
     };
 
     WindowRecord* FindRecord(const std::string& instanceName);

@@ -25,7 +25,7 @@ constexpr const char* kMarker = "--run-by-pkexec";
 constexpr int kPkexecNotAuthorized = 126;
 constexpr int kPkexecFailed = 127;
 
-const char* const kPassedOn[] = { "DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "LANG", "LANGUAGE",
+const char* const kPassedOn[] = { "DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS", "LANG", "LANGUAGE",
     "ARKEVEN_VIRTUAL_STICKS", "ARKEVEN_CD_ROOT", "ARKEVEN_HOST", "ARKEVEN_HOST_LOG", "PWD" };
 
 bool IsPassedOn(const std::string& name)

@@ -52,6 +52,12 @@ std::unique_ptr<HostWindow> Win32Host::CreateHostWindow(const HostWindowSpec& sp
     return std::make_unique<Win32Window>(*this, spec, listener);
 }
 
+void Win32Host::EnsureComApartment()
+{
+    if (!m_apartment)
+        m_apartment = std::make_unique<ComApartment>();
+}
+
 void Win32Host::RegisterWindow(HWND window, Win32Window& hostWindow)
 {
     m_windows[window] = &hostWindow;

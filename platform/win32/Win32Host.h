@@ -2,6 +2,7 @@
 
 #include "platform/Host.h"
 #include "platform/host/HostLog.h"
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -48,6 +49,8 @@ public:
     void RegisterWindow(HWND window, Win32Window& hostWindow);
     void UnregisterWindow(HWND window);
     void QueueInput(HWND window, const HostInput& input);
+    // COM on the UI thread, set up when a screen reader first asks for a window's object.
+    void EnsureComApartment();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -58,6 +61,7 @@ private:
     std::optional<double> m_fixedScale;
     std::map<HWND, Win32Window*> m_windows;
     std::deque<std::pair<HWND, HostInput>> m_input;
+    std::unique_ptr<ComApartment> m_apartment;
 };
 
 } // namespace platform::win32

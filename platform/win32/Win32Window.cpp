@@ -4,6 +4,7 @@
 #include "platform/host/DisplayScale.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Host.h"
+#include "platform/win32/WindowAccessible.h"
 
 #include <windowsx.h>
 
@@ -48,6 +49,14 @@ Win32Window::Win32Window(Win32Host& host, const HostWindowSpec& spec, HostWindow
         m_rect.y, outer.cx, outer.cy, owner, nullptr, ::GetModuleHandleW(nullptr), this);
     if (m_window)
         m_host.RegisterWindow(m_window, *this);
+    m_accessibility = std::make_shared<AccessibleWindowState>();
+    m_accessibility->window = m_window;
+    m_accessibility->doAction = [this](std::uint32_t node) {
+        HostInput input;
+        input.kind = HostInput::Kind::AccessibleAction;
+        input.node = node;
+        Queue(input);
+    };
     m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
     // The window may have come up on a screen of another DPI than the one it was drawn for.
@@ -93,8 +102,13 @@ void Win32Window::OnDpiChanged(UINT dpi, const RECT& suggested)
 Win32Window::~Win32Window()
 {
     m_host.Log().Write("destroy", m_instanceName);
+    // Objects a screen reader still holds now answer that the window is gone.
+    m_accessibility->window = nullptr;
+    m_accessibility->doAction = nullptr;
     if (!m_window)
         return;
+    if (m_dialogShown)
+        ::NotifyWinEvent(EVENT_SYSTEM_DIALOGEND, m_window, OBJID_WINDOW, CHILDID_SELF);
     m_host.UnregisterWindow(m_window);
     ::SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
     ::DestroyWindow(m_window);
@@ -139,9 +153,15 @@ void Win32Window::Show(ShowState state)
     switch (state) {
     case ShowState::Hidden:
         ::ShowWindow(m_window, SW_HIDE);
+        if (m_dialogShown)
+            ::NotifyWinEvent(EVENT_SYSTEM_DIALOGEND, m_window, OBJID_WINDOW, CHILDID_SELF);
+        m_dialogShown = false;
         break;
     case ShowState::Normal:
         ::ShowWindow(m_window, SW_SHOWNORMAL);
+        if (IsDialog() && !m_dialogShown)
+            ::NotifyWinEvent(EVENT_SYSTEM_DIALOGSTART, m_window, OBJID_WINDOW, CHILDID_SELF);
+        m_dialogShown = IsDialog();
         break;
     case ShowState::Minimised:
         ::ShowWindow(m_window, SW_MINIMIZE);
@@ -213,10 +233,75 @@ void Win32Window::Queue(const HostInput& input)
     m_host.QueueInput(m_window, input);
 }
 
+bool Win32Window::IsDialog() const
+{
+    const AccessibleNode* root = m_accessibility->tree.Find(0);
+    return root && root->role == AccessibleRole::Dialog;
+}
+
+void Win32Window::PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events)
+{
+    m_accessibility->tree = tree;
+    if (!m_window)
+        return;
+    for (const AccessibleEvent& event : events) {
+        auto child = static_cast<LONG>(event.node);
+        switch (event.kind) {
+        case AccessibleEventKind::Focus:
+            ::NotifyWinEvent(EVENT_OBJECT_FOCUS, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::NameChanged:
+            ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::ValueChanged:
+            ::NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::StateChanged:
+            ::NotifyWinEvent(EVENT_OBJECT_STATECHANGE, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::Shown:
+            ::NotifyWinEvent(EVENT_OBJECT_SHOW, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::Hidden:
+            ::NotifyWinEvent(EVENT_OBJECT_HIDE, m_window, OBJID_CLIENT, child);
+            break;
+        case AccessibleEventKind::SelectionChanged:
+            // The chosen item is the one selected among the list's items.
+            for (const AccessibleNode& node : tree.nodes) {
+                if (node.parent == event.node && node.id != 0 && node.Has(AccessibleState::Selected))
+                    ::NotifyWinEvent(EVENT_OBJECT_SELECTION, m_window, OBJID_CLIENT, static_cast<LONG>(node.id));
+            }
+            break;
+        case AccessibleEventKind::ChildrenChanged:
+            ::NotifyWinEvent(EVENT_OBJECT_REORDER, m_window, OBJID_CLIENT, child);
+            break;
+        }
+    }
+}
+
+// A new object per request, handed over by LresultFromObject, which takes its own reference.
+LRESULT Win32Window::AccessibleObject(WPARAM wParam)
+{
+    m_host.EnsureComApartment();
+    IAccessible* object = WindowAccessible::Create(m_accessibility);
+    if (!object)
+        return 0;
+    LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, object);
+    object->Release();
+    return result;
+}
+
 bool Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     result = 0;
     switch (message) {
+    case WM_GETOBJECT:
+        // The client area is ours to describe; everything else (the frame, the caption) the
+        // system answers. lParam is compared as a DWORD, as a 64-bit program must.
+        if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || m_accessibility->tree.nodes.empty())
+            return false;
+        result = AccessibleObject(wParam);
+        return true;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = ::BeginPaint(m_window, &paint);

@@ -1,16 +1,19 @@
 #pragma once
 
 #include "platform/Host.h"
+#include "platform/HostAccessibility.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace platform::win32 {
 
 class Win32Host;
+struct AccessibleWindowState;
 
 // One top-level window of fixed size: a caption, a system menu and a minimise box around a
 // client area of exactly the requested size, which shows the kept frame. Sizes are in the
@@ -28,6 +31,8 @@ public:
     void Show(ShowState state) override;
     void Raise() override;
     void Present(const PixelView& frame, const HostRect& dirty) override;
+    // Kept for the window's accessible object; each event raised with NotifyWinEvent.
+    void PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events) override;
 
     HWND Handle() const { return m_window; }
     HostWindowListener& Listener() { return m_listener; }
@@ -46,6 +51,8 @@ private:
     void PaintFromBacking(HDC dc, const RECT& area);
     void Queue(const HostInput& input);
     HostInput PointerInput(HostInput::Kind kind, LPARAM lParam) const;
+    LRESULT AccessibleObject(WPARAM wParam);
+    bool IsDialog() const;
 
     Win32Host& m_host;
     HostWindowListener& m_listener;
@@ -55,6 +62,8 @@ private:
     HWND m_window = nullptr;
     std::vector<std::uint32_t> m_backing; // m_rect.width x m_rect.height, 0xAARRGGBB
     bool m_trackingLeave = false;
+    std::shared_ptr<AccessibleWindowState> m_accessibility;
+    bool m_dialogShown = false;
 };
 
 } // namespace platform::win32

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The launcher under wine on an Xvfb display: the window "Varn MID" appears, a second start ends
 # and leaves it running, Tab + Space (the exit button 1001) closes it; at 200 % it is made twice
-# the skin's size; the console twin without an option starts it; --list-drives and --make-stick
+# the skin's size; a screen reader's client (Active Accessibility) reads its buttons and presses
+# one by its default action; the console twin without an option starts it; --list-drives and --make-stick
 # answer on the console they were started from.
 set -euo pipefail
 source "$(dirname "$0")/lib/wine.sh"
@@ -34,6 +35,24 @@ first_pid=""
 [ -z "$(find_window)" ] || fail "the window is still there"
 grep -q "^destroy MainFrm" "$work/first-host.log" || fail "no destroy of MainFrm in the host log"
 echo "windows: Tab + Space closed the launcher; smoke test $((SECONDS - started)) s"
+
+# A screen reader's client (Active Accessibility, as Narrator, NVDA and JAWS read it) finds the
+# launcher's buttons by role and text in its client object and presses one by its default action.
+as_user cp "$build/tests/AccessibilityClient.exe" "$work/AccessibilityClient.exe"
+client="$(windows_path "$work/AccessibilityClient.exe")"
+ARKEVEN_HOST_LOG="$(windows_path "$work/a11y-host.log")" as_user wine "$program" >"$work/a11y.log" 2>&1 &
+first_pid=$!
+wait_for '[ -n "$(find_window)" ]' 30 || fail "the window \"Varn MID\" did not appear for the screen reader"
+as_user timeout 60 wine "$client" buttons >"$work/a11y-buttons.log" 2>&1 || fail "the accessibility client failed"
+# ROLE_SYSTEM_CLIENT (10) named by the caption; ROLE_SYSTEM_PUSHBUTTON (43) per shown button.
+expected=$(printf '10\tVarn MID\n43\tMinimize\t112x32\n43\tClose\t96x32\n43\tMake recovery stick\t512x56\n43\tUser manual\t512x48\n43\tDriver & Tools\t512x48')
+[ "$(tr -d '\r' <"$work/a11y-buttons.log")" = "$expected" ] || fail "the accessibility client read '$(cat "$work/a11y-buttons.log")'"
+as_user timeout 60 wine "$client" press Minimize >"$work/a11y-press.log" 2>&1 || fail "the accessibility client could not press Minimize"
+wait_for 'grep -q "^show MainFrm minimised" "$work/a11y-host.log"' 10 || fail "the default action of Minimize did not minimise"
+as_user timeout 30 wine taskkill /F /IM Arkeven.exe >"$work/taskkill.log" 2>&1 || fail "taskkill failed"
+wait "$first_pid" 2>/dev/null || true
+first_pid=""
+echo "windows: a screen reader's client read the launcher's buttons and pressed Minimize by its default action"
 
 # At 200 % (LogPixels 192, as the display settings write it) the launcher is made twice the
 # script's 640x420: the manifest's DPI awareness and the host's DPI queries.

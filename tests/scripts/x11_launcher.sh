@@ -2,7 +2,8 @@
 # The launcher's buttons on a real X server, used with the keyboard as a user would: which
 # button set the system language gives, exit, minimise, the manual and the configured file
 # opened with the desktop's default opener, the hidden key combination, and the launcher on a
-# desktop at 200 % (Xft.dpi 192).
+# desktop at 200 % (Xft.dpi 192); and a screen reader that reads and drives the launcher and the
+# writer through AT-SPI, as Orca does.
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
@@ -147,4 +148,67 @@ wait_for_line "$host_log" '^show MainFrm minimised$' 3 || fail "at 2x a click on
 stop_program
 xprop -root -remove RESOURCE_MANAGER
 note "at Xft.dpi 192 the launcher is 1280x840 and a click at a button's 2x place presses it"
+
+# A screen reader: a session bus with the AT-SPI bus launcher (at-spi2-core), accessibility
+# turned on as Orca turns it on, and a client of Orca's own library (pyatspi).
+require_tools dbus-daemon dbus-send /usr/bin/python3
+dbus-daemon --session --fork --print-address=3 --print-pid=4 3>"$work/bus.address" 4>"$work/bus.pid" ||
+  fail "no session bus"
+started_pids+=("$(cat "$work/bus.pid")")
+export DBUS_SESSION_BUS_ADDRESS="$(cat "$work/bus.address")"
+dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+  string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null || fail "the AT-SPI bus launcher did not start"
+reader() {
+  timeout 150 /usr/bin/python3 "$source_dir/tests/scripts/lib/atspi_client.py" "$@" 2>"$work/reader.err" ||
+    { cat "$work/reader.err" >&2; fail "the screen reader's client failed: $*"; }
+}
+start_launcher LANG=C.UTF-8
+expected=$(for id in 3 2 12 13; do printf 'push button\t%s\n' "$(text_of "$id")"; done; printf 'push button\tDriver & Tools')
+[ "$(reader buttons)" = "$expected" ] || fail "the screen reader found the buttons '$(reader buttons)', not '$expected'"
+reader press "$(text_of 3)" >/dev/null
+wait_for_line "$host_log" '^show MainFrm minimised$' 3 || fail "the minimise button's action did not minimise"
+stop_program
+note "AT-SPI: the launcher's buttons by role and text; the minimise button pressed by its action"
+
+# The whole job through the screen reader: the recovery button, the start dialog's drive list
+# and Create button, the writer's Start, then the bar and the percentage line as they change.
+stick="$work/stick.img"
+fresh_stick "$stick" 300M
+start_launcher LANG=C.UTF-8 ARKEVEN_VIRTUAL_STICKS="$stick"
+reader make-stick "$(text_of 25)" >"$work/reader.out"
+grep -q "^drive list	E (" "$work/reader.out" || fail "the drive list does not say the stick: $(grep '^drive' "$work/reader.out")"
+values=$(grep -c '^value	' "$work/reader.out")
+texts=$(grep -c '^text	[0-9]*% ' "$work/reader.out")
+[ "$values" -ge 10 ] && [ "$texts" -ge 10 ] || fail "the reader heard $values bar moves and $texts percentages"
+[ "$(grep '^value	' "$work/reader.out" | tail -n 1 | cut -f2)" = 150 ] || fail "the last bar value read is not the full bar (150)"
+[ "$(grep '^text	' "$work/reader.out" | tail -n 1 | cut -f2)" = "$(text_of 25)" ] || fail "the last text read is not text 25"
+stop_program
+note "AT-SPI: the job driven by actions; $values bar moves and $texts percentages read, then the final text"
+
+# Run by pkexec for a user (PKEXEC_UID), the program is root but the desktop's buses are the
+# user's: its bridge reaches the user's session and accessibility buses as that user, and the
+# user's screen reader finds it there.
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
+  as_nobody() { setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env HOME="$work/nobody" "$@"; }
+  mkdir -p "$work/nobody"
+  chown nobody "$work/nobody"
+  as_nobody dbus-daemon --session --address="unix:path=$work/nobody/bus" --fork --print-pid=3 3>"$work/nobody-bus.pid" ||
+    fail "no session bus for the user"
+  started_pids+=("$(cat "$work/nobody-bus.pid")")
+  user_bus="unix:path=$work/nobody/bus"
+  as_nobody env DBUS_SESSION_BUS_ADDRESS="$user_bus" dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+    org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
+    fail "the user's AT-SPI bus launcher did not start"
+  start_launcher LANG=C.UTF-8 PKEXEC_UID="$(id -u nobody)" DBUS_SESSION_BUS_ADDRESS="$user_bus"
+  found=$(as_nobody env DBUS_SESSION_BUS_ADDRESS="$user_bus" timeout 60 /usr/bin/python3 \
+    "$source_dir/tests/scripts/lib/atspi_client.py" buttons 2>"$work/reader.err") ||
+    { cat "$work/reader.err" >&2; fail "under pkexec the user's screen reader did not find the launcher"; }
+  [ "$found" = "$expected" ] || fail "under pkexec the user's screen reader found '$found'"
+  # One thread (the bridge's) has the user's effective id; the program itself stays root.
+  grep -q "^Uid:	0	$(id -u nobody)	" /proc/"$program_pid"/task/*/status ||
+    fail "no thread of the program talks to the buses as the user"
+  grep -q "^Uid:	0	0	" /proc/"$program_pid"/status || fail "the program's main thread is no longer root"
+  stop_program
+  note "AT-SPI under pkexec: the user's screen reader finds the launcher; only the bridge's thread is the user"
+fi
 note "PASS"

@@ -1,5 +1,6 @@
 // The canvas controls as a user meets them: clicks, hover and press feedback, the drop-down
-// list's messages and mouse/keyboard handling, the progress bar's range, keyboard focus.
+// list's messages and mouse/keyboard handling, the progress bar's range, keyboard focus; and the
+// window as a screen reader has it: the accessibility tree, its events, its actions.
 #include "../framework/FrameworkTestSupport.h"
 
 #include "framework/Messages.h"
@@ -8,6 +9,7 @@
 #include "uilib/CzDropList.h"
 #include "uilib/CzProgressBar.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,7 @@ window TestFrm {
     droplist 2001 { rect = 10, 50, 120, 20; item-height = 16; visible-items = 3 }
     progress 2002 { rect = 10, 140, 100, 10; track = #000000; bar = #FFFFFF }
     static 500 { rect = 140, 50, 90, 20 }
+    label { rect = 140, 80, 90, 20; text = "Title"; font = 1 }
 }
 )";
 
@@ -117,6 +120,30 @@ protected:
         EXPECT_TRUE(m_app.Headless().CopyFrame("TestFrm", pixels, width, height));
         return pixels[static_cast<size_t>(y) * width + x] & 0xFFFFFF;
     }
+    void Action(std::uint32_t node)
+    {
+        platform::HostInput input;
+        input.kind = platform::HostInput::Kind::AccessibleAction;
+        input.node = node;
+        m_app.Headless().Inject("TestFrm", input);
+        Pump();
+    }
+    const platform::AccessibleNode& Node(std::uint32_t id)
+    {
+        const platform::AccessibleNode* node = m_window->GetAccessibleTree().Find(id);
+        EXPECT_NE(node, nullptr) << "no node " << id;
+        static const platform::AccessibleNode none;
+        return node ? *node : none;
+    }
+    bool Raised(platform::AccessibleEventKind kind, std::uint32_t node)
+    {
+        for (const platform::AccessibleEvent& event : m_events) {
+            if (event.kind == kind && event.node == node)
+                return true;
+        }
+        return false;
+    }
+    void TakeEvents() { m_events = m_app.Headless().TakeAccessibleEvents("TestFrm"); }
     CzButton& Button(UINT id) { return *m_window->FindButton(id); }
     CzDropList& List() { return static_cast<CzDropList&>(*m_window->fnGetDlgItem(2001)); }
 
@@ -124,6 +151,7 @@ protected:
     SkinFolder m_skin;
     std::vector<UINT> m_clicks;
     TestCanvas* m_window = nullptr;
+    std::vector<platform::AccessibleEvent> m_events;
 };
 
 TEST_F(CanvasTest, ButtonGivesFeedbackAndClicksOnlyOnAReleaseInside)
@@ -282,6 +310,126 @@ TEST_F(CanvasTest, TabMovesFocusOverVisibleEnabledControlsAndSpaceActivates)
     // A focused button that goes away takes the focus with it.
     m_window->fnShowBtn(11, false, true);
     EXPECT_EQ(m_window->FocusedControl(), 0u);
+}
+
+namespace State = platform::AccessibleState;
+using platform::AccessibleEventKind;
+using platform::AccessibleRole;
+
+TEST_F(CanvasTest, AccessibleTreeGivesEachControlItsRoleNameStatesPlaceAndValue)
+{
+    m_window->fnChangeBtnText(10, L"Go");
+    CPoint offsets[FaceStateCount] {};
+    m_window->fnDrawBtnFace(11, L"Face text", 0xFFFFFF, nullptr, 33, offsets);
+    List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"E (1 GB)"));
+    List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"F (2 GB)"));
+    List().SendMessage(CB_SETCURSEL, 1, 0);
+    m_window->fnGetDlgItem(2002)->SendMessage(PBM_SETPOS, 40, 0);
+    Pump();
+
+    CRect window = m_window->GetWindowRect();
+    EXPECT_EQ(Node(0).role, AccessibleRole::Frame);
+    EXPECT_TRUE(Node(0).Has(State::Active));
+    const platform::AccessibleNode& go = Node(10);
+    EXPECT_EQ(go.role, AccessibleRole::PushButton);
+    EXPECT_EQ(go.name, L"Go");
+    EXPECT_EQ(go.action, platform::AccessibleAction::Press);
+    EXPECT_TRUE(go.Has(State::Focusable));
+    EXPECT_EQ(go.rect.x, window.left + 10);
+    EXPECT_EQ(go.rect.y, window.top + 10);
+    EXPECT_EQ(go.rect.width, 60);
+    EXPECT_EQ(Node(11).name, L"Face text"); // the text painted on the face, not the empty caption
+    EXPECT_TRUE(Node(12).Has(State::Invisible));
+    EXPECT_FALSE(Node(12).Has(State::Focusable));
+    EXPECT_TRUE(Node(13).Has(State::Unavailable));
+    EXPECT_FALSE(Node(13).Has(State::Focusable));
+
+    const platform::AccessibleNode& list = Node(2001);
+    EXPECT_EQ(list.role, AccessibleRole::ComboBox);
+    EXPECT_EQ(list.name, L"F (2 GB)");
+    EXPECT_EQ(list.valueText, L"F (2 GB)");
+    EXPECT_TRUE(list.Has(State::Collapsed));
+    const platform::AccessibleNode& second = Node(platform::AccessibleItemId(2001, 1));
+    EXPECT_EQ(second.role, AccessibleRole::ListItem);
+    EXPECT_EQ(second.parent, 2001u);
+    EXPECT_TRUE(second.Has(State::Selected));
+    EXPECT_TRUE(second.Has(State::Invisible)); // the list is closed
+    EXPECT_FALSE(Node(platform::AccessibleItemId(2001, 0)).Has(State::Selected));
+
+    EXPECT_EQ(Node(2002).role, AccessibleRole::ProgressBar);
+    EXPECT_EQ(Node(2002).value, 40);
+    EXPECT_EQ(Node(2002).valueText, L"40%");
+    EXPECT_EQ(Node(500).role, AccessibleRole::Label);
+    EXPECT_EQ(Node(500).name, L"T500");
+    // The skin's fixed label is read too, and names the window that has no caption.
+    const platform::AccessibleTree& tree = m_window->GetAccessibleTree();
+    auto title = std::find_if(tree.nodes.begin(), tree.nodes.end(), [](const platform::AccessibleNode& node) {
+        return node.role == AccessibleRole::Label && node.name == L"Title";
+    });
+    ASSERT_NE(title, tree.nodes.end());
+    EXPECT_EQ(title->rect.y, window.top + 80);
+    EXPECT_EQ(Node(0).name, L"Title");
+}
+
+TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)
+{
+    List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"E"));
+    Pump();
+    TakeEvents();
+    EXPECT_TRUE(Raised(AccessibleEventKind::ChildrenChanged, 2001));
+
+    Key(VK_TAB);
+    TakeEvents();
+    EXPECT_TRUE(Raised(AccessibleEventKind::Focus, 10));
+    EXPECT_FALSE(Raised(AccessibleEventKind::Focus, 11));
+
+    m_window->fnChangeBtnText(11, L"Renamed");
+    m_window->fnGetDlgItem(2002)->SendMessage(PBM_SETPOS, 70, 0);
+    m_window->fnShowBtn(12, true, false);
+    m_window->fnShowStatic(500, false, false);
+    Pump();
+    TakeEvents();
+    EXPECT_TRUE(Raised(AccessibleEventKind::NameChanged, 11));
+    EXPECT_TRUE(Raised(AccessibleEventKind::ValueChanged, 2002));
+    EXPECT_TRUE(Raised(AccessibleEventKind::Shown, 12));
+    EXPECT_TRUE(Raised(AccessibleEventKind::Hidden, 500));
+    EXPECT_FALSE(Raised(AccessibleEventKind::NameChanged, 10)); // what did not change says nothing
+
+    // The list opened from the keyboard: expanded, the focus on its chosen item; a choice by
+    // the keys is a selection change.
+    Key(VK_TAB, true); // from the first control round to the last
+    ASSERT_EQ(m_window->FocusedControl(), 2001u);
+    TakeEvents();
+    Key(VK_DOWN);
+    TakeEvents();
+    EXPECT_TRUE(Raised(AccessibleEventKind::SelectionChanged, 2001));
+    Key(VK_F4);
+    TakeEvents();
+    EXPECT_TRUE(List().IsOpen());
+    EXPECT_TRUE(Raised(AccessibleEventKind::StateChanged, 2001));
+    EXPECT_TRUE(Raised(AccessibleEventKind::Focus, platform::AccessibleItemId(2001, 0)));
+}
+
+TEST_F(CanvasTest, AccessibleActionsDriveTheControlsAsTheUserWould)
+{
+    List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"E"));
+    List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"F"));
+    Action(11);
+    Action(12); // hidden
+    Action(13); // disabled
+    Action(500); // a static has no action
+    EXPECT_EQ(m_clicks, std::vector<UINT> { 11 });
+
+    Action(2001);
+    EXPECT_TRUE(List().IsOpen());
+    Action(platform::AccessibleItemId(2001, 1));
+    EXPECT_FALSE(List().IsOpen());
+    EXPECT_EQ(List().Selection(), 1);
+
+    // Enter presses the focused button, as on a focused Win32 push button.
+    Key(VK_TAB);
+    Key(VK_RETURN);
+    EXPECT_EQ(m_clicks, (std::vector<UINT> { 11, 10 }));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/linux/x11/X11Host.h"
 
 #include "platform/host/DisplayScale.h"
+#include "platform/linux/atspi/AtspiBridge.h"
 #include "platform/linux/x11/X11Window.h"
 
 #include <X11/XKBlib.h>
@@ -132,6 +133,8 @@ X11Host::X11Host(OpenKey, DisplayPtr display, const X11PixelFormat& pixelFormat)
     Bool supported = False;
     XkbSetDetectableAutoRepeat(m_display.get(), True, &supported);
     m_detectableAutoRepeat = supported;
+    const char* exitOnPresent = std::getenv("ARKEVEN_EXIT_ON_FIRST_PRESENT");
+    m_exitOnFirstPresent = exitOnPresent && *exitOnPresent == '1';
 }
 
 X11Host::~X11Host() = default;
@@ -172,9 +175,51 @@ bool X11Host::IsAutoRepeatRelease(const XEvent& event)
         && next.xkey.keycode == event.xkey.keycode && next.xkey.time == event.xkey.time;
 }
 
+atspi::AtspiBridge& X11Host::Accessibility()
+{
+    if (!m_accessibility) {
+        auto options = atspi::AtspiBridge::FromEnvironment(RootWindowString("AT_SPI_BUS"));
+        m_accessibility = std::make_unique<atspi::AtspiBridge>(std::move(options), [this] { Wake(); });
+    }
+    return *m_accessibility;
+}
+
+std::string X11Host::RootWindowString(const char* property) const
+{
+    Atom atom = XInternAtom(m_display.get(), property, True);
+    if (atom == None)
+        return {};
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long length = 0;
+    unsigned long bytesAfter = 0;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(m_display.get(), Root(), atom, 0, 1024, False, AnyPropertyType, &actualType, &actualFormat,
+            &length, &bytesAfter, &data) == Success && actualFormat == 8 && data)
+        value.assign(reinterpret_cast<const char*>(data), length);
+    if (data)
+        XFree(data);
+    return value;
+}
+
+bool X11Host::DeliverAccessibleActions()
+{
+    if (!m_accessibility)
+        return false;
+    bool delivered = false;
+    for (const auto& action : m_accessibility->TakeActions()) {
+        // Looked up per action: the one before may have closed a window.
+        auto it = m_windows.find(static_cast<Window>(action.window));
+        if (it != m_windows.end())
+            delivered |= it->second->DeliverAccessibleAction(action.node);
+    }
+    return delivered;
+}
+
 bool X11Host::DispatchPendingInput()
 {
-    bool delivered = false;
+    bool delivered = DeliverAccessibleActions();
     while (XPending(m_display.get()) > 0) {
         XEvent event;
         XNextEvent(m_display.get(), &event);

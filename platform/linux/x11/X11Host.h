@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+namespace platform::atspi {
+class AtspiBridge;
+}
+
 namespace platform::posix {
 
 class X11Window;
@@ -91,8 +95,12 @@ public:
     const X11Atoms& Atoms() const { return m_atoms; }
     const X11PixelFormat& PixelFormat() const { return m_pixelFormat; }
     HostLog& Log() { return m_log; }
+    // ARKEVEN_EXIT_ON_FIRST_PRESENT=1: the benchmarks' end of start-up.
+    bool ExitOnFirstPresent() const { return m_exitOnFirstPresent; }
     void RegisterWindow(Window window, X11Window& hostWindow);
     void UnregisterWindow(Window window);
+    // The screen reader bridge, started when the first window publishes its tree.
+    atspi::AtspiBridge& Accessibility();
 
     // Use Open().
     X11Host(OpenKey, DisplayPtr display, const X11PixelFormat& pixelFormat);
@@ -101,6 +109,8 @@ private:
     HostRect WorkArea() const;
     std::string RootResources() const;
     bool IsAutoRepeatRelease(const XEvent& event);
+    std::string RootWindowString(const char* property) const;
+    bool DeliverAccessibleActions();
 
     DisplayPtr m_display;
     X11PixelFormat m_pixelFormat;
@@ -108,7 +118,9 @@ private:
     HostLog m_log;
     WakeEvent m_wake;
     bool m_detectableAutoRepeat = false;
+    bool m_exitOnFirstPresent = false;
     std::map<Window, X11Window*> m_windows;
+    std::unique_ptr<atspi::AtspiBridge> m_accessibility; // first to go: its thread wakes us
 };
 
 } // namespace platform::posix

@@ -3,11 +3,13 @@
 #include "platform/files/Utf8.h"
 
 #include "platform/linux/x11/X11Host.h"
+#include "platform/linux/atspi/AtspiBridge.h"
 #include "platform/linux/x11/X11Keys.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <algorithm>
+#include <cstdlib>
 #include <unistd.h>
 
 // Xlib's event type FocusOut is a macro that would swallow HostInput::Kind::FocusOut.
@@ -79,6 +81,8 @@ X11Window::X11Window(X11Host& host, const HostWindowSpec& spec, HostWindowListen
 X11Window::~X11Window()
 {
     m_host.Log().Write("destroy", m_instanceName);
+    if (m_publishedAccessibility)
+        m_host.Accessibility().Remove(m_window);
     m_host.UnregisterWindow(m_window);
     XDestroyWindow(m_display, m_window);
     XFlush(m_display);
@@ -184,6 +188,9 @@ void X11Window::Resize(int width, int height)
 void X11Window::Show(ShowState state)
 {
     m_host.Log().Write("show", m_instanceName, HostLog::ShowStateName(state));
+    m_shownForAccessibility = state == ShowState::Normal;
+    if (m_publishedAccessibility)
+        m_host.Accessibility().SetShown(m_window, m_shownForAccessibility);
     switch (state) {
     case ShowState::Hidden:
         if (m_mapRequested)
@@ -261,6 +268,10 @@ void X11Window::Present(const PixelView& frame, const HostRect& dirty)
     m_hasFrame = true;
     PutFromBacking(left, top, right - left, bottom - top);
     XFlush(m_display);
+    if (m_host.ExitOnFirstPresent()) {
+        XSync(m_display, False);
+        std::_Exit(0); // benchmark mode, as on the headless host
+    }
 }
 
 void X11Window::PutFromBacking(int x, int y, int width, int height)
@@ -287,6 +298,21 @@ void X11Window::PutFromBacking(int x, int y, int width, int height)
         return;
     GC gc = DefaultGC(m_display, m_host.ScreenNumber());
     XPutImage(m_display, m_window, gc, &image, x, y, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+}
+
+void X11Window::PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events)
+{
+    m_publishedAccessibility = true;
+    m_host.Accessibility().Publish(m_window, tree, events);
+    m_host.Accessibility().SetShown(m_window, m_shownForAccessibility);
+}
+
+bool X11Window::DeliverAccessibleAction(std::uint32_t node)
+{
+    HostInput input;
+    input.kind = HostInput::Kind::AccessibleAction;
+    input.node = node;
+    return Deliver(input);
 }
 
 bool X11Window::Deliver(const HostInput& input)

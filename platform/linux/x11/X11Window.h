@@ -29,6 +29,9 @@ public:
     void Show(ShowState state) override;
     void Raise() override;
     void Present(const PixelView& frame, const HostRect& dirty) override;
+    void PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events) override;
+    // A screen reader's default action on one of this window's nodes.
+    bool DeliverAccessibleAction(std::uint32_t node);
 
     // Called by the host for each X event of this window; returns whether the listener got input.
     bool HandleEvent(const XEvent& event);
@@ -56,6 +59,8 @@ private:
     bool m_hiddenByWindowManager = false;
     bool m_reportedIconic = false;
     bool m_hasFrame = false;
+    bool m_publishedAccessibility = false;
+    bool m_shownForAccessibility = false;
     std::vector<std::uint32_t> m_backing; // m_rect.width * m_rect.height screen pixels
 };
 

@@ -1,5 +1,5 @@
 // The format entry points handed to the program: fmifs.dll's FormatEx and EnableVolumeCompression
-// behind the platform's signatures. Runs against the stand-in DLL of tests/win32/fmifs/. Volumes
+// behind the platform's signatures. Runs against the stand-in DLL of tests/platform/win32/fmifs/. Volumes
 // above 32 GB: tests/scripts/windows_unit_tests.sh maps drive letters to sparse image files
 // and names them in ARKEVEN_TEST_LARGE_DRIVE (40 GB) and ARKEVEN_TEST_LIMIT_DRIVE (32 GiB).
 #include "platform/win32/FormatLibrary.h"

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/HostAccessibility.h"
+#include "platform/linux/atspi/AtspiServer.h"
+#include "platform/linux/WakeEvent.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace platform::atspi {
+
+class DBusConnection;
+
+// The program's windows on the AT-SPI accessibility bus. Its own thread finds the bus (the
+// session bus's org.a11y.Bus, else the address the X root window's AT_SPI_BUS gives),
+// registers the application with the registry and answers screen readers from the trees the
+// UI thread publishes, which it keeps a copy of. Nothing reaches the bus while accessibility
+// is off (org.a11y.Status); the bridge then only waits for it to be turned on.
+//
+// Under pkexec the program is root but the desktop's buses are its user's: the bridge's thread
+// (alone) takes that user's identity (PKEXEC_UID) before it connects, so the buses see the user.
+class AtspiBridge {
+public:
+    struct Options {
+        std::string sessionBusAddress;  // DBUS_SESSION_BUS_ADDRESS, or the user's runtime bus
+        std::string rootWindowAddress;  // AT_SPI_BUS of the X root window
+        unsigned desktopUid = 0;        // the user to connect as when running as root for one
+        bool asDesktopUser = false;
+    };
+    // What the environment says; `rootWindowAddress` as the host read it.
+    static Options FromEnvironment(std::string rootWindowAddress);
+
+    // `wake` runs on the bridge's thread when actions wait for TakeActions().
+    AtspiBridge(Options options, std::function<void()> wake);
+    ~AtspiBridge();
+    AtspiBridge(const AtspiBridge&) = delete;
+    AtspiBridge& operator=(const AtspiBridge&) = delete;
+
+    // UI thread. `window` is the host's id of the window.
+    void Publish(std::uint64_t window, const AccessibleTree& tree, const std::vector<AccessibleEvent>& events);
+    void SetShown(std::uint64_t window, bool shown);
+    void Remove(std::uint64_t window);
+    std::vector<AtspiServer::Action> TakeActions();
+    // Whether the application is registered on the accessibility bus (diagnostics and tests).
+    bool IsRegistered() const { return m_registered.load(); }
+
+private:
+    void Run();
+    std::optional<DBusConnection> ConnectAccessibilityBus(const std::function<bool()>& stopping);
+    void Serve(DBusConnection& bus);
+    void Flush(DBusConnection& bus);
+
+    Options m_options;
+    std::function<void()> m_wake;
+    posix::WakeEvent m_signal; // stop, or signals to send
+    std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_registered { false };
+    mutable std::mutex m_mutex;
+    AtspiServer m_server;                  // under m_mutex
+    std::vector<DBusMessage> m_outgoing;   // under m_mutex
+    std::thread m_thread;                  // last: it uses everything above
+};
+
+} // namespace platform::atspi
