@@ -218,15 +218,18 @@ bool StickJob::InstallBootLoader()
     std::wstring program = m_sourceRoot + kInstallerProgram;
     int status = m_stick->InstallBootLoader(program);
     std::this_thread::sleep_for(kPauseAfterInstaller);
-    std::string installerCause;
+    // An installer that says it failed may have left the boot loader half written, which the
+    // boot pieces' read-back would not see: its status counts, and the read-back follows.
     if (status != 0) {
-        installerCause = "the boot-loader installer ended with status " + std::to_string(status);
-        Say("installer: " + ToUtf8(program + L" -fma " + m_targetRoot) + ": " + installerCause + "\n");
+        std::string cause = "the boot-loader installer ended with status " + std::to_string(status);
+        Say("installer: " + ToUtf8(program + L" -fma " + m_targetRoot) + ": " + cause + "\n");
+        Fail(cause);
+        return false;
     }
     std::string detail;
     if (!m_stick->ReadBackBootPieces(detail)) {
         Say("read-back: " + detail + "\n");
-        Fail(installerCause.empty() ? detail : installerCause);
+        Fail(detail);
         return false;
     }
     return true;

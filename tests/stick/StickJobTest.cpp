@@ -319,7 +319,7 @@ TEST_F(StickJobTest, AStickSwappedMidJobGetsNothingMore)
         << recorder.console;
 }
 
-TEST_F(StickJobTest, ReadBackAndBootPiecesDecideWhatTheCopiesAndTheInstallerSaid)
+TEST_F(StickJobTest, ReadBackAndInstallerStatusDecideWhetherTheStickIsReady)
 {
     StickScript spoilt;
     spoilt.spoiltCopy = L"\\root.lzm";
@@ -335,11 +335,12 @@ TEST_F(StickJobTest, ReadBackAndBootPiecesDecideWhatTheCopiesAndTheInstallerSaid
     EXPECT_EQ(copyRecorder.copiesDone.size(), 5u) << "a failed copy does not stop the others";
     EXPECT_EQ(failingCopy.steps[failingCopy.steps.size() - 2], "copy \\vmlinuz");
 
-    // The installer's status is reported; the boot pieces on the stick decide.
+    // An installer that says it failed fails the job, even with the boot pieces in place.
     StickScript statusOnly;
     statusOnly.installerStatus = 1;
     Recorder statusRecorder;
-    EXPECT_EQ(Run(statusOnly, statusRecorder), StickJob::Outcome::Ready);
+    EXPECT_EQ(Run(statusOnly, statusRecorder), StickJob::Outcome::Failed);
+    EXPECT_EQ(statusRecorder.cause, "the boot-loader installer ended with status 1");
     EXPECT_NE(statusRecorder.console.find("installer: D:\\syslinux\\syslinux -fma E:: the boot-loader installer ended with status 1"),
         std::string::npos) << statusRecorder.console;
 
