@@ -48,10 +48,12 @@ bool HasConsole()
     return ::GetConsoleProcessList(processes, 1) != 0;
 }
 
-bool EndsWith(const std::wstring& text, const wchar_t* end)
+// The console twin starts Arkeven.exe beside it, which asks for its own rights whoever starts it.
+bool IsProgramBesideThisOne(const std::wstring& path)
 {
-    std::size_t length = std::wcslen(end);
-    return text.size() >= length && _wcsicmp(text.c_str() + text.size() - length, end) == 0;
+    std::wstring module = GetModuleFileNameW();
+    std::wstring beside = module.substr(0, module.find_last_of(L'\\') + 1) + L"Arkeven.exe";
+    return _wcsicmp(path.c_str(), beside.c_str()) == 0;
 }
 
 // The program's standard handles for one child to share: duplicated as inheritable, and named in
@@ -181,16 +183,16 @@ void PrepareProcess()
 
 // The desktop's shell opens the file as the desktop's user; the program's own call, which passes
 // on its token, is left for when there is no shell to ask. Elevated, that token is the
-// administrator's: a viewer (a PDF reader, a browser) is never started with it. A program (the
-// console twin starts Arkeven.exe) gets the rights it asks for anyway.
+// administrator's: nothing (a PDF reader, a browser, a configured program) is started with it but
+// the program's own Arkeven.exe.
 void ShellExecuteW(const std::wstring& path)
 {
     win32::ComApartment apartment;
     if (win32::DesktopShell::Open(path))
         return;
-    if (IsElevated() && !EndsWith(path, L".exe")) {
-        std::fprintf(stderr, "%s is not opened: the desktop's shell can't open it as your user, and a viewer "
-            "started from here would run with administrator rights\n", ToUtf8(path).c_str());
+    if (IsElevated() && !IsProgramBesideThisOne(path)) {
+        std::fprintf(stderr, "%s is not opened: the desktop's shell can't open it as your user, and opened "
+            "from here it would run with administrator rights\n", ToUtf8(path).c_str());
         return;
     }
     ::ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
