@@ -1,4 +1,5 @@
 #include "uilib/SkinBuilder.h"
+#include "uilib/SkinValueReader.h"
 
 #include "framework/CException.h"
 
@@ -6,153 +7,13 @@
 
 namespace {
 
-constexpr int LargestCoordinate = 8192;
 constexpr int LargestFontIndex = 99;
 constexpr int LargestControlId = 65535;
 constexpr int UnsetFont = -1;
 
-std::wstring Quote(const std::wstring& text) { return L"'" + text + L"'"; }
+std::wstring Quote(const std::wstring& text) { return SkinValueReader::Quote(text); }
 
 const wchar_t* const StateNames[FaceStateCount] = { L"normal", L"hover", L"pressed", L"disabled" };
-
-// Reads the values of one property, failing with the property's line.
-class ValueReader {
-public:
-    ValueReader(const ScriptProperty& property, const std::wstring& fileName)
-        : m_property(property)
-        , m_fileName(fileName)
-    {
-    }
-
-    [[noreturn]] void Fail(const std::wstring& reason) const { throw CException(reason, m_fileName, m_property.line); }
-
-    void ExpectCount(size_t count, const wchar_t* shape) const
-    {
-        if (m_property.values.size() != count)
-            Fail(Quote(m_property.key) + L" takes " + shape);
-    }
-
-    const ScriptValue& At(size_t i) const { return m_property.values[i]; }
-
-    int Number(size_t i, int minimum, int maximum) const
-    {
-        const ScriptValue& value = At(i);
-        if (value.type != ScriptValue::Type::Number)
-            Fail(L"bad number " + Quote(value.text) + L" in " + Quote(m_property.key));
-        if (value.number < minimum || value.number > maximum)
-            Fail(L"number " + std::to_wstring(value.number) + L" in " + Quote(m_property.key) + L" is outside " + std::to_wstring(minimum) + L" to " + std::to_wstring(maximum));
-        return static_cast<int>(value.number);
-    }
-
-    int Number(int minimum, int maximum) const
-    {
-        ExpectCount(1, L"one number");
-        return Number(0, minimum, maximum);
-    }
-
-    std::uint32_t Colour(size_t i) const
-    {
-        const ScriptValue& value = At(i);
-        if (value.type == ScriptValue::Type::Word && value.text == L"none")
-            return 0;
-        if (value.type != ScriptValue::Type::Color)
-            Fail(L"bad colour " + Quote(value.text) + L" in " + Quote(m_property.key) + L" (write #RRGGBB, #RRGGBBAA or none)");
-        return value.color;
-    }
-
-    std::uint32_t Colour() const
-    {
-        ExpectCount(1, L"one colour");
-        return Colour(0);
-    }
-
-    ::Fill Fill() const
-    {
-        if (m_property.values.size() == 1)
-            return ::Fill::Solid(Colour(0));
-        ExpectCount(2, L"one colour, or two for a gradient from top to bottom");
-        return { Colour(0), Colour(1) };
-    }
-
-    CRect Rect() const
-    {
-        ExpectCount(4, L"four numbers: x, y, width, height");
-        int x = Number(0, 0, LargestCoordinate);
-        int y = Number(1, 0, LargestCoordinate);
-        int width = Number(2, 1, LargestCoordinate);
-        int height = Number(3, 1, LargestCoordinate);
-        return { x, y, x + width, y + height };
-    }
-
-    bool Flag() const
-    {
-        ExpectCount(1, L"yes or no");
-        const std::wstring& word = At(0).text;
-        if (At(0).type == ScriptValue::Type::Word) {
-            if (word == L"yes" || word == L"true" || word == L"on")
-                return true;
-            if (word == L"no" || word == L"false" || word == L"off")
-                return false;
-        }
-        Fail(Quote(m_property.key) + L" takes yes or no, not " + Quote(word));
-    }
-
-    std::wstring Text() const
-    {
-        ExpectCount(1, L"one quoted text");
-        if (At(0).type != ScriptValue::Type::String)
-            Fail(Quote(m_property.key) + L" takes a quoted text, e.g. \"Close\"");
-        return At(0).text;
-    }
-
-    // A file name, quoted or bare; no folders, the file lies beside the script.
-    std::wstring FileName() const
-    {
-        ExpectCount(1, L"one file name");
-        if (At(0).type != ScriptValue::Type::String && At(0).type != ScriptValue::Type::Word)
-            Fail(Quote(m_property.key) + L" takes a file name");
-        return CheckedFileName(At(0).text);
-    }
-
-    std::wstring CheckedFileName(const std::wstring& name) const
-    {
-        if (name.empty() || name.find_first_of(L"/\\:") != std::wstring::npos || name == L"." || name == L"..")
-            Fail(L"file name " + Quote(name) + L" must be a plain name in the skin folder");
-        return name;
-    }
-
-    HAlign Horizontal() const
-    {
-        ExpectCount(1, L"left, center or right");
-        const std::wstring& word = At(0).text;
-        if (word == L"left")
-            return HAlign::Left;
-        if (word == L"center" || word == L"centre")
-            return HAlign::Center;
-        if (word == L"right")
-            return HAlign::Right;
-        Fail(Quote(m_property.key) + L" takes left, center or right, not " + Quote(word));
-    }
-
-    VAlign Vertical() const
-    {
-        ExpectCount(1, L"top, center or bottom");
-        const std::wstring& word = At(0).text;
-        if (word == L"top")
-            return VAlign::Top;
-        if (word == L"center" || word == L"centre")
-            return VAlign::Center;
-        if (word == L"bottom")
-            return VAlign::Bottom;
-        Fail(Quote(m_property.key) + L" takes top, center or bottom, not " + Quote(word));
-    }
-
-    ImageRef Image() const { return { FileName(), m_property.line }; }
-
-private:
-    const ScriptProperty& m_property;
-    const std::wstring& m_fileName;
-};
 
 int ControlId(const ScriptNode& node, const std::wstring& fileName)
 {
@@ -230,7 +91,7 @@ SkinScript SkinBuilder::Build(const ScriptNode& root)
 
 FontSpec SkinBuilder::ReadFont(const ScriptProperty& property) const
 {
-    ValueReader values(property, m_fileName);
+    SkinValueReader values(property, m_fileName);
     const std::wstring& argument = property.argument;
     bool digits = !argument.empty() && argument.size() <= 3 && std::all_of(argument.begin(), argument.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
     if (!digits || std::stoi(argument) > LargestFontIndex)
@@ -292,7 +153,7 @@ WindowLayout SkinBuilder::BuildWindow(const ScriptNode& node)
     std::map<int, int> ownFonts;
 
     for (const ScriptProperty& property : node.properties) {
-        ValueReader values(property, m_fileName);
+        SkinValueReader values(property, m_fileName);
         const std::wstring& key = property.key;
         if (key == L"font") {
             FontSpec font = ReadFont(property);
@@ -426,7 +287,7 @@ ButtonLayout SkinBuilder::BuildButton(const ScriptNode& node)
     }
 
     for (const ScriptProperty* property : ordered) {
-        ValueReader values(*property, m_fileName);
+        SkinValueReader values(*property, m_fileName);
         std::wstring key;
         int state = SplitState(property->key, key);
         int first = state < 0 ? 0 : state;
@@ -499,7 +360,7 @@ StaticLayout SkinBuilder::BuildStatic(const ScriptNode& node)
     label.font = UnsetFont;
     bool placed = false;
     for (const ScriptProperty* property : EffectiveProperties(node)) {
-        ValueReader values(*property, m_fileName);
+        SkinValueReader values(*property, m_fileName);
         const std::wstring& key = property->key;
         if (key == L"rect") {
             label.rect = values.Rect();
@@ -547,7 +408,7 @@ DropListLayout SkinBuilder::BuildDropList(const ScriptNode& node)
     list.font = UnsetFont;
     bool placed = false;
     for (const ScriptProperty* property : EffectiveProperties(node)) {
-        ValueReader values(*property, m_fileName);
+        SkinValueReader values(*property, m_fileName);
         const std::wstring& key = property->key;
         if (key == L"rect") {
             list.rect = values.Rect();
@@ -603,7 +464,7 @@ ProgressLayout SkinBuilder::BuildProgress(const ScriptNode& node)
     bar.line = node.line;
     bool placed = false;
     for (const ScriptProperty* property : EffectiveProperties(node)) {
-        ValueReader values(*property, m_fileName);
+        SkinValueReader values(*property, m_fileName);
         const std::wstring& key = property->key;
         if (key == L"rect") {
             bar.rect = values.Rect();
@@ -644,7 +505,7 @@ Decoration SkinBuilder::BuildDecoration(const ScriptNode& node)
     bool placed = false;
     bool hasText = false;
     for (const ScriptProperty* property : EffectiveProperties(node)) {
-        ValueReader values(*property, m_fileName);
+        SkinValueReader values(*property, m_fileName);
         const std::wstring& key = property->key;
         bool anyKind = key == L"rect";
         bool boxKey = key == L"fill" || key == L"border" || key == L"border-width" || key == L"radius";
