@@ -314,12 +314,12 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
     std::vector<std::unique_ptr<TargetProgress>> progress;
     for (const Target& target : *targets)
         progress.push_back(std::make_unique<TargetProgress>(target));
-    std::vector<std::unique_ptr<StickJobRunner>> runners;
-    for (std::size_t index = 0; index < targets->size(); ++index) {
-        const Target& target = (*targets)[index];
-        runners.push_back(std::make_unique<StickJobRunner>());
-        runners.back()->Start({ target.letter, target.identity }, sourceRoot, *progress[index], &stop);
-    }
+    // One runner for all: where the jobs need rights, they are asked for once.
+    std::vector<StickJobRunner::Request> requests;
+    for (std::size_t index = 0; index < targets->size(); ++index)
+        requests.push_back({ { (*targets)[index].letter, (*targets)[index].identity }, progress[index].get() });
+    StickJobRunner runner;
+    runner.Start(std::move(requests), sourceRoot, &stop);
 
     ProgressBoard board(progress);
     auto allEnded = [&] { return std::all_of(progress.begin(), progress.end(), [](auto& target) { return target->Ended(); }); };
@@ -327,8 +327,7 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
         board.Draw();
         std::this_thread::sleep_for(kRedrawInterval);
     }
-    for (auto& runner : runners)
-        runner->Wait();
+    runner.Wait();
     board.DrawSummary();
 
     bool allReady = true;
