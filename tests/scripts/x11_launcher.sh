@@ -62,11 +62,16 @@ note "it_CH: 1011, 1012, 1013; it_IT: 1013, 1016, 1017; the opener got the manua
 if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   chmod 755 "$work" "$work/bin"
   cp -a "$cd_root" "$work/user-cd"
-  # as_nobody VAR=value... PROGRAM: run as the user "nobody" (in this process, no session's
-  # fork between), with that user's home, this display and this PATH.
-  as_nobody() {
+  # start_as_nobody VAR=value...: the CD copy's program in the background as the user "nobody"
+  # (its pid in $program_pid: no session's fork between), with that user's home, this display and
+  # this PATH.
+  start_as_nobody() {
     setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env -i HOME="$(getent passwd nobody | cut -d: -f6)" \
-      PATH="$PATH" DISPLAY="$DISPLAY" LANG=C.UTF-8 ARKEVEN_HOST=x11 "$@"
+      PATH="$PATH" DISPLAY="$DISPLAY" LANG=C.UTF-8 ARKEVEN_HOST=x11 ARKEVEN_HOST_LOG="$host_log" "$@" \
+      "$work/user-cd/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
+    program_pid=$!
+    started_pids+=("$program_pid")
+    main_window=$(window_of MainFrm 20)
   }
   cat >"$work/bin/xdg-open" <<EOF
 #!/bin/sh
@@ -75,10 +80,7 @@ EOF
   : >"$opened"
   : >"$host_log"
   chmod 666 "$opened" "$host_log"
-  as_nobody ARKEVEN_HOST_LOG="$host_log" "$work/user-cd/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
-  program_pid=$!
-  started_pids+=("$program_pid")
-  main_window=$(window_of MainFrm 20)
+  start_as_nobody
   type_keys "$main_window" Tab Tab Tab Tab space
   wait_for_line "$opened" . 5 || fail "as a user: the manual was not opened"
   stop_program
@@ -211,11 +213,7 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
     org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null ||
     fail "the user's AT-SPI bus launcher did not start"
   : >"$host_log"
-  as_nobody ARKEVEN_HOST_LOG="$host_log" DBUS_SESSION_BUS_ADDRESS="$user_bus" "$work/user-cd/AUTORUN/arkeven" \
-    >"$program_out" 2>"$program_err" &
-  program_pid=$!
-  started_pids+=("$program_pid")
-  main_window=$(window_of MainFrm 20)
+  start_as_nobody DBUS_SESSION_BUS_ADDRESS="$user_bus"
   expected=$(for id in 3 2 12 13; do printf 'push button\t%s\n' "$(text_of "$id")"; done; printf 'push button\tDriver & Tools')
   found=$(as_nobody_only env DBUS_SESSION_BUS_ADDRESS="$user_bus" timeout 60 /usr/bin/python3 \
     "$source_dir/tests/scripts/lib/atspi_client.py" buttons 2>"$work/reader.err") ||
