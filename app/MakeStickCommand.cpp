@@ -104,6 +104,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_ready;
     }
+    // Past its checks: the job is being written, or has ended.
+    bool PastChecks() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stage != StickJob::Stage::Checking || !m_summary.empty();
+    }
     // A key that changes when a plain line is due: a new stage, or another tenth of it done.
     int Milestone() const
     {
@@ -323,8 +329,12 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
 
     ProgressBoard board(progress);
     auto allEnded = [&] { return std::all_of(progress.begin(), progress.end(), [](auto& target) { return target->Ended(); }); };
+    // Nothing is drawn while the jobs are checked: pkexec may be asking for a password on this
+    // terminal meanwhile.
+    auto anyPastChecks = [&] { return std::any_of(progress.begin(), progress.end(), [](auto& target) { return target->PastChecks(); }); };
     while (!allEnded()) {
-        board.Draw();
+        if (anyPastChecks())
+            board.Draw();
         std::this_thread::sleep_for(kRedrawInterval);
     }
     runner.Wait();

@@ -34,8 +34,9 @@ public:
     };
 
     virtual ~StickHelperProcess() = default;
-    // The next line the helper wrote, without its line end; nullopt once its output has ended,
-    // or for a line longer than `maxLength` (then nothing more is read).
+    // The next line the helper wrote, without its line end; nullopt once its output has ended.
+    // A line longer than `maxLength` comes as its first maxLength + 1 bytes, and nothing more is
+    // read.
     virtual std::optional<std::string> ReadLine(std::size_t maxLength) = 0;
     // Asks it to stop its jobs at their next step; from any thread.
     virtual void Stop() = 0;

@@ -83,7 +83,14 @@ public:
                 m_buffer.erase(0, end + 1);
                 return line;
             }
-            if (end != std::string::npos || m_buffer.size() > maxLength || !m_output)
+            if (end != std::string::npos || m_buffer.size() > maxLength) {
+                // Too long to be a report: handed on as it is, and nothing more is read.
+                m_output.Reset();
+                std::string line = m_buffer.substr(0, maxLength + 1);
+                m_buffer.clear();
+                return line;
+            }
+            if (!m_output)
                 return std::nullopt;
             char chunk[kReadChunk];
             ssize_t count = ::read(m_output.Get(), chunk, sizeof chunk);
