@@ -2,7 +2,9 @@
 # Start-up on a real X server: the launcher window as the desktop sees it (caption, class,
 # centred), the single-instance guard (a second start raises the first window, also while it is
 # hidden by the model selection, and ends), a clean start again after the first has ended (with
-# arguments, which the launcher ignores), and the command-line options.
+# arguments, which the launcher ignores), the command-line options, and the window as a user who
+# may not write the stick: nothing asked at start, one request at each Start (dismissed, granted
+# with the helper killed mid-job, granted), only the stick job's helper root.
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
