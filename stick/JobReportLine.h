@@ -17,7 +17,7 @@
 //   E format-done 1                         1 succeeded, 0 failed
 //   E copy-progress 1048576 524288          total, transferred
 //   E copy-done 2                           the copy step
-//   E console :check%3A%20...               a console diagnostic
+//   E console :check:%20drive%20E:...       a console diagnostic
 //   E end 4 :cause :argument                the outcome's number, Cause(), CauseArgument()
 //
 // The outcome travels as its number, so every outcome the job has passes unchanged. What the
