@@ -105,9 +105,11 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   [ "$(stat -c %U /proc/"$program_pid")" = nobody ] || fail "rights: the window does not run as the user"
   note "rights: the launcher shows as the user, nothing asked"
 
-  # press_start: Start in the writer, which has no focus after a job (Tab: 1001, 1015).
+  # press_start: Start in the writer, which has no focus after a job (Tab: 1001, 1015); the
+  # requests and the host log (the program appends to it) from here on are this press's.
   press_start() {
     : >"$calls"
+    : >"$host_log"
     type_keys "$writer" Tab Tab space
   }
   # requests_made N WHAT: the press asked pkexec exactly N times.
@@ -125,6 +127,18 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "dismissed: the bar moved"
   cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "dismissed: the stick was written"
   note "dismissed: text 28 at once, the stick untouched"
+
+  # A helper that sends what no helper sends, as root where the user's signals can't reach it:
+  # the job fails (27) at once, without waiting for it.
+  echo garble >"$work/bin/pkexec.answer"
+  press_start
+  wait_for_log "^text UsbFrm 10005 $(text_of 27)\$" 10 || fail "nonsense: no text 27 within 10 s"
+  requests_made 1 nonsense
+  garbler=$(pgrep -P "$program_pid" | head -n 1)
+  [ -n "$garbler" ] || fail "nonsense: the stand-in helper is gone already, so nothing shows the writer did not wait"
+  kill -KILL "$garbler"
+  cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "nonsense: the stick was written"
+  note "a helper sending nonsense: text 27 at once, the writer did not wait for it"
 
   # Given the rights, the helper is killed in the middle of its copies: the job fails (27), and
   # the writer is free again (the next Start runs). A large root image gives the time.
