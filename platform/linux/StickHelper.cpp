@@ -5,6 +5,8 @@
 #include "platform/files/Utf8.h"
 #include "platform/linux/ChildProcess.h"
 #include "platform/linux/DriveTable.h"
+#include "platform/linux/HelperChannel.h"
+#include "platform/linux/HelperProcess.h"
 #include "platform/linux/MountTable.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -14,11 +16,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <mutex>
 #include <set>
 #include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -29,11 +28,7 @@ using posix::UniqueFd;
 
 namespace {
 
-// pkexec's own answers: the request was dismissed, or not authorised (or it failed).
-constexpr int kPkexecDismissed = 126;
-constexpr int kPkexecNotAuthorized = 127;
 constexpr const char* kVirtualStickWord = "--virtual-stick=";
-constexpr std::size_t kReadChunk = 4096;
 
 std::string OwnExecutable()
 {
@@ -52,141 +47,6 @@ bool MayWrite(const DriveInfo& drive)
         return false;
     return posix::MountTable::Load().MountsOnDisk(drive.path).empty();
 }
-
-class HelperProcess final : public StickHelperProcess {
-public:
-    HelperProcess(pid_t pid, UniqueFd input, UniqueFd output, bool throughPkexec)
-        : m_pid(pid)
-        , m_input(std::move(input))
-        , m_output(std::move(output))
-        , m_throughPkexec(throughPkexec)
-    {
-    }
-
-    ~HelperProcess() override
-    {
-        if (m_reaped)
-            return;
-        // Given up on: reaped whenever it ends.
-        std::thread([pid = m_pid] {
-            int status;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-        }).detach();
-    }
-
-    std::optional<std::string> ReadLine(std::size_t maxLength) override
-    {
-        while (true) {
-            auto end = m_buffer.find('\n');
-            if (end != std::string::npos && end <= maxLength) {
-                std::string line = m_buffer.substr(0, end);
-                m_buffer.erase(0, end + 1);
-                return line;
-            }
-            if (end != std::string::npos || m_buffer.size() > maxLength) {
-                // Too long to be a report: handed on as it is, and nothing more is read.
-                m_output.Reset();
-                std::string line = m_buffer.substr(0, maxLength + 1);
-                m_buffer.clear();
-                return line;
-            }
-            if (!m_output)
-                return std::nullopt;
-            char chunk[kReadChunk];
-            ssize_t count = ::read(m_output.Get(), chunk, sizeof chunk);
-            if (count < 0 && errno == EINTR)
-                continue;
-            if (count <= 0) {
-                // A line cut off by the helper's end is no line.
-                m_output.Reset();
-                return std::nullopt;
-            }
-            m_buffer.append(chunk, static_cast<size_t>(count));
-        }
-    }
-
-    // The helper stops when its input ends; closing it can't fail, whoever the helper runs as.
-    void Stop() override
-    {
-        std::lock_guard lock(m_inputMutex);
-        m_input.Reset();
-    }
-
-    void Abandon() override
-    {
-        // A helper that runs as root is beyond this process's signals; without its pipes it stops
-        // at its next step.
-        ::kill(m_pid, SIGKILL);
-        Stop();
-        m_output.Reset();
-    }
-
-    Exit Wait() override
-    {
-        Exit exit;
-        int status = 0;
-        while (::waitpid(m_pid, &status, 0) < 0) {
-            if (errno != EINTR)
-                return exit;
-        }
-        m_reaped = true;
-        if (WIFSIGNALED(status)) {
-            exit.status = 128 + WTERMSIG(status);
-            return exit;
-        }
-        exit.status = WEXITSTATUS(status);
-        exit.rightsRefused = m_throughPkexec && (exit.status == kPkexecDismissed || exit.status == kPkexecNotAuthorized);
-        return exit;
-    }
-
-private:
-    pid_t m_pid;
-    std::mutex m_inputMutex;
-    UniqueFd m_input;
-    UniqueFd m_output;
-    bool m_throughPkexec;
-    bool m_reaped = false;
-    std::string m_buffer;
-};
-
-class HelperChannel final : public StickHelperChannel {
-public:
-    explicit HelperChannel(UniqueFd reports)
-        : m_reports(std::move(reports))
-    {
-    }
-
-    bool Send(const std::string& line) override
-    {
-        std::lock_guard lock(m_mutex);
-        std::string text = line + "\n";
-        std::size_t done = 0;
-        while (m_reports && done < text.size()) {
-            ssize_t written = ::write(m_reports.Get(), text.data() + done, text.size() - done);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                m_reports.Reset();
-            else
-                done += static_cast<size_t>(written);
-        }
-        return m_reports.IsValid();
-    }
-
-    void StopWhenAsked(std::atomic<bool>& stop) override
-    {
-        std::thread([&stop] {
-            char ignored[64];
-            ssize_t count;
-            while ((count = ::read(STDIN_FILENO, ignored, sizeof ignored)) > 0 || (count < 0 && errno == EINTR)) { }
-            stop = true;
-        }).detach();
-    }
-
-private:
-    std::mutex m_mutex;
-    UniqueFd m_reports;
-};
 
 } // namespace
 
@@ -269,7 +129,7 @@ HelperStart StartStickHelper(const std::vector<HelperTarget>& targets)
         start.error = "can't start " + std::string(argv[0]) + ": " + std::strerror(result);
         return start;
     }
-    start.process = std::make_unique<HelperProcess>(pid, std::move(inputWrite), std::move(outputRead), needsRights);
+    start.process = std::make_unique<posix::HelperProcess>(pid, std::move(inputWrite), std::move(outputRead), needsRights);
     return start;
 }
 
@@ -311,7 +171,7 @@ std::unique_ptr<StickHelperChannel> OpenStickHelperChannel()
     if (!reports)
         return nullptr;
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    return std::make_unique<HelperChannel>(std::move(reports));
+    return std::make_unique<posix::HelperChannel>(std::move(reports));
 }
 
 } // namespace platform
