@@ -104,6 +104,12 @@ public:
         std::lock_guard lock(m_mutex);
         return m_ready;
     }
+    // Past its checks: the job is being written, or has ended.
+    bool PastChecks() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stage != StickJob::Stage::Checking || !m_summary.empty();
+    }
     // A key that changes when a plain line is due: a new stage, or another tenth of it done.
     int Milestone() const
     {
@@ -314,21 +320,24 @@ int RunMakeStickCommand(const std::vector<std::string>& arguments)
     std::vector<std::unique_ptr<TargetProgress>> progress;
     for (const Target& target : *targets)
         progress.push_back(std::make_unique<TargetProgress>(target));
-    std::vector<std::unique_ptr<StickJobRunner>> runners;
-    for (std::size_t index = 0; index < targets->size(); ++index) {
-        const Target& target = (*targets)[index];
-        runners.push_back(std::make_unique<StickJobRunner>());
-        runners.back()->Start({ target.letter, target.identity }, sourceRoot, *progress[index], &stop);
-    }
+    // One runner for all: where the jobs need rights, they are asked for once.
+    std::vector<StickJobRunner::Request> requests;
+    for (std::size_t index = 0; index < targets->size(); ++index)
+        requests.push_back({ { (*targets)[index].letter, (*targets)[index].identity }, progress[index].get() });
+    StickJobRunner runner;
+    runner.Start(std::move(requests), sourceRoot, &stop);
 
     ProgressBoard board(progress);
     auto allEnded = [&] { return std::all_of(progress.begin(), progress.end(), [](auto& target) { return target->Ended(); }); };
+    // Nothing is drawn while the jobs are checked: pkexec may be asking for a password on this
+    // terminal meanwhile.
+    auto anyPastChecks = [&] { return std::any_of(progress.begin(), progress.end(), [](auto& target) { return target->PastChecks(); }); };
     while (!allEnded()) {
-        board.Draw();
+        if (anyPastChecks())
+            board.Draw();
         std::this_thread::sleep_for(kRedrawInterval);
     }
-    for (auto& runner : runners)
-        runner->Wait();
+    runner.Wait();
     board.DrawSummary();
 
     bool allReady = true;

@@ -1,5 +1,7 @@
 #include "app/ProgramOptions.h"
 
+#include "platform/StickHelper.h"
+
 #include <cstdio>
 
 namespace {
@@ -22,6 +24,8 @@ const Option kOptions[] = {
         ProgramOptions::Action::Snapshot, 2 },
     { "--make-stick", "TARGET... [--yes]", "write the recovery stick to each drive (E: F: ...) at once, without a window",
         ProgramOptions::Action::MakeStick, kOneOrMore },
+    { platform::kStickHelperOption, "TARGET...", "the program's own helper that writes sticks for the window and --make-stick",
+        ProgramOptions::Action::StickHelper, kOneOrMore },
 };
 
 bool IsOption(const std::string& word)

@@ -19,6 +19,7 @@ struct ProgramOptions {
         ListDrives,
         Snapshot, // operands: SECTION FILE
         MakeStick, // operands: TARGET... [--yes], checked by the command
+        StickHelper, // operands: the targets the program hands its helper
     };
 
     Action action = Action::Launch;

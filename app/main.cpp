@@ -4,6 +4,7 @@
 #include "app/ProgramEntry.h"
 #include "app/ProgramOptions.h"
 #include "app/Snapshot.h"
+#include "app/StickHelperCommand.h"
 #include "platform/Process.h"
 
 #include <cstdio>
@@ -13,16 +14,6 @@
 CArkevenApp theApp;
 
 namespace {
-
-// The launcher, with the rights to write a stick asked for first where the system needs it.
-int RunLauncher(bool startedWithRights)
-{
-    if (!startedWithRights) {
-        if (auto status = platform::RunWithAdministratorRights({}))
-            return *status;
-    }
-    return AfxWinMain();
-}
 
 // The console twin has no launcher of its own: it starts the program beside it, which asks for
 // its rights as always, and ends.
@@ -39,11 +30,10 @@ int StartProgramBesideTwin()
 int ArkevenMain(std::vector<std::string> arguments, ProgramKind kind)
 {
     platform::PrepareProcess();
-    bool startedWithRights = platform::AdoptSettingsOfFirstRun(arguments);
     ProgramOptions options = ProgramOptions::Parse(arguments);
     if (options.action == ProgramOptions::Action::Launch) {
         std::fputs(options.IgnoredNote().c_str(), stderr);
-        return kind == ProgramKind::ConsoleTwin ? StartProgramBesideTwin() : RunLauncher(startedWithRights);
+        return kind == ProgramKind::ConsoleTwin ? StartProgramBesideTwin() : AfxWinMain();
     }
     // The twin is a console program: its standard handles are already the shell's, redirections
     // included.
@@ -65,6 +55,8 @@ int ArkevenMain(std::vector<std::string> arguments, ProgramKind kind)
         return SaveWindowSnapshot(options.operands[0], options.operands[1]);
     case ProgramOptions::Action::MakeStick:
         return RunMakeStickCommand(options.operands);
+    case ProgramOptions::Action::StickHelper:
+        return RunStickHelperCommand(options.operands);
     }
     return 2;
 }

@@ -1,7 +1,7 @@
 // The recovery start dialog's drive listing over a crowded machine: a fake sysfs with 26 disks,
 // more than there are letters, so C: and E: to Z: are all taken. Each iteration is what one
-// listing does: a rescan of sysfs, then per letter its type, name and volume opened, the
-// geometry and the identity of each USB drive, and the item text.
+// listing does: a rescan of sysfs, then per letter its type, name and whether its volume is
+// there, the geometry and the identity of each USB drive, and the item text.
 
 #include "platform/Sticks.h"
 #include "platform/linux/DriveTable.h"

@@ -16,15 +16,6 @@ std::uint16_t GetSystemDefaultLangID();
 // "it_IT.UTF-8" -> 0x0410, "it_CH" -> 0x0810, "zh_TW" -> 0x0404, "C" -> 0x0409.
 std::uint16_t LangIdFromLocaleName(const std::string& locale);
 
-// Administrator rights, asked for once at start the way the Windows build's manifest asks: on a
-// desktop, without them, the program runs itself again through pkexec and hands back that run's
-// exit status. Empty: go on in this process (rights already there, no desktop, pkexec missing,
-// refused or cancelled, or this is the run pkexec started). Windows: always empty.
-std::optional<int> RunWithAdministratorRights(const std::vector<std::string>& arguments);
-// In the run pkexec started, takes the settings the first run passed on out of `arguments` and
-// puts them into effect; true when this is such a run.
-bool AdoptSettingsOfFirstRun(std::vector<std::string>& arguments);
-
 // Settings of the whole process made first thing at start: on Windows, libraries by name from the
 // system folder only and no system error boxes; nothing on POSIX.
 void PrepareProcess();
@@ -34,8 +25,8 @@ void PrepareProcess();
 bool CanOpenVolumesForWriting();
 
 // Opens a file with its default viewer (ShellExecuteW, or xdg-open); the outcome is not reported.
-// Under pkexec the viewer runs as the user who started the program, never as root; on Windows the
-// desktop's shell opens it as the desktop's user, not with the program's administrator rights.
+// On Windows the desktop's shell opens it as the desktop's user, not with the program's
+// administrator rights; on Linux the program is the user's own anyway.
 void ShellExecuteW(const std::wstring& path);
 
 // Standard output, unbuffered as the console diagnostics need.

@@ -55,6 +55,24 @@ StickJob::Outcome StickJob::Run()
     return m_outcome;
 }
 
+bool StickJob::Precheck()
+{
+    if (!m_target.letter)
+        End(Outcome::Failed, "no drive was chosen");
+    else if (CheckBeforeWriting())
+        return true;
+    m_listener.OnEnd(*this);
+    return false;
+}
+
+void StickJob::EndAsReported(Outcome outcome, std::string cause, std::wstring causeArgument)
+{
+    m_outcome = outcome;
+    m_cause = std::move(cause);
+    m_causeArgument = std::move(causeArgument);
+    m_listener.OnEnd(*this);
+}
+
 void StickJob::Say(const std::string& text)
 {
     m_listener.OnConsole(text);

@@ -71,6 +71,13 @@ public:
 
     // The whole job, start to end; the listener hears OnEnd last.
     Outcome Run();
+    // Only the checks before the first write, made by a program that hands the job on to its
+    // helper process: true when the job may go there; otherwise it has ended (OnEnd heard).
+    bool Precheck();
+    // A job handed on has ended so in the helper; the listener hears OnEnd.
+    void EndAsReported(Outcome outcome, std::string cause, std::wstring causeArgument);
+
+    wchar_t Letter() const { return m_target.letter; }
 
     Outcome Result() const { return m_outcome; }
     // Why the job failed, in one line.

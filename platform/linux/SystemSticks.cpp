@@ -4,9 +4,7 @@
 #include "platform/linux/ChildProcess.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/StickHold.h"
-#include "platform/linux/UniqueFd.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace platform {
@@ -36,14 +34,13 @@ const Package kJobPackages[] = {
     { "mtools", { "mattrib", "mcopy", "mdel", "mdir", "mmove", "mtype" } },
 };
 
-// Whether the drive's image file or disk node opens for reading, as a volume is opened.
-// O_NONBLOCK keeps a FIFO put in a stick's place from hanging the listing; only block devices
-// and regular files count.
-bool OpensAsVolume(const DriveInfo& drive)
+// Whether the drive's image file or disk node is there as a volume: a block device or a regular
+// file. Nothing is opened, so a user who may not open a disk still sees it listed (its job asks
+// for the rights), and a FIFO put in a stick's place can't hang the listing.
+bool IsVolume(const DriveInfo& drive)
 {
-    UniqueFd fd(::open(drive.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
-    return fd && ::fstat(fd.Get(), &info) == 0 && (S_ISBLK(info.st_mode) || S_ISREG(info.st_mode));
+    return ::stat(drive.path.c_str(), &info) == 0 && (S_ISBLK(info.st_mode) || S_ISREG(info.st_mode));
 }
 
 DriveGeometry GeometryOf(const DriveInfo& drive)
@@ -68,7 +65,7 @@ std::vector<DriveFacts> SystemSticks::ListDrives()
         facts.letter = static_cast<wchar_t>(drive.letter);
         facts.type = drive.type;
         // The CD root is a folder, not a volume.
-        if (facts.IsCandidate() && drive.kind != DriveInfo::Kind::CdRoot && OpensAsVolume(drive)) {
+        if (facts.IsCandidate() && drive.kind != DriveInfo::Kind::CdRoot && IsVolume(drive)) {
             facts.opened = true;
             facts.queried = drive.logicalSectorSize != 0;
             if (facts.queried) {

@@ -215,16 +215,6 @@ bool CanOpenVolumesForWriting()
 }
 
 // The manifest asks for the rights before the program starts.
-std::optional<int> RunWithAdministratorRights(const std::vector<std::string>&)
-{
-    return std::nullopt;
-}
-
-bool AdoptSettingsOfFirstRun(std::vector<std::string>&)
-{
-    return false;
-}
-
 void UseParentConsole()
 {
     if (!::AttachConsole(ATTACH_PARENT_PROCESS))

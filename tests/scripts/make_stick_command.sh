@@ -44,6 +44,31 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   grep -qE "^E:  $f  removable" "$work/elevated.drives" || fail "elevated for nobody: the user's own stick is not offered"
   chown root "$f"
   note "elevated for nobody: root's sticks left out and named, the user's own offered"
+
+  # A user who may not write the sticks (the user's own, mode 0444): one request through a
+  # stand-in pkexec that keeps pkexec's rules, for both sticks, and both end ready.
+  chmod 755 "$work"
+  cp -a "$cd_root" "$work/user-cd"
+  standin_pkexec "$work/bin"
+  for stick in "$e" "$f"; do
+    chown nobody "$stick"
+    chmod 444 "$stick"
+  done
+  status=0
+  setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env -i PATH="$work/bin:$PATH" ARKEVEN_VIRTUAL_STICKS="$e,$f" \
+    "$work/user-cd/AUTORUN/arkeven" --make-stick E: F: --yes </dev/null >"$program_out" 2>"$program_err" || status=$?
+  [ "$status" -eq 0 ] || fail "as a user: status $status: $(tail -n 3 "$program_out")"
+  [ "$(wc -l <"$work/bin/pkexec.calls")" -eq 1 ] || fail "as a user: pkexec was asked $(wc -l <"$work/bin/pkexec.calls") times"
+  grep -q -- "--stick-helper E=.* F=" "$work/bin/pkexec.calls" || fail "as a user: the request does not name both sticks"
+  for letter in E F; do
+    grep -qE "^$letter \\([0-9]+ MBytes\\)  ready\$" "$program_out" || fail "as a user: no 'ready' summary for $letter"
+  done
+  for stick in "$e" "$f"; do
+    stick_holds_live_system "$stick" "$work/user-cd"
+    chown root "$stick"
+    chmod 644 "$stick"
+  done
+  note "a user's two sticks it may not write: one request for both, both ready"
 fi
 
 # ---- Three at once.

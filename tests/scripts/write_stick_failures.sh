@@ -205,23 +205,36 @@ grep -q 'read-back: root.lzm on the stick differs' "$program_out" || fail "spoil
 stick_names "$stick" | grep -qx 'ldlinux.sys' && fail "spoilt copy: the installer ran after a failed read-back"
 note "spoilt copy: found by the read-back, text 27, no boot loader"
 
-# ---- 6. A user who may not write the stick (a root-owned image): text 28, nothing written.
+# ---- 6. A user who may not write the stick (a root-owned image): Start asks for the rights
+# through pkexec (a stand-in that keeps its rules). Dismissed: text 28, nothing written. Given:
+# the helper, root for that user, finds the stick is not the user's own and writes nothing (32).
 if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   fresh_stick "$stick" 300M
   chmod 644 "$stick"
   chmod 755 "$work"
+  standin_pkexec "$work/bin"
   { write_job_steps; close_all_steps; } >"$work/rights.script"
-  : >"$host_log"
-  chmod 666 "$host_log"
-  runuser -u nobody -- env ARKEVEN_HOST_LOG="$host_log" ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/rights.script" \
-    ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy" "$cd_copy/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
-  program_pid=$!
-  started_pids+=("$program_pid")
-  finish_program 60
-  [ "$(last_writer_line)" = "$(text_of 28)" ] || fail "no rights: the writer ended with '$(last_writer_line)'"
-  grep -q 'Permission denied' "$program_out" || fail "no rights: the console does not say which step lacked rights"
-  cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "no rights: the stick was written"
-  note "no rights: text 28, nothing written"
+  as_nobody_without_rights() { # ANSWER
+    echo "$1" >"$work/bin/pkexec.answer"
+    : >"$host_log"
+    chmod 666 "$host_log"
+    runuser -u nobody -- env PATH="$work/bin:$PATH" ARKEVEN_HOST_LOG="$host_log" ARKEVEN_HOST=headless \
+      ARKEVEN_HEADLESS_SCRIPT="$work/rights.script" ARKEVEN_VIRTUAL_STICKS="$stick" ARKEVEN_CD_ROOT="$cd_copy" \
+      "$cd_copy/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
+    program_pid=$!
+    started_pids+=("$program_pid")
+    finish_program 60
+    [ "$(wc -l <"$work/bin/pkexec.calls")" -eq 1 ] || fail "no rights, $1: pkexec was asked $(wc -l <"$work/bin/pkexec.calls") times"
+    : >"$work/bin/pkexec.calls"
+    cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "no rights, $1: the stick was written"
+  }
+  as_nobody_without_rights dismiss
+  [ "$(last_writer_line)" = "$(text_of 28)" ] || fail "no rights, dismissed: the writer ended with '$(last_writer_line)'"
+  grep -q 'dismissed or refused' "$program_out" || fail "no rights, dismissed: the console does not say so"
+  as_nobody_without_rights run
+  [ "$(last_writer_line)" = "$(text_of 32)" ] || fail "no rights, given: the writer ended with '$(last_writer_line)'"
+  grep -qF "virtual stick $stick left out" "$program_err" || fail "no rights, given: the helper did not name root's stick"
+  note "no rights: dismissed, text 28; given, root's own stick refused by the helper (32); nothing written"
 else
   note "not root: the unprivileged run is not tried"
 fi

@@ -2,7 +2,9 @@
 # Start-up on a real X server: the launcher window as the desktop sees it (caption, class,
 # centred), the single-instance guard (a second start raises the first window, also while it is
 # hidden by the model selection, and ends), a clean start again after the first has ended (with
-# arguments, which the launcher ignores), and the command-line options.
+# arguments, which the launcher ignores), the command-line options, and the window as a user who
+# may not write the stick: nothing asked at start, one request at each Start (dismissed, granted
+# with the helper killed mid-job, granted), only the stick job's helper root.
 source "$(dirname "$0")/lib/system.sh"
 source "$(dirname "$0")/lib/x11.sh"
 x11_test_init "$@"
@@ -78,52 +80,96 @@ ARKEVEN_HOST_LOG="$host_log" "$program" --lsit-drives 2>"$program_err" || status
 grep -q '^create ' "$host_log" && fail "an unknown option opened a window"
 note "--help lists the options; --lsit-drives ends with status 2 and no window"
 
-# Started by a user without administrator rights on a desktop, the program asks pkexec once to
-# run it again, with what the window needs passed as arguments (pkexec clears the environment).
-# A stand-in pkexec records each request; the program and its CD are copied where that user
-# can reach them.
+# The window is the user's. Started by a user without root on a desktop, the launcher shows and
+# nothing is asked; each press of Start asks once, through pkexec, for the rights to write a stick
+# the user owns but may not write (mode 0444), and only the stick job's helper runs as root. A
+# stand-in pkexec that keeps pkexec's rules records each request. The program and its CD are
+# copied where that user reaches them.
 if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   chmod 755 "$work"
   cp -a "$cd_root" "$work/cd"
-  mkdir -p "$work/bin"
-  calls="$work/pkexec.calls"
-  : >"$calls"
-  chmod 666 "$calls"
-  # start_as_nobody PKEXEC_ANSWER: the launcher as "nobody"; the stand-in pkexec either answers
-  # 126 (the request was dismissed) or runs the command as asked, with a cleared environment.
-  start_as_nobody() {
-    cat >"$work/bin/pkexec" <<EOF
-#!/bin/sh
-printf '%s\n' "\$*" >>"$calls"
-[ "$1" = run ] || exit 126
-exec env -i PKEXEC_UID=\$(id -u) "\$@"
-EOF
-    chmod 755 "$work/bin/pkexec"
-    : >"$host_log"
-    chmod 666 "$host_log"
-    runuser -u nobody -- env -i PATH="$work/bin:$PATH" DISPLAY="$DISPLAY" LANG=it_IT.UTF-8 ARKEVEN_HOST=x11 \
-      ARKEVEN_HOST_LOG="$host_log" ARKEVEN_VIRTUAL_STICKS=stick.img "$work/cd/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
-    program_pid=$!
-    started_pids+=("$program_pid")
-    main_window=$(window_of MainFrm 20)
-  }
-  start_as_nobody dismiss
-  [ "$(wc -l <"$calls")" -eq 1 ] || fail "rights: pkexec was asked $(wc -l <"$calls") times"
-  request=$(cat "$calls")
-  for word in "$work/cd/AUTORUN/arkeven --run-by-pkexec " " DISPLAY=$DISPLAY " " LANG=it_IT.UTF-8 " \
-    " ARKEVEN_VIRTUAL_STICKS=stick.img " " PWD=$PWD " " --"; do
-    [[ "$request " == *"$word"* ]] || fail "rights: the request '$request' lacks '$word'"
-  done
-  stop_program
-  note "rights: pkexec asked once with the display, language and stick settings; dismissed, the launcher runs on"
+  standin_pkexec "$work/bin"
+  calls="$work/bin/pkexec.calls"
+  stick="$work/stick.img"
+  fresh_stick "$stick" 300M
+  chown nobody "$stick"
+  chmod 444 "$stick"
+  : >"$host_log"
+  chmod 666 "$host_log"
+  setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups env -i PATH="$work/bin:$PATH" DISPLAY="$DISPLAY" LANG=C.UTF-8 ARKEVEN_HOST=x11 \
+    ARKEVEN_HOST_LOG="$host_log" ARKEVEN_VIRTUAL_STICKS="$stick" "$work/cd/AUTORUN/arkeven" >"$program_out" 2>"$program_err" &
+  program_pid=$!
+  started_pids+=("$program_pid")
+  main_window=$(window_of MainFrm 20)
+  [ -s "$calls" ] && fail "rights: asked for at start: $(cat "$calls")"
+  [ "$(stat -c %U /proc/"$program_pid")" = nobody ] || fail "rights: the window does not run as the user"
+  note "rights: the launcher shows as the user, nothing asked"
 
-  : >"$calls"
-  start_as_nobody run
-  grep -q '^caption MainFrm Varn MID' "$host_log" || fail "rights: the run pkexec started logs no window"
-  [ "$(wc -l <"$calls")" -eq 1 ] || fail "rights: the run pkexec started asked for rights again"
+  # press_start: Start in the writer, which has no focus after a job (Tab: 1001, 1015); the
+  # requests and the host log (the program appends to it) from here on are this press's.
+  press_start() {
+    : >"$calls"
+    : >"$host_log"
+    type_keys "$writer" Tab Tab space
+  }
+  # requests_made N WHAT: the press asked pkexec exactly N times.
+  requests_made() {
+    [ "$(wc -l <"$calls")" -eq "$1" ] || fail "$2: pkexec was asked $(wc -l <"$calls") times, not $1"
+  }
+
+  echo dismiss >"$work/bin/pkexec.answer"
+  type_keys "$main_window" Tab Tab Tab space
+  type_keys "$(window_of AppFrm)" Tab Tab space
+  writer=$(window_of UsbFrm)
+  press_start
+  wait_for_log "^text UsbFrm 10005 $(text_of 28)\$" 30 || fail "dismissed: no text 28"
+  requests_made 1 dismissed
+  grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "dismissed: the bar moved"
+  cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "dismissed: the stick was written"
+  note "dismissed: text 28 at once, the stick untouched"
+
+  # A helper that sends what no helper sends, as root where the user's signals can't reach it:
+  # the job fails (27) at once, without waiting for it.
+  echo garble >"$work/bin/pkexec.answer"
+  press_start
+  wait_for_log "^text UsbFrm 10005 $(text_of 27)\$" 10 || fail "nonsense: no text 27 within 10 s"
+  requests_made 1 nonsense
+  garbler=$(pgrep -P "$program_pid" | head -n 1)
+  [ -n "$garbler" ] || fail "nonsense: the stand-in helper is gone already, so nothing shows the writer did not wait"
+  kill -KILL "$garbler"
+  cmp -s -n $((300 << 20)) "$stick" /dev/zero || fail "nonsense: the stick was written"
+  note "a helper sending nonsense: text 27 at once, the writer did not wait for it"
+
+  # Given the rights, the helper is killed in the middle of its copies: the job fails (27), and
+  # the writer is free again (the next Start runs). A large root image gives the time.
+  echo run >"$work/bin/pkexec.answer"
+  head -c 200M /dev/urandom >"$work/cd/ISOLINUX/root.lzm"
+  press_start
+  wait_for_log '^progress UsbFrm (8[3-9]|9[0-9]|1[0-4][0-9])$' 90 || fail "killed: the root.lzm copy never got past 82"
+  requests_made 1 killed
+  request=$(cat "$calls")
+  [[ "$request" == "$work/cd/AUTORUN/arkeven --stick-helper E="*" --virtual-stick=$stick:removable" ]] ||
+    fail "killed: the request was '$request'"
+  helper=$(pgrep -P "$program_pid" | head -n 1)
+  [ -n "$helper" ] && grep -qa -- '--stick-helper' /proc/"$helper"/cmdline || fail "killed: no helper beside the window"
+  [ "$(stat -c %u /proc/"$helper")" -eq 0 ] || fail "killed: the helper does not run as root"
+  [ -z "$(find /proc/"$helper"/fd -lname 'socket:*' 2>/dev/null)" ] || fail "killed: the helper holds a socket (a display or bus)"
+  tr '\0' '\n' </proc/"$helper"/environ | grep -qE '^(DISPLAY|ARKEVEN_|LANG)' && fail "killed: the helper has the caller's settings"
+  kill -KILL "$helper"
+  wait_for_log "^text UsbFrm 10005 $(text_of 27)\$" 30 || fail "killed: no text 27"
+  note "killed mid-job: only the helper was root (no socket, no settings of the caller); text 27"
+
+  cp "$cd_root/ISOLINUX/root.lzm" "$work/cd/ISOLINUX/root.lzm"
+  press_start
+  wait_for_log "^text UsbFrm 10005 $(text_of 25)\$" 120 || fail "ready: no text 25 (last: $(grep '^text UsbFrm 10005' "$host_log" | tail -n 1))"
+  requests_made 1 ready
+  stick_holds_live_system "$stick" "$work/cd"
+  [ "$(stat -c '%U %a' "$stick")" = "nobody 444" ] || fail "ready: the stick's owner or mode changed"
+  type_keys "$writer" Escape
+  wait_for_line "$host_log" '^destroy UsbFrm' 5 || fail "ready: the writer did not close"
   stop_program
-  note "rights: the run pkexec started shows the launcher and asks no more"
+  note "given the rights: one request, the job ended ready, the stick holds the live system"
 else
-  note "not root: the request for administrator rights is not tried"
+  note "not root: the request for rights is not tried"
 fi
 note "PASS"

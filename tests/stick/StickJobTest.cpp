@@ -1,6 +1,9 @@
 // The stick job's logic over a fake stick: what it does in which order, and where it stops.
 
 #include "platform/linux/DriveTable.h"
+#include "stick/JobReportLine.h"
+#include "stick/JobReportReader.h"
+#include "stick/JobReportWriter.h"
 #include "stick/StickJob.h"
 #include "stick/StickJobRunner.h"
 
@@ -349,6 +352,92 @@ TEST_F(StickJobTest, ReadBackAndInstallerStatusDecideWhetherTheStickIsReady)
     Recorder loaderRecorder;
     EXPECT_EQ(Run(noLoader, loaderRecorder), StickJob::Outcome::Failed);
     EXPECT_EQ(loaderRecorder.cause, "ldlinux.sys is missing from the stick");
+}
+
+// A job that runs in the helper process is heard through its report lines exactly as one that
+// runs here: every report, the outcome, its cause and its argument.
+TEST_F(StickJobTest, ReportLinesFromTheHelperReachTheListenerAsTheJobRanHere)
+{
+    std::function<void(StickScript&)> setUps[] = {
+        [](StickScript&) {},
+        [](StickScript& s) { s.missingTools = { "mcopy (mtools)" }; },
+        [](StickScript& s) { s.formatLine = "mkfs.fat: 100% \"odd\" text\r"; s.format = platform::FormatOutcome::Failed; },
+    };
+    for (auto& setUp : setUps) {
+        StickScript here;
+        setUp(here);
+        Recorder direct;
+        Run(here, direct);
+
+        StickScript there;
+        setUp(there);
+        std::vector<std::string> lines;
+        JobReportWriter writer(kLetter, [&](const std::string& line) { lines.push_back(line); });
+        FakeSticks helperSticks(there);
+        StickJob(helperSticks, { kLetter, kIdentity }, L"D:", writer).Run();
+
+        Recorder relayed;
+        StickJob remote(helperSticks, { kLetter, kIdentity }, L"D:", relayed);
+        JobReportReader reader;
+        reader.Add(remote, relayed);
+        for (const std::string& line : lines) {
+            EXPECT_TRUE(reader.Take(line)) << line;
+            EXPECT_EQ(line.find_first_of("\r\n\t"), std::string::npos) << line;
+        }
+        EXPECT_TRUE(reader.AllEnded());
+        EXPECT_EQ(relayed.stages, direct.stages);
+        EXPECT_EQ(relayed.formatDone, direct.formatDone);
+        EXPECT_EQ(relayed.copiesDone, direct.copiesDone);
+        EXPECT_EQ(relayed.console, direct.console);
+        EXPECT_EQ(relayed.ends, 1);
+        EXPECT_EQ(relayed.outcome, direct.outcome);
+        EXPECT_EQ(relayed.cause, direct.cause);
+        EXPECT_EQ(relayed.argument, direct.argument);
+    }
+
+    // An outcome this build has no name for passes as its number (the final text says failed).
+    auto unnamed = JobReportLine::Parse(JobReportLine::End(L'F', static_cast<StickJob::Outcome>(77), "new", L"\u00e9t\u00e9"));
+    ASSERT_TRUE(unnamed);
+    EXPECT_EQ(unnamed->first, 77);
+    EXPECT_EQ(unnamed->argument, L"\u00e9t\u00e9");
+}
+
+// What the helper sends is untrusted: anything that is not exactly a report of a job still
+// running is refused, and the jobs a helper leaves unfinished end as the program decides.
+TEST_F(StickJobTest, LinesThatAreNoReportOfARunningJobAreRefused)
+{
+    const std::string tooLong = "E console :" + std::string(JobReportLine::kMaxLength, 'x');
+    const char* const malformed[] = {
+        "", "E", "E stage", "e stage 1", "EE stage 1", "1 stage 1", "E sta 1", "E stage 1 2", "E stage  1", "E\tstage 1",
+        "E stage 5", "E stage -1", "E stage +1", "E stage 1x", "E stage 99999999999999999999",
+        "E format-progress 101", "E format-done 2", "E copy-progress 10 11", "E copy-progress 10", "E copy-done 5",
+        "E console", "E console :", "E console text", "E console :a%2", "E console :a%G0", "E console :a%0a",
+        "E end 0 :c :", "E end 256 :c :", "E end 3 :c", "E end 3 c :", "E end 3 :c :%FF", "E end 3 :c : extra",
+    };
+    for (const char* line : malformed)
+        EXPECT_FALSE(JobReportLine::Parse(line)) << "'" << line << "'";
+    EXPECT_FALSE(JobReportLine::Parse(tooLong));
+    EXPECT_TRUE(JobReportLine::Parse("E console :a%25b%0D%0A")) << "the escapes the writer makes";
+
+    StickScript script;
+    FakeSticks sticks(script);
+    Recorder first, second;
+    StickJob jobE(sticks, { L'E', kIdentity }, L"D:", first);
+    StickJob jobF(sticks, { L'F', L"stick-2" }, L"D:", second);
+    JobReportReader reader;
+    reader.Add(jobE, first);
+    reader.Add(jobF, second);
+    EXPECT_FALSE(reader.Take("G stage 1")) << "a job nobody asked for";
+    EXPECT_TRUE(reader.Take(JobReportLine::End(L'E', StickJob::Outcome::Ready, "", L"")));
+    EXPECT_FALSE(reader.Take("E stage 1")) << "a report after the job's end";
+    EXPECT_FALSE(reader.AllEnded());
+    reader.EndRunning(StickJob::Outcome::Failed, "the helper ended before its job");
+    EXPECT_TRUE(reader.AllEnded());
+    EXPECT_EQ(first.ends, 1);
+    EXPECT_EQ(first.outcome, StickJob::Outcome::Ready);
+    EXPECT_EQ(second.ends, 1);
+    EXPECT_EQ(second.outcome, StickJob::Outcome::Failed);
+    EXPECT_EQ(second.console, "stick job: the helper ended before its job\n");
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <poll.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace platform::atspi {
@@ -78,22 +77,11 @@ AtspiBridge::Options AtspiBridge::FromEnvironment(std::string rootWindowAddress)
     options.rootWindowAddress = std::move(rootWindowAddress);
     if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
         options.sessionBusAddress = address;
-    const char* pkexecUid = std::getenv("PKEXEC_UID");
-    if (::geteuid() == 0 && pkexecUid && *pkexecUid) {
-        char* end = nullptr;
-        unsigned long uid = std::strtoul(pkexecUid, &end, 10);
-        if (end && !*end && uid != 0 && uid < 0xFFFFFFFFul) {
-            options.desktopUid = static_cast<unsigned>(uid);
-            options.asDesktopUser = true;
-        }
-    }
     // Without the variable the session bus lies where the user's login put it.
     if (options.sessionBusAddress.empty()) {
         std::string runtime;
         if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && *dir)
             runtime = dir;
-        else if (options.asDesktopUser)
-            runtime = "/run/user/" + std::to_string(options.desktopUid);
         struct stat info {};
         if (!runtime.empty() && ::stat((runtime + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
             options.sessionBusAddress = "unix:path=" + runtime + "/bus";
@@ -193,14 +181,6 @@ std::optional<DBusConnection> AtspiBridge::ConnectAccessibilityBus(const std::fu
 
 void AtspiBridge::Run()
 {
-    if (m_options.asDesktopUser) {
-        // This thread alone becomes the desktop user (the raw call, unlike setresuid(3), does
-        // not change the other threads): the buses are that user's and see that user.
-        if (::syscall(SYS_setresuid, -1, static_cast<long>(m_options.desktopUid), -1) != 0) {
-            std::perror("arkeven: accessibility: cannot take the desktop user's identity");
-            return;
-        }
-    }
     auto stopping = [this] { return m_stop.load(); };
     auto bus = ConnectAccessibilityBus(stopping);
     if (!bus || stopping())

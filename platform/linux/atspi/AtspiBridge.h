@@ -20,16 +20,11 @@ class DBusConnection;
 // registers the application with the registry and answers screen readers from the trees the
 // UI thread publishes, which it keeps a copy of. Nothing reaches the bus while accessibility
 // is off (org.a11y.Status); the bridge then only waits for it to be turned on.
-//
-// Under pkexec the program is root but the desktop's buses are its user's: the bridge's thread
-// (alone) takes that user's identity (PKEXEC_UID) before it connects, so the buses see the user.
 class AtspiBridge {
 public:
     struct Options {
         std::string sessionBusAddress;  // DBUS_SESSION_BUS_ADDRESS, or the user's runtime bus
         std::string rootWindowAddress;  // AT_SPI_BUS of the X root window
-        unsigned desktopUid = 0;        // the user to connect as when running as root for one
-        bool asDesktopUser = false;
     };
     // What the environment says; `rootWindowAddress` as the host read it.
     static Options FromEnvironment(std::string rootWindowAddress);

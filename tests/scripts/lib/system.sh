@@ -121,6 +121,22 @@ start_program() {
   started_pids+=("$program_pid")
 }
 
+# standin_pkexec DIR: DIR/pkexec, a stand-in for pkexec built from lib/standin_pkexec.c (setuid
+# root, so only root makes it): a user's request runs the program as root with a cleared
+# environment and PKEXEC_UID, or is dismissed (126) while DIR/pkexec.answer says "dismiss". Each
+# request is a line of DIR/pkexec.calls.
+standin_pkexec() {
+  local dir=$1
+  mkdir -p "$dir"
+  cc -O2 -o "$dir/pkexec" -DCALLS="\"$dir/pkexec.calls\"" -DANSWER="\"$dir/pkexec.answer\"" \
+    "$source_dir/tests/scripts/lib/standin_pkexec.c" || fail "the stand-in pkexec does not build"
+  chown root:root "$dir/pkexec"
+  chmod 4755 "$dir/pkexec"
+  : >"$dir/pkexec.calls"
+  echo run >"$dir/pkexec.answer"
+  chmod 755 "$dir"
+}
+
 # wait_for_exit PID SECONDS: true when the process ended in time; its status in $exit_status.
 wait_for_exit() {
   local pid=$1 deadline=$((SECONDS + $2))
