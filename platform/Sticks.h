@@ -37,6 +37,8 @@ struct DriveFacts {
     // Of a USB drive, the drives a job may write; empty for any other (NameDrive names those).
     DriveName name;
     std::wstring identity;
+    // The system says its medium can't be written (a lock switch, a read-only device).
+    bool writeProtected = false;
 
     bool IsCandidate() const { return type == DriveType::Removable || type == DriveType::Fixed; }
     bool IsUsbDrive() const { return IsCandidate() && opened && queried && bus == DriveBus::Usb; }
@@ -91,7 +93,9 @@ enum class StickHoldError {
     None,
     NotThatDevice, // the letter is gone or names another device now
     AccessDenied,  // this process may not write the device
-    Unavailable,   // anything else: busy elsewhere, in use by the system, unreadable
+    WriteProtected, // the medium can't be written
+    InUse,         // programs have its volume open, or another job holds it
+    Unavailable,   // anything else: in use by the system, unreadable
 };
 
 struct StickHoldResult {

@@ -112,6 +112,12 @@ bool StickJob::Hold()
         case platform::StickHoldError::NotThatDevice:
             End(Outcome::StickChanged, held.detail);
             break;
+        case platform::StickHoldError::WriteProtected:
+            End(Outcome::WriteProtected, held.detail);
+            break;
+        case platform::StickHoldError::InUse:
+            End(Outcome::InUse, held.detail);
+            break;
         default:
             End(Outcome::Failed, held.detail);
             break;

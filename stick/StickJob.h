@@ -22,9 +22,11 @@ public:
         Ready,
         Failed,         // writing or reading back failed: the stick itself is at fault
         NoRights,
-        StickTooSmall,  // these three are found before anything is written
+        StickTooSmall,  // these five are found before anything is written
         CdIncomplete,
         ProgramMissing,
+        WriteProtected,
+        InUse,          // programs have the stick open
         StickChanged,   // the stick was removed, or another took its letter
     };
 

@@ -34,6 +34,7 @@ struct StickScript {
     std::vector<std::string> missingTools;
     bool installerOnCd = true;
     std::int64_t cylinders = 243;     // 1906 MBytes
+    bool writeProtected = false;
     platform::StickHoldError holdError = platform::StickHoldError::None;
 
     void Ran(const std::string& step)
@@ -114,6 +115,7 @@ public:
         stick.bus = platform::DriveBus::Usb;
         stick.geometry = { m_script.cylinders, 255, 63, 512 };
         stick.identity = kIdentity;
+        stick.writeProtected = m_script.writeProtected;
         return { stick };
     }
     bool IsDriveStill(wchar_t letter, const std::wstring& identity) override
@@ -273,6 +275,9 @@ TEST_F(StickJobTest, EachRefusalComesBeforeAnyWrite)
         { "stick too small", [](StickScript& s) { s.cylinders = 10; }, StickJob::Outcome::StickTooSmall, L"512 MB" },
         { "no rights to hold it", [](StickScript& s) { s.holdError = platform::StickHoldError::AccessDenied; }, StickJob::Outcome::NoRights, L"" },
         { "held elsewhere", [](StickScript& s) { s.holdError = platform::StickHoldError::Unavailable; }, StickJob::Outcome::Failed, L"" },
+        { "write-protected", [](StickScript& s) { s.writeProtected = true; }, StickJob::Outcome::WriteProtected, L"" },
+        { "write-protected when held", [](StickScript& s) { s.holdError = platform::StickHoldError::WriteProtected; }, StickJob::Outcome::WriteProtected, L"" },
+        { "its volume in use", [](StickScript& s) { s.holdError = platform::StickHoldError::InUse; }, StickJob::Outcome::InUse, L"" },
     };
     for (const Case& testCase : cases) {
         MakeCd();
