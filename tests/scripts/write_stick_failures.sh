@@ -144,7 +144,11 @@ if [ "$(id -u)" -eq 0 ] && losetup -f >/dev/null 2>&1; then
 
   # In use: its volume mounted, a shell inside it; the unmount is refused, the user's file stays.
   mkdir -p "$work/mnt"
-  mount -o ro,loop "$stick" "$work/mnt"
+  if ! mount -o ro,loop "$stick" "$work/mnt" 2>/dev/null; then
+    # A kernel without FAT (some containers): the user's stick holds ext2 instead.
+    mkfs.ext2 -q -F "$stick"
+    mount -o ro,loop "$stick" "$work/mnt"
+  fi
   mounted+=("$work/mnt")
   (cd "$work/mnt" && exec sleep 300) &
   busy_pid=$!
@@ -176,7 +180,7 @@ if [ "$(id -u)" -eq 0 ] && losetup -f >/dev/null 2>&1; then
     [ "$sectors" -ge $((1 << 31)) ] || fail "$size disk: only $sectors sectors of $size"
     [ -z "${planned:-}" ] || [ "$sectors" = "$planned" ] || fail "$size disk: $sectors sectors, not the $planned of the 1.5 TiB disk"
     planned=$sectors
-    [ "$(od -A n -t x1 -j 462 -N 48 "$big" | tr -d ' \n0')" = "" ] || fail "$size disk: more than one partition"
+    [ "$(od -v -A n -t x1 -j 462 -N 48 "$big" | tr -d ' \n0')" = "" ] || fail "$size disk: more than one partition"
     rm -f "$big"
     note "$size disk: one partition of $((sectors / 2048)) MiB from 1 MiB, the rest unallocated"
   done
