@@ -62,6 +62,8 @@ enum class FormatOutcome {
     Done,
     Failed,     // the formatter reported failure
     Unfinished, // it ended without saying whether it succeeded
+    WriteProtected, // it wrote nothing: the medium refuses writes
+    InUse,      // it wrote nothing: programs have the volume open
 };
 
 // Bytes copied so far of a file of `total` bytes; false stops the copy.

@@ -155,6 +155,15 @@ bool StickJob::Format()
     platform::FormatOutcome outcome = m_stick->Format({ L"VarnMID", kClusterSize, false }, progress);
     if (outcome != platform::FormatOutcome::Done)
         Say("FormatEx was unable to complete successfully.\n\n");
+    // Refused before it wrote anything: the stick keeps what it holds, and the cause is named.
+    if (outcome == platform::FormatOutcome::WriteProtected) {
+        End(Outcome::WriteProtected, "the stick is write-protected");
+        return false;
+    }
+    if (outcome == platform::FormatOutcome::InUse) {
+        End(Outcome::InUse, "programs have the stick's volume open");
+        return false;
+    }
     if (outcome != platform::FormatOutcome::Unfinished)
         m_listener.OnFormatDone(outcome == platform::FormatOutcome::Done);
     if (outcome == platform::FormatOutcome::Done)

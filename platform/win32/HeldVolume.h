@@ -2,6 +2,9 @@
 
 #include "platform/Sticks.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace platform::win32 {
 
 // A stick's volume for the length of a job. Nothing to hold beyond the job's identity check
@@ -16,12 +19,13 @@ public:
     // CopyFileW, or CopyFileExW with CopyProgressProc when progress is asked for.
     bool CopyIn(const std::wstring& source, const std::wstring& name, const CopyProgress& progress) override;
     ReadBackResult ReadBack(const std::wstring& source, const std::wstring& name, std::string& detail) override;
-    // "<program> -fma E:" through the command interpreter.
+    // "<program> -fma E:": the installer's file started directly, its path quoted.
     int InstallBootLoader(const std::wstring& program) override;
     bool ReadBackBootPieces(std::string& detail) override;
 
 private:
     std::wstring m_root; // "E:"
+    std::vector<std::uint8_t> m_bootSectorBefore; // the volume's, as the format left it
 };
 
 } // namespace platform::win32

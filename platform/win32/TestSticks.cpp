@@ -54,6 +54,12 @@ bool TestSticks::Answer(HANDLE device, DWORD code, void* out, DWORD outSize, DWO
         *returned = sizeof descriptor;
         return true;
     }
+    // A stick named in ARKEVEN_TEST_WRITE_PROTECTED has its lock switch on.
+    if (code == IOCTL_DISK_IS_WRITABLE) {
+        const char* locked = std::getenv("ARKEVEN_TEST_WRITE_PROTECTED");
+        ::SetLastError(ERROR_WRITE_PROTECT);
+        return !(locked && *locked);
+    }
     LARGE_INTEGER size {};
     if (code == IOCTL_DISK_GET_DRIVE_GEOMETRY && out && outSize >= sizeof(DISK_GEOMETRY) && ::GetFileSizeEx(device, &size)) {
         DISK_GEOMETRY geometry {};

@@ -21,8 +21,9 @@ public:
     };
 
     static bool Names(wchar_t letter);
-    // IOCTL_STORAGE_QUERY_PROPERTY and IOCTL_DISK_GET_DRIVE_GEOMETRY as a USB stick answers them;
-    // false with ERROR_INVALID_FUNCTION for any other code.
+    // IOCTL_STORAGE_QUERY_PROPERTY, IOCTL_DISK_GET_DRIVE_GEOMETRY and IOCTL_DISK_IS_WRITABLE as a
+    // USB stick answers them (write-protected while ARKEVEN_TEST_WRITE_PROTECTED is set); false
+    // with ERROR_INVALID_FUNCTION for any other code.
     static bool Answer(HANDLE device, DWORD code, void* out, DWORD outSize, DWORD* returned);
     // The disk under the drive's volume: the device itself, the volume being its first partition.
     static std::optional<Disk> DiskUnder(wchar_t letter);

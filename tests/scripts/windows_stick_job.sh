@@ -3,7 +3,7 @@
 # --make-stick E: --yes) through the real copies, read-back and installer call, the installer's
 # line in the twin's output; its status in %ERRORLEVEL%, its output into a file; on a console (a
 # pseudo-terminal) the twin redraws its line in place; the same job with a failing format ends
-# failed with nothing copied.
+# failed with nothing copied; a write-protected stick and a stick in use end with their own texts.
 set -euo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 wine_test_init "$@"
@@ -67,5 +67,26 @@ grep -qE '^E \([0-9]+ MBytes\)  failed: ' "$work/failed-job.log" || fail "the jo
 [ -z "$(ls -A "$work/stick")" ] || fail "files on the stick after a failed format: $(ls -A "$work/stick")"
 [ "$(wc -l <"$work/installer.log")" -eq 2 ] || fail "the installer ran after a failed format"
 echo "windows: a failed format ends the job failed, nothing copied"
+
+# A write-protected stick, as the disk's query answers and as the format service reports it, and
+# a stick whose volume programs keep open: each ends with its own text before anything is
+# written, the user's file and the disk as they were.
+as_user sh -c "echo holiday >'$work/stick/holiday.jpg'"
+disk_before=$(sha256sum "$work/stick.img" | cut -d' ' -f1)
+installs_before=$(wc -l <"$work/installer.log")
+refused_on_windows() { # CASE SETTING TEXT_ID
+  local text status=0
+  text=$(sed -n "s/^$3=//p" "$work/cd/AUTORUN/Localization/en.txt" | tr -d '\r')
+  as_user env "$2" timeout 300 wine "$twin" --make-stick E: --yes >"$work/refused.log" 2>&1 || status=$?
+  [ "$status" -ne 0 ] || fail "$1: the job ended with status 0"
+  tr -d '\r' <"$work/refused.log" | grep -qF "failed: $text" || fail "$1: not text $3: $(tail -n 2 "$work/refused.log")"
+  [ "$(cat "$work/stick/holiday.jpg")" = holiday ] || fail "$1: the user's file is gone"
+  [ "$(sha256sum "$work/stick.img" | cut -d' ' -f1)" = "$disk_before" ] || fail "$1: the disk was written"
+  [ "$(wc -l <"$work/installer.log")" -eq "$installs_before" ] || fail "$1: the installer ran"
+  echo "windows: $1: text $3, nothing written"
+}
+refused_on_windows "write-protected stick" ARKEVEN_TEST_WRITE_PROTECTED=1 33
+refused_on_windows "format service finds it write-protected" ARKEVEN_TEST_FORMAT_REFUSES=write-protected 33
+refused_on_windows "volume kept open" ARKEVEN_TEST_FORMAT_REFUSES=in-use 34
 
 echo "$script_name: passed"

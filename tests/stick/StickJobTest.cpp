@@ -310,6 +310,17 @@ TEST_F(StickJobTest, AFormatThatFailsOrNeverEndsStopsTheJob)
     EXPECT_EQ(Run(unfinished, silent), StickJob::Outcome::Failed);
     EXPECT_TRUE(silent.formatDone.empty()) << "no done report, no bar at 78";
     EXPECT_TRUE(silent.copiesDone.empty());
+
+    // The format service refuses before it writes: the cause gets its own outcome.
+    for (auto [refusal, outcome] : { std::pair { platform::FormatOutcome::WriteProtected, StickJob::Outcome::WriteProtected },
+             std::pair { platform::FormatOutcome::InUse, StickJob::Outcome::InUse } }) {
+        StickScript refused;
+        refused.format = refusal;
+        Recorder told;
+        EXPECT_EQ(Run(refused, told), outcome);
+        EXPECT_TRUE(told.formatDone.empty());
+        EXPECT_TRUE(told.copiesDone.empty());
+    }
 }
 
 TEST_F(StickJobTest, AStickSwappedMidJobGetsNothingMore)

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -320,6 +321,28 @@ TEST_F(Win32CopyTest, UnbufferedReadBackKeepsEveryReadOnSectorBoundaries)
     EXPECT_TRUE(read == content);
     // No read at the file's end, where the short last piece left the position.
     EXPECT_EQ(calls.offsets, (std::vector<std::uint64_t> { 0, platform::win32::UnbufferedReader::kPieceSize }));
+}
+
+// A medium that lost what the system still holds in its cache: every read gives zeros.
+class ForgetfulMedium : public platform::win32::DeviceCalls {
+public:
+    BOOL Read(HANDLE handle, void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
+    {
+        BOOL read = DeviceCalls::Read(handle, data, size, done, position);
+        std::memset(data, 0, size);
+        return read;
+    }
+};
+
+TEST_F(Win32CopyTest, TheLoaderCountsOnlyWhenTheMediumHoldsIt)
+{
+    std::ofstream(m_folder / "ldlinux.sys", std::ios::binary) << "ldlinux.sys of a test\n";
+    std::string detail;
+    EXPECT_TRUE(platform::ReadBackFromMedium(Path("ldlinux.sys"), detail)) << detail;
+    ForgetfulMedium forgetful;
+    EXPECT_FALSE(platform::ReadBackFromMedium(Path("ldlinux.sys"), detail, forgetful));
+    EXPECT_NE(detail.find("not on the stick's medium"), std::string::npos) << detail;
+    EXPECT_FALSE(platform::ReadBackFromMedium(Path("missing.sys"), detail));
 }
 
 // "D:\syslinux\syslinux -fma E:" runs syslinux.exe through the command interpreter: the check
