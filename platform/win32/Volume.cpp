@@ -12,23 +12,12 @@ constexpr DWORD kLockRetryMilliseconds = 250;
 
 } // namespace
 
-namespace {
-
-// Unbuffered, so every write reaches the stick in the order made; buffers must be aligned.
-UniqueHandle OpenForWriting(const std::wstring& path)
-{
-    return UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
-}
-
-} // namespace
-
 std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error)
 {
     std::wstring path = L"\\\\.\\";
     path += letter;
     path += L':';
-    UniqueHandle handle = OpenForWriting(path);
+    UniqueHandle handle(DeviceCalls::System().OpenVolume(path));
     if (!handle) {
         error = "can't open " + ToUtf8(path) + " (error " + std::to_string(::GetLastError()) + ")";
         return nullptr;
@@ -120,12 +109,13 @@ bool Volume::HoldForFormat(std::string& error)
         // from now on, this one too. A fresh handle, opened before anyone opens the volume
         // again, gets the lock; the dismount below then happens under it.
         Dismount();
-        UniqueHandle fresh = OpenForWriting(m_path);
-        if (fresh) {
+        UniqueHandle fresh(m_calls.OpenVolume(m_path));
+        bool reopened = static_cast<bool>(fresh);
+        if (reopened) {
             m_handle = std::move(fresh);
             m_extendedIo = Control(FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0);
         }
-        if (!fresh || !TryLock(kLockRetryMilliseconds * 4)) {
+        if (!reopened || !TryLock(kLockRetryMilliseconds * 4)) {
             m_inUse = true;
             error = Name() + " is in use by another program, even after a dismount (the lock fails with error "
                 + std::to_string(::GetLastError()) + "): close what uses it and start again";
