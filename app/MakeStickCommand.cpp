@@ -140,6 +140,7 @@ private:
         case StickJob::Outcome::ProgramMissing:
         case StickJob::Outcome::WriteProtected:
         case StickJob::Outcome::InUse:
+        case StickJob::Outcome::LayoutFailed:
         case StickJob::Outcome::StickChanged:
             return ToUtf8(FinalTextOf(job));
         default:

@@ -69,6 +69,13 @@ enum class FormatOutcome {
 // Bytes copied so far of a file of `total` bytes; false stops the copy.
 using CopyProgress = std::function<bool(std::int64_t total, std::int64_t transferred)>;
 
+enum class LayoutOutcome {
+    Done,
+    InUse,  // a volume of the disk could not be locked: programs keep it open
+    WriteProtected,
+    Failed, // the system refused the new layout
+};
+
 // A stick held for the length of a job: while it lives, nobody else mounts or claims it, and each
 // operation reaches exactly the held device or fails. Where the system offers no such hold, the
 // identity check before each step is all there is. Paths on the stick are below its root
@@ -77,6 +84,15 @@ class HeldStick {
 public:
     virtual ~HeldStick() = default;
 
+    // Lays the disk out anew before the format, whatever it held (no partition table, GPT, a
+    // hybrid image): one MBR partition, FAT32 LBA, from 1 MiB, as StickPartition plans it. Where
+    // the system mounts the new volume under another letter or as another device, `letter` and
+    // `identity` name it afterwards. Where the format itself lays the disk out, there is
+    // nothing to do here.
+    virtual LayoutOutcome LayOut(wchar_t& /*letter*/, std::wstring& /*identity*/, std::string& /*detail*/)
+    {
+        return LayoutOutcome::Done;
+    }
     virtual FormatOutcome Format(const FormatRequest& request, const FormatProgress& progress) = 0;
     // Replaces a file of that name; reports progress only when `progress` is given.
     virtual bool CopyIn(const std::wstring& source, const std::wstring& name, const CopyProgress& progress) = 0;

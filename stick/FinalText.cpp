@@ -14,6 +14,7 @@ constexpr unsigned kTextProgramMissing = 31;
 constexpr unsigned kTextStickChanged = 32;
 constexpr unsigned kTextWriteProtected = 33;
 constexpr unsigned kTextInUse = 34;
+constexpr unsigned kTextLayoutFailed = 35;
 constexpr size_t kLineBufferSize = 128;
 
 unsigned FinalTextId(StickJob::Outcome outcome)
@@ -35,6 +36,8 @@ unsigned FinalTextId(StickJob::Outcome outcome)
         return kTextWriteProtected;
     case StickJob::Outcome::InUse:
         return kTextInUse;
+    case StickJob::Outcome::LayoutFailed:
+        return kTextLayoutFailed;
     case StickJob::Outcome::Running:
     case StickJob::Outcome::Failed:
         break;

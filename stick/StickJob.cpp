@@ -47,7 +47,7 @@ StickJob::Outcome StickJob::Run()
     if (!m_target.letter) {
         // Nothing chosen: nothing is formatted.
         End(Outcome::Failed, "no drive was chosen");
-    } else if (CheckBeforeWriting() && Hold() && Format() && CopyAll() && ReadBackAll() && InstallBootLoader()) {
+    } else if (CheckBeforeWriting() && Hold() && LayOut() && Format() && CopyAll() && ReadBackAll() && InstallBootLoader()) {
         m_stick.reset();
         m_outcome = Outcome::Ready;
     }
@@ -130,6 +130,35 @@ bool StickJob::Hold()
         End(Outcome::Failed, "stopped");
         return false;
     }
+    return true;
+}
+
+bool StickJob::LayOut()
+{
+    wchar_t letter = m_target.letter;
+    std::wstring identity = m_target.identity;
+    std::string detail;
+    platform::LayoutOutcome outcome = m_stick->LayOut(letter, identity, detail);
+    if (outcome != platform::LayoutOutcome::Done) {
+        Say("layout: " + detail + "\n");
+        switch (outcome) {
+        case platform::LayoutOutcome::InUse:
+            End(Outcome::InUse, detail);
+            break;
+        case platform::LayoutOutcome::WriteProtected:
+            End(Outcome::WriteProtected, detail);
+            break;
+        default:
+            End(Outcome::LayoutFailed, detail);
+            break;
+        }
+        return false;
+    }
+    // The new volume may have come back under another letter; it is the same disk.
+    if (letter != m_target.letter)
+        Say("layout: the stick is drive " + ToUtf8(std::wstring(1, letter)) + ": now\n");
+    m_target = { letter, identity };
+    m_targetRoot = std::wstring(1, letter) + L":";
     return true;
 }
 

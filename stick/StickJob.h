@@ -27,6 +27,7 @@ public:
         ProgramMissing,
         WriteProtected,
         InUse,          // programs have the stick open
+        LayoutFailed,   // the system refused the stick's new partition table
         StickChanged,   // the stick was removed, or another took its letter
     };
 
@@ -87,6 +88,7 @@ public:
 private:
     bool CheckBeforeWriting();
     bool Hold();
+    bool LayOut();
     bool Format();
     bool StillBound(const char* step);
     // Ends a job that cannot go on: the drive is let go.

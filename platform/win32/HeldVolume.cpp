@@ -1,7 +1,9 @@
 #include "platform/win32/HeldVolume.h"
 
+#include "platform/Drives.h"
 #include "platform/Sticks.h"
 #include "platform/win32/CommandInterpreter.h"
+#include "platform/win32/DiskLayout.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/ReadBack.h"
@@ -70,6 +72,18 @@ namespace win32 {
 HeldVolume::HeldVolume(wchar_t letter)
     : m_root(std::wstring(1, letter) + L":")
 {
+}
+
+LayoutOutcome HeldVolume::LayOut(wchar_t& letter, std::wstring& identity, std::string& detail)
+{
+    DiskLayout layout(m_root[0]);
+    LayoutOutcome outcome = layout.Run(detail);
+    if (outcome != LayoutOutcome::Done)
+        return outcome;
+    letter = layout.Letter();
+    m_root = std::wstring(1, letter) + L":";
+    identity = GetDriveIdentity(letter);
+    return LayoutOutcome::Done;
 }
 
 FormatOutcome HeldVolume::Format(const FormatRequest& request, const FormatProgress& progress)

@@ -14,6 +14,9 @@ class HeldVolume final : public HeldStick {
 public:
     explicit HeldVolume(wchar_t letter);
 
+    // The disk laid out anew (DiskLayout); the volume is then bound by its letter and identity
+    // as the system mounted it.
+    LayoutOutcome LayOut(wchar_t& letter, std::wstring& identity, std::string& detail) override;
     // FAT32 through the format library's FormatEx, or our own writer above 32 GB (its trampoline).
     FormatOutcome Format(const FormatRequest& request, const FormatProgress& progress) override;
     // CopyFileW, or CopyFileExW with CopyProgressProc when progress is asked for.

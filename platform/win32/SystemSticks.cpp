@@ -42,7 +42,7 @@ wchar_t DriveLetterFromMask(DWORD mask)
 BOOL Control(HANDLE device, wchar_t letter, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned)
 {
     if (TestSticks::Names(letter))
-        return TestSticks::Answer(device, code, out, outSize, returned);
+        return TestSticks::Answer(device, code, in, inSize, out, outSize, returned);
     return ::DeviceIoControl(device, code, in, inSize, out, outSize, returned, nullptr);
 }
 

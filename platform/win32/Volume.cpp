@@ -12,17 +12,17 @@ constexpr DWORD kLockRetryMilliseconds = 250;
 
 } // namespace
 
-std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error)
+std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error, DeviceCalls& calls)
 {
     std::wstring path = L"\\\\.\\";
     path += letter;
     path += L':';
-    UniqueHandle handle(DeviceCalls::System().OpenVolume(path));
+    UniqueHandle handle(calls.OpenVolume(path));
     if (!handle) {
         error = "can't open " + ToUtf8(path) + " (error " + std::to_string(::GetLastError()) + ")";
         return nullptr;
     }
-    return std::make_unique<Volume>(std::move(handle), std::move(path));
+    return std::make_unique<Volume>(std::move(handle), std::move(path), calls);
 }
 
 Volume::Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls)

@@ -22,7 +22,7 @@ public:
     };
 
     // Null, with the reason in `error`, when the volume can't be opened for writing.
-    static std::unique_ptr<Volume> Open(wchar_t letter, std::string& error);
+    static std::unique_ptr<Volume> Open(wchar_t letter, std::string& error, DeviceCalls& calls = DeviceCalls::System());
     Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls = DeviceCalls::System());
     ~Volume();
     Volume(const Volume&) = delete;

@@ -35,6 +35,7 @@ struct StickScript {
     bool installerOnCd = true;
     std::int64_t cylinders = 243;     // 1906 MBytes
     bool writeProtected = false;
+    platform::LayoutOutcome layout = platform::LayoutOutcome::Done;
     platform::StickHoldError holdError = platform::StickHoldError::None;
 
     void Ran(const std::string& step)
@@ -53,6 +54,14 @@ public:
     }
     ~FakeStick() override { m_script.steps.push_back("let go"); }
 
+    platform::LayoutOutcome LayOut(wchar_t&, std::wstring&, std::string& detail) override
+    {
+        if (m_script.layout != platform::LayoutOutcome::Done) {
+            m_script.Ran("lay out");
+            detail = "the system refuses the stick's new partition";
+        }
+        return m_script.layout;
+    }
     platform::FormatOutcome Format(const platform::FormatRequest& request, const platform::FormatProgress& progress) override
     {
         m_script.Ran("format " + std::string(request.label.begin(), request.label.end()) + " " + std::to_string(request.clusterSize)
@@ -310,6 +319,18 @@ TEST_F(StickJobTest, AFormatThatFailsOrNeverEndsStopsTheJob)
     EXPECT_EQ(Run(unfinished, silent), StickJob::Outcome::Failed);
     EXPECT_TRUE(silent.formatDone.empty()) << "no done report, no bar at 78";
     EXPECT_TRUE(silent.copiesDone.empty());
+
+    // A new partition table the system refuses ends the job before the format.
+    for (auto [refusal, outcome] : { std::pair { platform::LayoutOutcome::Failed, StickJob::Outcome::LayoutFailed },
+             std::pair { platform::LayoutOutcome::InUse, StickJob::Outcome::InUse },
+             std::pair { platform::LayoutOutcome::WriteProtected, StickJob::Outcome::WriteProtected } }) {
+        StickScript refused;
+        refused.layout = refusal;
+        Recorder told;
+        EXPECT_EQ(Run(refused, told), outcome);
+        EXPECT_EQ(refused.steps, std::vector<std::string>({ "hold", "lay out", "let go" }));
+        EXPECT_NE(told.console.find("layout: the system refuses"), std::string::npos) << told.console;
+    }
 
     // The format service refuses before it writes: the cause gets its own outcome.
     for (auto [refusal, outcome] : { std::pair { platform::FormatOutcome::WriteProtected, StickJob::Outcome::WriteProtected },

@@ -6,11 +6,14 @@
 #include "platform/Sticks.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/ReadBack.h"
+#include "platform/win32/TestSticks.h"
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
+
+#include <winioctl.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -377,6 +380,55 @@ TEST(Win32Drives, IdentitiesTellDrivesApartAndBindAHold)
     platform::StickHoldResult refused = platform::Sticks::System().Hold(L'C', system + L"x");
     EXPECT_FALSE(refused.stick);
     EXPECT_EQ(refused.error, platform::StickHoldError::NotThatDevice);
+}
+
+// The test sticks' stand-in disk takes a new layout only while its volume is locked, as Windows
+// does, and then writes it as the disk driver would: one MBR entry, no GPT left.
+TEST(Win32TestSticks, ALayoutChangeNeedsTheVolumeLocked)
+{
+    fs::path image = fs::temp_directory_path() / ("arkeven-layout-" + std::to_string(std::random_device()()) + ".img");
+    {
+        std::ofstream file(image, std::ios::binary);
+        file << std::string(512, '\0') << "EFI PART" << std::string((8u << 20) - 520, '\x11');
+    }
+    using platform::win32::TestSticks;
+    {
+        platform::win32::UniqueHandle disk(::CreateFileW(image.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(disk);
+        CREATE_DISK fresh {};
+        fresh.PartitionStyle = PARTITION_STYLE_MBR;
+        fresh.Mbr.Signature = 0x1234;
+        DWORD returned = 0;
+        EXPECT_FALSE(TestSticks::Answer(disk.Get(), IOCTL_DISK_CREATE_DISK, &fresh, sizeof fresh, nullptr, 0, &returned));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+        platform::win32::UniqueHandle volume(::CreateFileW(image.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(TestSticks::Answer(volume.Get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned));
+        EXPECT_TRUE(TestSticks::Answer(disk.Get(), IOCTL_DISK_CREATE_DISK, &fresh, sizeof fresh, nullptr, 0, &returned));
+        std::vector<BYTE> buffer(sizeof(DRIVE_LAYOUT_INFORMATION_EX) + 3 * sizeof(PARTITION_INFORMATION_EX));
+        auto* layout = reinterpret_cast<DRIVE_LAYOUT_INFORMATION_EX*>(buffer.data());
+        layout->PartitionStyle = PARTITION_STYLE_MBR;
+        layout->PartitionCount = 4;
+        layout->Mbr.Signature = 0x1234;
+        layout->PartitionEntry[0].StartingOffset.QuadPart = 1 << 20;
+        layout->PartitionEntry[0].PartitionLength.QuadPart = 7 << 20;
+        layout->PartitionEntry[0].Mbr.PartitionType = PARTITION_FAT32_XINT13;
+        EXPECT_TRUE(TestSticks::Answer(disk.Get(), IOCTL_DISK_SET_DRIVE_LAYOUT_EX, layout, static_cast<DWORD>(buffer.size()),
+            nullptr, 0, &returned));
+        ASSERT_TRUE(TestSticks::Answer(volume.Get(), FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &returned));
+        EXPECT_FALSE(TestSticks::Answer(disk.Get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned));
+    }
+    std::ifstream file(image, std::ios::binary);
+    std::string head(1024, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    EXPECT_EQ(static_cast<std::uint8_t>(head[446 + 4]), 0x0Cu);
+    EXPECT_EQ(static_cast<std::uint8_t>(head[446 + 8]) | static_cast<std::uint8_t>(head[446 + 9]) << 8, 2048);
+    EXPECT_EQ(head.substr(510, 2), "\x55\xAA");
+    EXPECT_EQ(head.find("EFI PART"), std::string::npos) << "the GPT header stayed";
+    file.close();
+    fs::remove(image);
 }
 
 TEST(Win32Process, ModulePathNamesThisExecutable)
