@@ -144,6 +144,9 @@ private:
         case StickJob::Outcome::StickTooSmall:
         case StickJob::Outcome::CdIncomplete:
         case StickJob::Outcome::ProgramMissing:
+        case StickJob::Outcome::WriteProtected:
+        case StickJob::Outcome::InUse:
+        case StickJob::Outcome::LayoutFailed:
         case StickJob::Outcome::StickChanged:
             return ToUtf8(FinalTextOf(job));
         default:

@@ -37,6 +37,8 @@ struct DriveFacts {
     // Of a USB drive, the drives a job may write; empty for any other (NameDrive names those).
     DriveName name;
     std::wstring identity;
+    // The system says its medium can't be written (a lock switch, a read-only device).
+    bool writeProtected = false;
 
     bool IsCandidate() const { return type == DriveType::Removable || type == DriveType::Fixed; }
     bool IsUsbDrive() const { return IsCandidate() && opened && queried && bus == DriveBus::Usb; }
@@ -60,10 +62,19 @@ enum class FormatOutcome {
     Done,
     Failed,     // the formatter reported failure
     Unfinished, // it ended without saying whether it succeeded
+    WriteProtected, // it wrote nothing: the medium refuses writes
+    InUse,      // it wrote nothing: programs have the volume open
 };
 
 // Bytes copied so far of a file of `total` bytes; false stops the copy.
 using CopyProgress = std::function<bool(std::int64_t total, std::int64_t transferred)>;
+
+enum class LayoutOutcome {
+    Done,
+    InUse,  // a volume of the disk could not be locked: programs keep it open
+    WriteProtected,
+    Failed, // the system refused the new layout
+};
 
 // A stick held for the length of a job: while it lives, nobody else mounts or claims it, and each
 // operation reaches exactly the held device or fails. Where the system offers no such hold, the
@@ -73,6 +84,15 @@ class HeldStick {
 public:
     virtual ~HeldStick() = default;
 
+    // Lays the disk out anew before the format, whatever it held (no partition table, GPT, a
+    // hybrid image): one MBR partition, FAT32 LBA, from 1 MiB, as StickPartition plans it. Where
+    // the system mounts the new volume under another letter or as another device, `letter` and
+    // `identity` name it afterwards. Where the format itself lays the disk out, there is
+    // nothing to do here.
+    virtual LayoutOutcome LayOut(wchar_t& /*letter*/, std::wstring& /*identity*/, std::string& /*detail*/)
+    {
+        return LayoutOutcome::Done;
+    }
     virtual FormatOutcome Format(const FormatRequest& request, const FormatProgress& progress) = 0;
     // Replaces a file of that name; reports progress only when `progress` is given.
     virtual bool CopyIn(const std::wstring& source, const std::wstring& name, const CopyProgress& progress) = 0;
@@ -91,7 +111,9 @@ enum class StickHoldError {
     None,
     NotThatDevice, // the letter is gone or names another device now
     AccessDenied,  // this process may not write the device
-    Unavailable,   // anything else: busy elsewhere, in use by the system, unreadable
+    WriteProtected, // the medium can't be written
+    InUse,         // programs have its volume open, or another job holds it
+    Unavailable,   // anything else: in use by the system, unreadable
 };
 
 struct StickHoldResult {

@@ -12,6 +12,9 @@ constexpr unsigned kTextTooSmall = 29;
 constexpr unsigned kTextCdIncomplete = 30;
 constexpr unsigned kTextProgramMissing = 31;
 constexpr unsigned kTextStickChanged = 32;
+constexpr unsigned kTextWriteProtected = 33;
+constexpr unsigned kTextInUse = 34;
+constexpr unsigned kTextLayoutFailed = 35;
 constexpr size_t kLineBufferSize = 128;
 
 unsigned FinalTextId(StickJob::Outcome outcome)
@@ -29,6 +32,12 @@ unsigned FinalTextId(StickJob::Outcome outcome)
         return kTextProgramMissing;
     case StickJob::Outcome::StickChanged:
         return kTextStickChanged;
+    case StickJob::Outcome::WriteProtected:
+        return kTextWriteProtected;
+    case StickJob::Outcome::InUse:
+        return kTextInUse;
+    case StickJob::Outcome::LayoutFailed:
+        return kTextLayoutFailed;
     case StickJob::Outcome::Running:
     case StickJob::Outcome::Failed:
         break;

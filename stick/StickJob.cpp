@@ -47,7 +47,7 @@ StickJob::Outcome StickJob::Run()
     if (!m_target.letter) {
         // Nothing chosen: nothing is formatted.
         End(Outcome::Failed, "no drive was chosen");
-    } else if (CheckBeforeWriting() && Hold() && Format() && CopyAll() && ReadBackAll() && InstallBootLoader()) {
+    } else if (CheckBeforeWriting() && Hold() && LayOut() && Format() && CopyAll() && ReadBackAll() && InstallBootLoader()) {
         m_stick.reset();
         m_outcome = Outcome::Ready;
     }
@@ -130,6 +130,12 @@ bool StickJob::Hold()
         case platform::StickHoldError::NotThatDevice:
             End(Outcome::StickChanged, held.detail);
             break;
+        case platform::StickHoldError::WriteProtected:
+            End(Outcome::WriteProtected, held.detail);
+            break;
+        case platform::StickHoldError::InUse:
+            End(Outcome::InUse, held.detail);
+            break;
         default:
             End(Outcome::Failed, held.detail);
             break;
@@ -142,6 +148,35 @@ bool StickJob::Hold()
         End(Outcome::Failed, "stopped");
         return false;
     }
+    return true;
+}
+
+bool StickJob::LayOut()
+{
+    wchar_t letter = m_target.letter;
+    std::wstring identity = m_target.identity;
+    std::string detail;
+    platform::LayoutOutcome outcome = m_stick->LayOut(letter, identity, detail);
+    if (outcome != platform::LayoutOutcome::Done) {
+        Say("layout: " + detail + "\n");
+        switch (outcome) {
+        case platform::LayoutOutcome::InUse:
+            End(Outcome::InUse, detail);
+            break;
+        case platform::LayoutOutcome::WriteProtected:
+            End(Outcome::WriteProtected, detail);
+            break;
+        default:
+            End(Outcome::LayoutFailed, detail);
+            break;
+        }
+        return false;
+    }
+    // The new volume may have come back under another letter; it is the same disk.
+    if (letter != m_target.letter)
+        Say("layout: the stick is drive " + ToUtf8(std::wstring(1, letter)) + ": now\n");
+    m_target = { letter, identity };
+    m_targetRoot = std::wstring(1, letter) + L":";
     return true;
 }
 
@@ -167,6 +202,15 @@ bool StickJob::Format()
     platform::FormatOutcome outcome = m_stick->Format({ L"VarnMID", kClusterSize, false }, progress);
     if (outcome != platform::FormatOutcome::Done)
         Say("FormatEx was unable to complete successfully.\n\n");
+    // Refused before it wrote anything: the stick keeps what it holds, and the cause is named.
+    if (outcome == platform::FormatOutcome::WriteProtected) {
+        End(Outcome::WriteProtected, "the stick is write-protected");
+        return false;
+    }
+    if (outcome == platform::FormatOutcome::InUse) {
+        End(Outcome::InUse, "programs have the stick's volume open");
+        return false;
+    }
     if (outcome != platform::FormatOutcome::Unfinished)
         m_listener.OnFormatDone(outcome == platform::FormatOutcome::Done);
     if (outcome == platform::FormatOutcome::Done)

@@ -22,9 +22,12 @@ public:
         Ready,
         Failed,         // writing or reading back failed: the stick itself is at fault
         NoRights,
-        StickTooSmall,  // these three are found before anything is written
+        StickTooSmall,  // these five are found before anything is written
         CdIncomplete,
         ProgramMissing,
+        WriteProtected,
+        InUse,          // programs have the stick open
+        LayoutFailed,   // the system refused the stick's new partition table
         StickChanged,   // the stick was removed, or another took its letter
     };
 
@@ -92,6 +95,7 @@ public:
 private:
     bool CheckBeforeWriting();
     bool Hold();
+    bool LayOut();
     bool Format();
     bool StillBound(const char* step);
     // Ends a job that cannot go on: the drive is let go.

@@ -69,7 +69,7 @@ StickJobChecks::Finding StickJobChecks::Run() const
     finding = CheckPrograms();
     if (!finding.Passed())
         return finding;
-    return CheckSpace(fileSizes);
+    return CheckStick(fileSizes);
 }
 
 StickJobChecks::Finding StickJobChecks::CheckBinding() const
@@ -112,13 +112,15 @@ StickJobChecks::Finding StickJobChecks::CheckPrograms() const
     return Found(StickJob::Outcome::ProgramMissing, "missing programs: " + names, FromUtf8(names));
 }
 
-StickJobChecks::Finding StickJobChecks::CheckSpace(const std::vector<std::uint64_t>& fileSizes) const
+StickJobChecks::Finding StickJobChecks::CheckStick(const std::vector<std::uint64_t>& fileSizes) const
 {
-    // The size as the drive list counts it: whole cylinders, never above the stick's capacity.
     std::vector<platform::DriveFacts> drives = m_sticks.ListDrives();
     auto drive = std::find_if(drives.begin(), drives.end(), [this](const platform::DriveFacts& facts) { return facts.letter == m_letter; });
     if (drive == drives.end() || !drive->opened || !drive->queried)
         return {}; // unknown here: holding the stick will say why it can't be had
+    if (drive->writeProtected)
+        return Found(StickJob::Outcome::WriteProtected, "drive " + ToUtf8(std::wstring(1, m_letter)) + ": is write-protected");
+    // The size as the drive list counts it: whole cylinders, never above the stick's capacity.
     std::uint64_t size = DriveSizeFromGeometry(drive->geometry);
     StickSpace space(fileSizes);
     if (space.Fits(size))

@@ -22,7 +22,7 @@ BootLoaderInstaller::BootLoaderInstaller(StickVolume volume, Settings settings)
 int BootLoaderInstaller::Run(const std::function<void(const std::string&)>& output, std::string& error)
 {
     if ((m_settings.writeMbr || m_settings.makeActive) && m_volume.partitionOffset == 0) {
-        error = m_volume.diskPath + " has no partition table for boot code or an active flag";
+        error = m_volume.Name() + " has no partition table for boot code or an active flag";
         return 1;
     }
     ChildProcess::Options options;
@@ -64,12 +64,12 @@ bool BootLoaderInstaller::PatchMasterBootRecord(std::string& error)
     UniqueFd disk(::open(m_volume.diskPath.c_str(), O_RDWR | O_CLOEXEC));
     std::uint8_t sector[MasterBootRecord::kSize];
     if (!disk || ::pread(disk.Get(), sector, sizeof sector, 0) != static_cast<ssize_t>(sizeof sector)) {
-        error = "can't read the master boot record of " + m_volume.diskPath;
+        error = "can't read the master boot record of " + m_volume.Name();
         return false;
     }
     auto record = MasterBootRecord::Parse(sector, sizeof sector);
     if (!record) {
-        error = m_volume.diskPath + " has no master boot record";
+        error = m_volume.Name() + " has no master boot record";
         return false;
     }
     if (m_settings.writeMbr)
@@ -80,7 +80,7 @@ bool BootLoaderInstaller::PatchMasterBootRecord(std::string& error)
     }
     if (::pwrite(disk.Get(), record->Bytes().data(), record->Bytes().size(), 0) != static_cast<ssize_t>(record->Bytes().size())
         || ::fsync(disk.Get()) != 0) {
-        error = "can't write the master boot record of " + m_volume.diskPath + ": " + std::strerror(errno);
+        error = "can't write the master boot record of " + m_volume.Name() + ": " + std::strerror(errno);
         return false;
     }
     return true;

@@ -74,6 +74,16 @@ std::optional<std::pair<char, std::wstring>> SplitDriveLetter(std::wstring path)
     return std::make_pair(static_cast<char>(letter), path.substr(2));
 }
 
+// A virtual stick that is a block device carries the device's read-only flag; a file carries
+// none (whether this user may write it is a question of rights).
+bool StickFileIsReadOnly(const std::string& sysfsRoot, const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISBLK(info.st_mode) && SysfsBlockDevices::IsReadOnly(sysfsRoot, info.st_rdev);
+}
+
+// Its size in bytes; nullopt when it is neither a regular file nor a block device. A file of 0
+// bytes stands for a card reader without a card.
 std::optional<std::uint64_t> SizeOfStickFile(const std::string& path)
 {
     struct stat info {};
@@ -203,7 +213,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
 
     for (const VirtualStick& stick : m_virtualSticks) {
         auto size = SizeOfStickFile(stick.path);
-        if (!size || !MayOffer(stick))
+        if (!size || *size == 0 || !MayOffer(stick))
             continue;
         DriveInfo info;
         info.kind = DriveInfo::Kind::VirtualStick;
@@ -212,6 +222,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         info.busType = DriveBus::Usb;
         info.sizeBytes = *size;
         info.logicalSectorSize = 512;
+        info.readOnly = StickFileIsReadOnly(m_options.sysfsRoot, stick.path);
         info.vendor = "Arkeven";
         info.product = "Virtual stick";
         info.identity = DeviceIdentity::OfPath(m_options.sysfsRoot, stick.path);
@@ -232,6 +243,7 @@ std::vector<DriveTable::Candidate> DriveTable::CollectCandidates() const
         info.busType = device.busType;
         info.sizeBytes = device.sizeBytes;
         info.logicalSectorSize = device.logicalSectorSize;
+        info.readOnly = device.readOnly;
         info.vendor = device.vendor;
         info.product = device.product;
         info.identity = DeviceIdentity::OfSysfsDisk(m_options.sysfsRoot + "/block/" + device.sysName, device.sizeBytes);
@@ -339,8 +351,12 @@ std::optional<DriveInfo> DriveTable::CdRoot() const
 std::vector<bool> DriveTable::VirtualStickFilesPresent() const
 {
     std::vector<bool> present;
-    for (const VirtualStick& stick : m_virtualSticks)
-        present.push_back(Exists(stick.path));
+    // A file that grows from 0 bytes is a card put into its reader: it arrives.
+    for (const VirtualStick& stick : m_virtualSticks) {
+        struct stat info {};
+        bool empty = ::stat(stick.path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+        present.push_back(Exists(stick.path) && !empty);
+    }
     return present;
 }
 

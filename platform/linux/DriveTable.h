@@ -25,6 +25,7 @@ struct DriveInfo {
     DriveBus busType = DriveBus::Other;
     std::uint64_t sizeBytes = 0;
     std::uint32_t logicalSectorSize = 512;
+    bool readOnly = false;           // the system won't write the medium
     std::string vendor;              // as the device names itself, may be empty
     std::string product;
     std::string identity;            // see DeviceIdentity: never the same for two devices
@@ -75,7 +76,8 @@ public:
     std::optional<DriveInfo> Find(char letter) const;
     std::optional<DriveInfo> CdRoot() const;
 
-    // Whether each virtual stick's file exists, in the order listed; cheap enough to poll.
+    // Whether each virtual stick's file exists with a medium (not 0 bytes), in the order listed;
+    // cheap enough to poll.
     std::vector<bool> VirtualStickFilesPresent() const;
 
     std::string ToNativePath(const std::wstring& drivePath) const;

@@ -2,6 +2,7 @@
 
 #include "platform/linux/DeviceIdentity.h"
 #include "platform/linux/StickDrive.h"
+#include "platform/linux/SysfsBlockDevices.h"
 
 #include <cerrno>
 #include <cstring>
@@ -29,6 +30,10 @@ StickHoldError ReasonOf(int error)
     case ENXIO:
     case ENODEV:
         return StickHoldError::NotThatDevice;
+    case EROFS:
+        return StickHoldError::WriteProtected;
+    case EBUSY:
+        return StickHoldError::InUse; // open exclusively elsewhere
     default:
         return StickHoldError::Unavailable;
     }
@@ -46,16 +51,29 @@ HeldDisk::HeldDisk(UniqueFd fd, std::string identity, bool isBlockDevice)
 std::shared_ptr<HeldDisk> HeldDisk::Open(const DriveInfo& drive, const std::string& sysfsRoot, StickHoldError& why,
     std::string& error)
 {
-    why = StickHoldError::Unavailable;
-    if (!StickDrive::ReleaseFromSystem(drive.path, error))
+    if (!StickDrive::ReleaseFromSystem(drive.path, why, error))
         return nullptr;
+    why = StickHoldError::Unavailable;
 
     struct stat node {};
     bool isBlockDevice = ::stat(drive.path.c_str(), &node) == 0 && S_ISBLK(node.st_mode);
     UniqueFd fd(::open(drive.path.c_str(), O_RDWR | O_CLOEXEC | (isBlockDevice ? O_EXCL : 0)));
     if (!fd) {
-        why = ReasonOf(errno);
-        error = "can't open " + drive.path + " for writing: " + std::strerror(errno);
+        int code = errno;
+        why = ReasonOf(code);
+        error = "can't open " + drive.path + " for writing: " + std::strerror(code);
+        // A read-only device may refuse the open itself: that is no question of rights.
+        if (isBlockDevice && SysfsBlockDevices::IsReadOnly(sysfsRoot, node.st_rdev)) {
+            why = StickHoldError::WriteProtected;
+            error = drive.path + " is write-protected";
+        }
+        return nullptr;
+    }
+    // The medium's lock switch, asked of the disk itself: nothing is written to a disk that refuses it.
+    int readOnly = 0;
+    if (isBlockDevice && ::ioctl(fd.Get(), BLKROGET, &readOnly) == 0 && readOnly) {
+        why = StickHoldError::WriteProtected;
+        error = drive.path + " is write-protected";
         return nullptr;
     }
     // Best effort: a disk that stays locked elsewhere for five seconds is held all the same.

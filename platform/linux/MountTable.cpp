@@ -192,7 +192,9 @@ bool MountTable::Unmount(const std::vector<Mount>& mounts, std::string& error)
         [](const Mount& a, const Mount& b) { return a.mountPoint.size() > b.mountPoint.size(); });
     for (auto& mount : ordered) {
         if (::umount2(mount.mountPoint.c_str(), 0) != 0 && errno != EINVAL) {
-            error = "can't unmount " + mount.mountPoint + ": " + std::strerror(errno);
+            int code = errno;
+            error = "can't unmount " + mount.mountPoint + ": " + std::strerror(code);
+            errno = code; // the caller tells a busy volume (EBUSY) from the rest
             return false;
         }
     }

@@ -33,7 +33,7 @@ public:
     // Swap areas on the disk or its partitions keep it in use by the system.
     static bool DiskHoldsSwap(const std::string& diskPath);
 
-    // Unmounts, deepest first. False with the reason when one of them refuses.
+    // Unmounts, deepest first. False with the reason (and errno) when one of them refuses.
     static bool Unmount(const std::vector<Mount>& mounts, std::string& error);
 
 private:

@@ -6,6 +6,8 @@
 #include "platform/linux/MountTable.h"
 #include "platform/linux/StickHold.h"
 
+#include <cerrno>
+
 namespace platform::posix {
 
 char StickDrive::LetterOf(const std::wstring& drivePath)
@@ -71,6 +73,7 @@ std::optional<StickAccess> StickDrive::Disk(char letter, std::string& error)
         return std::nullopt;
     }
     auto layout = StickVolume::PlannedLayout(disk->ReachPath(), *size, drive->logicalSectorSize, isBlockDevice);
+    layout.shownName = drive->path;
     return StickAccess { std::move(disk), std::move(layout) };
 }
 
@@ -80,14 +83,20 @@ std::optional<StickAccess> StickDrive::Volume(char letter, std::string& error)
     if (!access)
         return std::nullopt;
     auto volume = StickVolume::ReadFromDisk(access->volume.diskPath, access->volume.sectorSize, error);
-    if (!volume)
+    if (!volume) {
+        // Named as the user knows the disk, not by the held descriptor's path.
+        if (error.rfind(access->volume.diskPath, 0) == 0)
+            error.replace(0, access->volume.diskPath.size(), access->volume.shownName);
         return std::nullopt;
+    }
+    volume->shownName = access->volume.shownName;
     access->volume = std::move(*volume);
     return access;
 }
 
-bool StickDrive::ReleaseFromSystem(const std::string& diskPath, std::string& error)
+bool StickDrive::ReleaseFromSystem(const std::string& diskPath, StickHoldError& why, std::string& error)
 {
+    why = StickHoldError::Unavailable;
     auto mounts = MountTable::Load().MountsOnDisk(diskPath);
     for (auto& mount : mounts) {
         if (MountTable::IsSystemMountPoint(mount.mountPoint)) {
@@ -99,7 +108,11 @@ bool StickDrive::ReleaseFromSystem(const std::string& diskPath, std::string& err
         error = diskPath + " holds swap space of the running system";
         return false;
     }
-    return MountTable::Unmount(mounts, error);
+    if (MountTable::Unmount(mounts, error))
+        return true;
+    if (errno == EBUSY)
+        why = StickHoldError::InUse;
+    return false;
 }
 
 } // namespace platform::posix

@@ -32,8 +32,9 @@ public:
     // The FAT volume on the stick as it is now (for copies, the installer and reading back).
     static std::optional<StickAccess> Volume(char letter, std::string& error);
 
-    // Refuses a disk the running system uses and unmounts whatever else is mounted from it.
-    static bool ReleaseFromSystem(const std::string& diskPath, std::string& error);
+    // Refuses a disk the running system uses and unmounts whatever else is mounted from it;
+    // `why` tells a volume that programs keep open (InUse) from the rest.
+    static bool ReleaseFromSystem(const std::string& diskPath, StickHoldError& why, std::string& error);
 };
 
 } // namespace platform::posix

@@ -77,7 +77,7 @@ StickHoldResult StickHold::Acquire(char letter, const std::string& identity)
         return result;
     std::lock_guard lock(s_holdsMutex);
     if (!s_holds.emplace(drive->letter, disk).second) {
-        result.error = StickHoldError::Unavailable;
+        result.error = StickHoldError::InUse;
         result.detail = std::string("drive ") + drive->letter + ": is in use by another job";
         return result;
     }
@@ -117,6 +117,13 @@ FormatOutcome StickHold::Format(const FormatRequest& request, const FormatProgre
     if (!stick) {
         say("format: " + error);
         return FormatOutcome::Failed;
+    }
+    if (request.clusterSize) {
+        auto& volume = stick->volume;
+        auto shown = volume.shownName;
+        volume = StickVolume::PlannedLayout(volume.diskPath, volume.diskSize, volume.sectorSize, volume.isBlockDevice,
+            request.clusterSize);
+        volume.shownName = shown;
     }
     VolumeFormatter::Settings settings;
     settings.label = Narrow(request.label);

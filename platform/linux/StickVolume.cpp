@@ -1,5 +1,6 @@
 #include "platform/linux/StickVolume.h"
 
+#include "platform/disk/StickPartition.h"
 #include "platform/linux/MasterBootRecord.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -54,16 +55,16 @@ std::optional<std::uint64_t> DiskSizeOf(int fd, bool* isBlockDevice)
 }
 
 StickVolume StickVolume::PlannedLayout(const std::string& diskPath, std::uint64_t diskSize, std::uint32_t sectorSize,
-    bool isBlockDevice)
+    bool isBlockDevice, std::uint32_t clusterSize)
 {
     StickVolume volume;
     volume.diskPath = diskPath;
     volume.diskSize = diskSize;
     volume.sectorSize = sectorSize ? sectorSize : 512;
     volume.isBlockDevice = isBlockDevice;
-    volume.partitionOffset = kPartitionAlignment;
-    std::uint64_t wholeSectors = diskSize / volume.sectorSize * volume.sectorSize;
-    volume.partitionSize = wholeSectors > kPartitionAlignment ? wholeSectors - kPartitionAlignment : 0;
+    auto partition = StickPartition::ForDisk(diskSize, volume.sectorSize, clusterSize);
+    volume.partitionOffset = partition.offset;
+    volume.partitionSize = partition.size;
     return volume;
 }
 

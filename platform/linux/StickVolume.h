@@ -11,6 +11,9 @@ namespace platform::posix {
 // syslinux --offset, so /dev/sdX and an image file take one code path.
 struct StickVolume {
     std::string diskPath;
+    // The disk as the user knows it (/dev/sdb, the image file), for messages; diskPath may be
+    // the held disk's /proc path.
+    std::string shownName;
     std::uint64_t diskSize = 0;
     std::uint32_t sectorSize = 512;
     bool isBlockDevice = false;
@@ -19,9 +22,10 @@ struct StickVolume {
 
     static constexpr std::uint64_t kPartitionAlignment = 1024 * 1024;
 
-    // The layout a format creates: one partition from 1 MiB to the end of the disk.
+    // The layout a format creates: one partition from 1 MiB, as large as FAT32 with clusters of
+    // `clusterSize` holds and a master boot record addresses (StickPartition).
     static StickVolume PlannedLayout(const std::string& diskPath, std::uint64_t diskSize, std::uint32_t sectorSize,
-        bool isBlockDevice);
+        bool isBlockDevice, std::uint32_t clusterSize = 4096);
 
     // The volume on a disk as it is now: the first partition of its master boot record, or the
     // whole disk when it holds a FAT file system without a partition table. Empty, with the
@@ -30,6 +34,7 @@ struct StickVolume {
         std::string& error);
 
     std::uint64_t PartitionFirstSector() const { return partitionOffset / sectorSize; }
+    const std::string& Name() const { return shownName.empty() ? diskPath : shownName; }
     // "disk@@offset", the image argument of mtools.
     std::string MtoolsImage() const;
 };

@@ -101,6 +101,11 @@ bool SysfsBlockDevices::IsSkippedName(const std::string& sysName)
     return sysName.empty() || sysName[0] == '.';
 }
 
+bool SysfsBlockDevices::IsReadOnly(const std::string& sysfsRoot, dev_t device)
+{
+    return ReadNumber(fs::path(sysfsRoot) / "dev" / "block" / DeviceNumberText(device) / "ro").value_or(0) == 1;
+}
+
 DriveBus SysfsBlockDevices::BusTypeFromDevicePath(const std::string& devicePath)
 {
     // A USB mass-storage disk hangs below a USB interface ("1-2:1.0", "2-1.4:1.0") of a root
@@ -150,6 +155,7 @@ std::vector<BlockDevice> SysfsBlockDevices::Scan() const
         device.nodePath = (fs::path(m_devRoot) / node).string();
         device.sizeBytes = *sectors * 512; // sysfs counts 512-byte units whatever the device's sector
         device.removable = ReadNumber(it->path() / "removable").value_or(0) == 1;
+        device.readOnly = ReadNumber(it->path() / "ro").value_or(0) == 1;
         auto sectorSize = ReadNumber(it->path() / "queue" / "logical_block_size").value_or(512);
         device.logicalSectorSize = sectorSize >= 512 && sectorSize <= 65536 ? static_cast<std::uint32_t>(sectorSize) : 512;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace platform::posix {
@@ -15,6 +16,7 @@ struct BlockDevice {
     std::uint64_t sizeBytes = 0;
     std::uint32_t logicalSectorSize = 512;
     bool removable = false;
+    bool readOnly = false;           // the kernel's read-only flag: a lock switch, a read-only device
     DriveBus busType = DriveBus::Other;
     std::string vendor;
     std::string product;
@@ -33,6 +35,8 @@ public:
     std::set<std::string> DisksHolding(const std::string& path) const;
 
     static bool IsSkippedName(const std::string& sysName);
+    // The read-only flag of the block device numbered `device` (<sysfs>/dev/block/M:m/ro).
+    static bool IsReadOnly(const std::string& sysfsRoot, dev_t device);
     // The bus a device sits on, from its resolved sysfs device path below <sysfs>/devices.
     static DriveBus BusTypeFromDevicePath(const std::string& devicePath);
 

@@ -71,6 +71,7 @@ std::vector<DriveFacts> SystemSticks::ListDrives()
             if (facts.queried) {
                 facts.bus = drive.busType;
                 facts.geometry = GeometryOf(drive);
+                facts.writeProtected = drive.readOnly;
             }
         }
         if (facts.IsUsbDrive()) {

@@ -186,11 +186,12 @@ bool VolumeFormatter::Run(std::string& error)
         return false;
     }
     if (layout.partitionSize < kMinimumPartition) {
-        error = layout.diskPath + " is too small for a volume";
+        error = layout.Name() + " is too small for a volume";
         return false;
     }
-    if (layout.diskSize / layout.sectorSize > 0xFFFFFFFFull) {
-        error = layout.diskPath + " is too large for a master boot record";
+    // The partition's end, not the disk's, must lie within what the record addresses.
+    if ((layout.partitionOffset + layout.partitionSize) / layout.sectorSize > 0x100000000ull) {
+        error = "the partition planned on " + layout.Name() + " ends beyond what a master boot record addresses";
         return false;
     }
 
@@ -201,13 +202,13 @@ bool VolumeFormatter::Run(std::string& error)
     {
         UniqueFd disk(::open(layout.diskPath.c_str(), O_RDWR | O_CLOEXEC));
         if (!disk) {
-            error = Describe("can't open for writing", layout.diskPath);
+            error = Describe("can't open for writing", layout.Name());
             return false;
         }
         if (!WritePartitionTable(disk.Get(), error))
             return false;
         if (::fsync(disk.Get()) != 0) {
-            error = Describe("can't write", layout.diskPath);
+            error = Describe("can't write", layout.Name());
             return false;
         }
     }
@@ -218,7 +219,7 @@ bool VolumeFormatter::Run(std::string& error)
 
     UniqueFd disk(::open(layout.diskPath.c_str(), O_RDONLY | O_CLOEXEC));
     if (!disk || ::fsync(disk.Get()) != 0) {
-        error = Describe("can't sync", layout.diskPath);
+        error = Describe("can't sync", layout.Name());
         return false;
     }
     if (!ReportUpTo(100)) {
@@ -242,16 +243,14 @@ bool VolumeFormatter::WritePartitionTable(int disk, std::string& error)
     AlignedBuffer head(static_cast<std::size_t>(layout.partitionOffset));
     std::copy(record.Bytes().begin(), record.Bytes().end(), head.Data());
     if (!WriteFully(disk, head.Data(), static_cast<std::size_t>(layout.partitionOffset), 0)) {
-        error = Describe("can't write the partition table to", layout.diskPath);
+        error = Describe("can't write the partition table to", layout.Name());
         return false;
     }
-    // A quick format keeps the old data, but not a backup GPT at the end that would outrank the MBR.
-    if (m_settings.quick) {
-        std::uint64_t tail = std::min<std::uint64_t>(kMinimumPartition, layout.partitionSize);
-        if (!ZeroRange(disk, layout.partitionOffset + layout.partitionSize - tail, tail, error))
-            return false;
-    }
-    return true;
+    // No backup GPT may stay at the disk's end to outrank the new record: a quick format keeps the
+    // old data, and on a disk larger than the partition the end lies beyond the zero pass.
+    std::uint64_t diskEnd = layout.diskSize / layout.sectorSize * layout.sectorSize;
+    std::uint64_t tail = std::min<std::uint64_t>(kMinimumPartition, diskEnd - layout.partitionOffset);
+    return ZeroRange(disk, diskEnd - tail, tail, error);
 }
 
 bool VolumeFormatter::ZeroRange(int disk, std::uint64_t offset, std::uint64_t length, std::string& error)
@@ -260,7 +259,7 @@ bool VolumeFormatter::ZeroRange(int disk, std::uint64_t offset, std::uint64_t le
     while (length > 0) {
         auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, m_settings.chunkSize));
         if (!WriteFully(disk, zeros.Data(), chunk, offset)) {
-            error = Describe("can't write to", m_layout.diskPath);
+            error = Describe("can't write to", m_layout.Name());
             return false;
         }
         offset += chunk;
@@ -275,7 +274,7 @@ bool VolumeFormatter::ZeroPartition(std::string& error)
     // The job holds the disk exclusively already; this descriptor reaches it through the hold.
     UniqueFd disk(::open(layout.diskPath.c_str(), O_WRONLY | O_CLOEXEC));
     if (!disk) {
-        error = Describe("can't open for writing", layout.diskPath);
+        error = Describe("can't open for writing", layout.Name());
         return false;
     }
     std::size_t chunkSize = std::max<std::size_t>(m_settings.chunkSize / AlignedBuffer::kAlignment * AlignedBuffer::kAlignment,
@@ -293,14 +292,14 @@ bool VolumeFormatter::ZeroPartition(std::string& error)
         }
         if (progress.error != 0) {
             errno = progress.error;
-            error = Describe("can't write to", layout.diskPath);
+            error = Describe("can't write to", layout.Name());
             return false;
         }
         if (progress.ended)
             break;
     }
     if (::fdatasync(disk.Get()) != 0) {
-        error = Describe("can't write to", layout.diskPath);
+        error = Describe("can't write to", layout.Name());
         return false;
     }
     return true;
@@ -371,7 +370,7 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
 
     UniqueFd disk(::open(layout.diskPath.c_str(), O_WRONLY | O_CLOEXEC));
     if (!disk) {
-        error = Describe("can't open for writing", layout.diskPath);
+        error = Describe("can't open for writing", layout.Name());
         return false;
     }
     std::vector<std::uint8_t> chunk(m_settings.chunkSize);
@@ -384,7 +383,7 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
         // After the pass of zeros the stick already holds the empty parts of the FATs.
         bool zeros = std::all_of(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(size), [](std::uint8_t b) { return b == 0; });
         if (!(zeros && !m_settings.quick) && !WriteFully(disk.Get(), chunk.data(), size, layout.partitionOffset + done)) {
-            error = Describe("can't write the file system to", layout.diskPath);
+            error = Describe("can't write the file system to", layout.Name());
             return false;
         }
         done += size;

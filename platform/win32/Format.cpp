@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cwctype>
+#include <mutex>
 
 // "fmifs.dll" loaded from the system folder. Its entry points are handed out behind trampolines in the
 // shapes of platform/Format.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
@@ -134,16 +135,21 @@ void* GetProcAddress(ModuleHandle module, const char* name)
 FormatExFunction g_pfnFormatEx = nullptr;
 EnableVolumeCompressionFunction g_pfnEnableVolumeCompression = nullptr;
 
+// Looked up once for the whole run: jobs on several sticks start on threads of their own, and
+// the entry points are written only here, before any job can read them.
 bool LoadFmifsEntryPoints()
 {
-    ModuleHandle module = LoadLibraryW(L"fmifs.dll");
-    if (!module)
-        return false;
-    g_pfnFormatEx = reinterpret_cast<FormatExFunction>(GetProcAddress(module, "FormatEx"));
-    if (!g_pfnFormatEx)
-        return false;
-    g_pfnEnableVolumeCompression = reinterpret_cast<EnableVolumeCompressionFunction>(GetProcAddress(module, "EnableVolumeCompression"));
-    return g_pfnEnableVolumeCompression != nullptr;
+    static std::once_flag s_loaded;
+    std::call_once(s_loaded, [] {
+        ModuleHandle module = LoadLibraryW(L"fmifs.dll");
+        if (!module)
+            return;
+        g_pfnFormatEx = reinterpret_cast<FormatExFunction>(GetProcAddress(module, "FormatEx"));
+        if (!g_pfnFormatEx)
+            return;
+        g_pfnEnableVolumeCompression = reinterpret_cast<EnableVolumeCompressionFunction>(GetProcAddress(module, "EnableVolumeCompression"));
+    });
+    return g_pfnFormatEx && g_pfnEnableVolumeCompression;
 }
 
 } // namespace platform

@@ -9,6 +9,8 @@ namespace platform {
 
 // Callback commands the writer relies on.
 constexpr std::uint32_t kFormatProgress = 0;   // actionInfo: std::uint32_t* percentage
+constexpr std::uint32_t kFormatWriteProtected = 7; // the medium refuses writes; nothing was written
+constexpr std::uint32_t kFormatCantLock = 8;   // programs have the volume open
 constexpr std::uint32_t kFormatDone = 11;      // actionInfo: std::uint8_t* success flag (0: failed)
 constexpr std::uint32_t kFormatOutput = 14;    // actionInfo: FormatTextOutput*
 
@@ -27,8 +29,8 @@ using ModuleHandle = void*;
 ModuleHandle LoadLibraryW(const std::wstring& name);
 void* GetProcAddress(ModuleHandle module, const char* name);
 
-// The library's two entry points, looked up afresh by each call of LoadFmifsEntryPoints; the
-// second must be there, though nothing calls it.
+// The library's two entry points, looked up by the first call of LoadFmifsEntryPoints and kept
+// for the run; the second must be there, though nothing calls it.
 extern FormatExFunction g_pfnFormatEx;
 extern EnableVolumeCompressionFunction g_pfnEnableVolumeCompression;
 bool LoadFmifsEntryPoints();

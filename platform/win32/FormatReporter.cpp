@@ -22,4 +22,10 @@ void FormatReporter::Done(bool success) const
         m_callback(kFormatDone, 0, &flag);
 }
 
+void FormatReporter::CantLock() const
+{
+    if (m_callback)
+        m_callback(kFormatCantLock, 0, nullptr);
+}
+
 } // namespace platform

@@ -16,6 +16,8 @@ public:
     bool Progress(std::uint32_t percent) const;
     void Line(const std::string& line) const;
     void Done(bool success) const;
+    // Nothing was written: programs keep the volume, so it can't be locked.
+    void CantLock() const;
 
 private:
     FormatCallback m_callback;

@@ -1,6 +1,9 @@
 #include "platform/win32/HeldVolume.h"
 
+#include "platform/Drives.h"
+#include "platform/Sticks.h"
 #include "platform/win32/CommandInterpreter.h"
+#include "platform/win32/DiskLayout.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/ReadBack.h"
@@ -11,8 +14,6 @@ namespace {
 
 constexpr std::uint32_t kMediaHardDisk = 12;
 constexpr std::uint32_t kProgressCancel = 1;
-// The command line's buffer, its terminator included.
-constexpr std::size_t kCommandLineBufferSize = 260;
 
 // What the format on this thread reports to: FormatEx's callback carries no context of its own,
 // and the library calls it on the thread that formats.
@@ -20,6 +21,7 @@ struct FormatReports {
     const FormatProgress& progress;
     bool doneReported = false;
     bool succeeded = false;
+    FormatOutcome refusal = FormatOutcome::Failed; // what the library said before it wrote anything
 };
 thread_local FormatReports* t_formatReports = nullptr;
 
@@ -29,18 +31,26 @@ thread_local FormatReports* t_formatReports = nullptr;
 bool FormatExCallback(std::uint32_t command, std::uint32_t, void* actionInfo)
 {
     FormatReports* reports = t_formatReports;
-    if (!reports || !actionInfo)
+    if (!reports)
         return true;
     switch (command) {
     case kFormatProgress:
+        if (!actionInfo)
+            return true;
         return !reports->progress.percent || reports->progress.percent(*static_cast<std::uint32_t*>(actionInfo));
+    case kFormatWriteProtected:
+        reports->refusal = FormatOutcome::WriteProtected;
+        return true;
+    case kFormatCantLock:
+        reports->refusal = FormatOutcome::InUse;
+        return true;
     case kFormatDone:
         reports->doneReported = true;
-        reports->succeeded = *static_cast<std::uint8_t*>(actionInfo) != 0;
+        reports->succeeded = actionInfo && *static_cast<std::uint8_t*>(actionInfo) != 0;
         return true;
     case kFormatOutput: {
         auto* output = static_cast<FormatTextOutput*>(actionInfo);
-        if (output->output && reports->progress.text)
+        if (output && output->output && reports->progress.text)
             reports->progress.text(output->output);
         return true;
     }
@@ -64,6 +74,18 @@ HeldVolume::HeldVolume(wchar_t letter)
 {
 }
 
+LayoutOutcome HeldVolume::LayOut(wchar_t& letter, std::wstring& identity, std::string& detail)
+{
+    DiskLayout layout(m_root[0]);
+    LayoutOutcome outcome = layout.Run(detail);
+    if (outcome != LayoutOutcome::Done)
+        return outcome;
+    letter = layout.Letter();
+    m_root = std::wstring(1, letter) + L":";
+    identity = GetDriveIdentity(letter);
+    return LayoutOutcome::Done;
+}
+
 FormatOutcome HeldVolume::Format(const FormatRequest& request, const FormatProgress& progress)
 {
     if (!LoadFmifsEntryPoints())
@@ -74,6 +96,8 @@ FormatOutcome HeldVolume::Format(const FormatRequest& request, const FormatProgr
     g_pfnFormatEx(root.c_str(), kMediaHardDisk, L"FAT32", request.label.c_str(), request.quick ? 1 : 0, request.clusterSize,
         FormatExCallback);
     t_formatReports = nullptr;
+    if (reports.refusal != FormatOutcome::Failed && !reports.succeeded)
+        return reports.refusal;
     if (!reports.doneReported)
         return FormatOutcome::Unfinished;
     return reports.succeeded ? FormatOutcome::Done : FormatOutcome::Failed;
@@ -92,15 +116,19 @@ ReadBackResult HeldVolume::ReadBack(const std::wstring& source, const std::wstri
     return ReadBackCopy(source, m_root + name, detail);
 }
 
+// The installer's file as the command interpreter would find it, started directly.
 int HeldVolume::InstallBootLoader(const std::wstring& program)
 {
-    std::wstring commandLine = program + L" -fma " + m_root;
-    return RunCommandLine(commandLine.substr(0, kCommandLineBufferSize - 1));
+    std::wstring file = Sticks::System().FindInstaller(program);
+    if (file.empty())
+        return -1;
+    m_bootSectorBefore = ReadVolumeBootSector(m_root[0]);
+    return RunProgram(file, L"-fma " + m_root);
 }
 
 bool HeldVolume::ReadBackBootPieces(std::string& detail)
 {
-    return platform::ReadBackBootPieces(m_root[0], detail);
+    return platform::ReadBackBootPieces(m_root[0], m_bootSectorBefore, detail);
 }
 
 } // namespace win32

@@ -30,6 +30,8 @@ void LargeVolumeFormat::Run(Volume& volume, std::uint64_t length)
     if (!volume.HoldForFormat(error)) {
         m_reporter.Line(error);
         volume.Unlock();
+        if (volume.InUse())
+            m_reporter.CantLock();
         m_reporter.Done(false);
         return;
     }

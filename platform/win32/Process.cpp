@@ -250,23 +250,17 @@ void StopOnInterrupt(std::atomic<bool>& stop)
     }, TRUE);
 }
 
-// The system's command interpreter runs the line as typed, "D:\syslinux\syslinux -fma E:"
-// included, in the system folder (a current folder on the stick would hold the stick open). Its
-// messages go where the program's own go: it gets the program's standard handles, and the
-// program's console where there is one (the console twin's, or the one the program attached to).
-// Without a console it gets no console window, which the user could close and so kill it.
-int RunCommandLine(const std::wstring& commandLine)
+namespace {
+
+// Starts `program` with `commandLine` in the system folder (a current folder on the stick would
+// hold the stick open) and waits for it; its exit status, -1 when it could not run. Its messages
+// go where the program's own go: it gets the program's standard handles, and the program's
+// console where there is one (the console twin's, or the one the program attached to). Without a
+// console it gets no console window, which the user could close and so kill it.
+int RunAndWait(const std::wstring& program, std::wstring commandLine, const std::wstring& systemFolder)
 {
-    wchar_t folder[MAX_PATH] = {};
-    UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return -1;
-    std::wstring systemFolder(folder, length);
-    std::wstring interpreter = systemFolder + L"\\cmd.exe";
-    // /d: no AutoRun commands from the registry; /s /c: the line between the outer quotes as it is.
-    std::wstring line = L"\"" + interpreter + L"\" /d /s /c \"" + commandLine + L"\"";
-    // In a shared console Ctrl+C stops the program's jobs, each at its next step; the installer,
-    // in a process group of its own, has it disabled and finishes the boot record it is writing.
+    // In a shared console Ctrl+C stops the program's jobs, each at its next step; the child, in
+    // a process group of its own, has it disabled and finishes the boot record it is writing.
     DWORD consoleFlags = HasConsole() ? CREATE_NEW_PROCESS_GROUP : CREATE_NO_WINDOW;
     PROCESS_INFORMATION started {};
     std::fflush(stdout);
@@ -277,7 +271,7 @@ int RunCommandLine(const std::wstring& commandLine)
         STARTUPINFOEXW startup {};
         startup.StartupInfo.cb = sizeof startup;
         handles.FillIn(startup);
-        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE,
+        running = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
             consoleFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, systemFolder.c_str(), &startup.StartupInfo, &started);
     }
     // Where the system refuses the handles (consoles before Windows 8 had handles of their own
@@ -285,7 +279,7 @@ int RunCommandLine(const std::wstring& commandLine)
     if (!running) {
         STARTUPINFOW startup {};
         startup.cb = sizeof startup;
-        running = ::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, FALSE, consoleFlags, nullptr,
+        running = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, consoleFlags, nullptr,
             systemFolder.c_str(), &startup, &started);
     }
     if (!running)
@@ -296,6 +290,48 @@ int RunCommandLine(const std::wstring& commandLine)
     if (::WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &status))
         return -1;
     return static_cast<int>(status);
+}
+
+std::wstring SystemFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(folder, length);
+}
+
+bool EndsWithIgnoringCase(const std::wstring& text, const wchar_t* ending)
+{
+    std::wstring tail(ending);
+    if (text.size() < tail.size())
+        return false;
+    return ::CompareStringOrdinal(text.c_str() + text.size() - tail.size(), static_cast<int>(tail.size()), tail.c_str(),
+               static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+// The system's command interpreter runs the line as typed.
+int RunCommandLine(const std::wstring& commandLine)
+{
+    std::wstring systemFolder = SystemFolder();
+    if (systemFolder.empty())
+        return -1;
+    std::wstring interpreter = systemFolder + L"\\cmd.exe";
+    // /d: no AutoRun commands from the registry; /s /c: the line between the outer quotes as it is.
+    return RunAndWait(interpreter, L"\"" + interpreter + L"\" /d /s /c \"" + commandLine + L"\"", systemFolder);
+}
+
+// A program file is started itself, its path quoted whatever it holds (blanks, a long folder);
+// a batch file only the command interpreter runs.
+int RunProgram(const std::wstring& file, const std::wstring& arguments)
+{
+    std::wstring quoted = L"\"" + file + L"\" " + arguments;
+    if (EndsWithIgnoringCase(file, L".bat") || EndsWithIgnoringCase(file, L".cmd"))
+        return RunCommandLine(quoted);
+    std::wstring systemFolder = SystemFolder();
+    if (systemFolder.empty())
+        return -1;
+    return RunAndWait(file, quoted, systemFolder);
 }
 
 void ConsoleWrite(const std::string& text)

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 // Reading back on Windows: the stick's volume is flushed, then the copy read unbuffered, so the
@@ -117,9 +118,67 @@ ReadBackResult ReadBackCopy(const std::wstring& original, const std::wstring& co
     return ReadBackResult::Same;
 }
 
-bool ReadBackBootPieces(wchar_t letter, std::string& detail)
+std::vector<std::uint8_t> ReadVolumeBootSector(wchar_t letter, win32::DeviceCalls& calls)
 {
     letter = DriveLetterOf(letter);
+    std::wstring root = std::wstring(1, letter) + L":\\";
+    if (!letter || !FlushVolumeOf(root))
+        return {};
+    // A read of 4096 bytes keeps to the sector rules of every sector size a stick has.
+    constexpr DWORD kRead = 4096;
+    win32::UniqueHandle volume = OpenForReading(L"\\\\.\\" + std::wstring(1, letter) + L":", FILE_FLAG_NO_BUFFERING);
+    AlignedBuffer sector(kRead);
+    DWORD count = 0;
+    OVERLAPPED start {};
+    if (!volume || !calls.Read(volume.Get(), sector.Data(), kRead, &count, &start) || count < 512)
+        return {};
+    return std::vector<std::uint8_t>(sector.Data(), sector.Data() + 512);
+}
+
+bool ReadBackFromMedium(const std::wstring& path, std::string& detail, win32::DeviceCalls& calls)
+{
+    if (!FlushVolumeOf(path)) {
+        detail = ToUtf8(path) + ": can't flush it to the stick (error " + std::to_string(::GetLastError()) + ")";
+        return false;
+    }
+    win32::UniqueHandle file = OpenForReading(path, FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN);
+    if (!file) {
+        detail = ToUtf8(path) + " is missing from the stick";
+        return false;
+    }
+    win32::UnbufferedReader reader(file.Get(), calls);
+    bool holdsData = false;
+    while (reader.SizeKnown() && !reader.AtEnd()) {
+        DWORD count = 0;
+        if (!reader.ReadNext(count)) {
+            detail = ToUtf8(path) + ": can't read it back near byte " + std::to_string(reader.Offset());
+            return false;
+        }
+        const std::uint8_t* data = reader.Data();
+        holdsData = holdsData || std::any_of(data, data + count, [](std::uint8_t byte) { return byte != 0; });
+    }
+    if (!reader.SizeKnown() || !holdsData) {
+        detail = ToUtf8(path) + " is not on the stick's medium";
+        return false;
+    }
+    return true;
+}
+
+bool ReadBackBootPieces(wchar_t letter, const std::vector<std::uint8_t>& bootSectorBefore, std::string& detail,
+    win32::DeviceCalls& calls)
+{
+    letter = DriveLetterOf(letter);
+    std::vector<std::uint8_t> bootSector = ReadVolumeBootSector(letter, calls);
+    bool isBootSector = bootSector.size() == 512 && (bootSector[0] == 0xEB || bootSector[0] == 0xE9)
+        && bootSector[510] == 0x55 && bootSector[511] == 0xAA;
+    if (!isBootSector) {
+        detail = "the boot sector of drive " + ToUtf8(std::wstring(1, letter)) + ": can't be read back";
+        return false;
+    }
+    if (bootSector == bootSectorBefore) {
+        detail = "the installer's boot code is not in the boot sector of drive " + ToUtf8(std::wstring(1, letter)) + ":";
+        return false;
+    }
     auto disk = win32::TestSticks::Names(letter) ? win32::TestSticks::DiskUnder(letter) : DiskUnder(letter);
     if (!disk) {
         detail = "can't find the disk under drive " + ToUtf8(std::wstring(1, letter)) + ":";
@@ -134,12 +193,7 @@ bool ReadBackBootPieces(wchar_t letter, std::string& detail)
     }
     if (!CheckBootRecord(sector.Data(), count, disk->volumeFirstSector, detail))
         return false;
-    std::wstring loader = std::wstring(1, letter) + L":\\ldlinux.sys";
-    if (::GetFileAttributesW(loader.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        detail = "ldlinux.sys is missing from the stick";
-        return false;
-    }
-    return true;
+    return ReadBackFromMedium(std::wstring(1, letter) + L":\\ldlinux.sys", detail, calls);
 }
 
 } // namespace platform

@@ -42,7 +42,7 @@ wchar_t DriveLetterFromMask(DWORD mask)
 BOOL Control(HANDLE device, wchar_t letter, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned)
 {
     if (TestSticks::Names(letter))
-        return TestSticks::Answer(device, code, out, outSize, returned);
+        return TestSticks::Answer(device, code, in, inSize, out, outSize, returned);
     return ::DeviceIoControl(device, code, in, inSize, out, outSize, returned, nullptr);
 }
 
@@ -78,11 +78,21 @@ DriveBus BusOf(STORAGE_BUS_TYPE bus)
     }
 }
 
-// Opens the volume's device and asks for its bus and geometry.
+// Whether the system refuses writes to the medium (a lock switch); a query that fails otherwise
+// leaves that to the format.
+bool IsWriteProtected(HANDLE device, wchar_t letter)
+{
+    DWORD returned = 0;
+    return !Control(device, letter, IOCTL_DISK_IS_WRITABLE, nullptr, 0, nullptr, 0, &returned)
+        && ::GetLastError() == ERROR_WRITE_PROTECT;
+}
+
+// Opens the volume's device and asks for its bus and geometry. The queries need no access
+// rights, and a handle without them can't make another job's lock on the volume fail.
 void Probe(DriveFacts& drive)
 {
     std::wstring path = L"\\\\?\\" + std::wstring(1, drive.letter) + L":";
-    UniqueHandle device(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle device(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     drive.opened = static_cast<bool>(device);
     if (!drive.opened)
         return;
@@ -94,6 +104,7 @@ void Probe(DriveFacts& drive)
     drive.queried = QueryDriveInfo(device.Get(), drive.letter, descriptorBuffer.data(), geometry);
     drive.bus = BusOf(descriptor->BusType);
     drive.geometry = { geometry.Cylinders.QuadPart, geometry.TracksPerCylinder, geometry.SectorsPerTrack, geometry.BytesPerSector };
+    drive.writeProtected = drive.queried && IsWriteProtected(device.Get(), drive.letter);
 }
 
 } // namespace

@@ -21,9 +21,14 @@ public:
     };
 
     static bool Names(wchar_t letter);
-    // IOCTL_STORAGE_QUERY_PROPERTY and IOCTL_DISK_GET_DRIVE_GEOMETRY as a USB stick answers them;
-    // false with ERROR_INVALID_FUNCTION for any other code.
-    static bool Answer(HANDLE device, DWORD code, void* out, DWORD outSize, DWORD* returned);
+    // The controls a job sends to a USB stick's volume and disk, as the device answers them, on
+    // the drive's image file: the storage, geometry, length and writable queries
+    // (write-protected while ARKEVEN_TEST_WRITE_PROTECTED is set); the volume lock, dismount and
+    // unlock; and a new MBR layout (IOCTL_DISK_CREATE_DISK, IOCTL_DISK_SET_DRIVE_LAYOUT_EX,
+    // IOCTL_DISK_UPDATE_PROPERTIES), refused with ERROR_ACCESS_DENIED, as Windows refuses it,
+    // while the volume on the disk is not locked. False with ERROR_INVALID_FUNCTION for any
+    // other code.
+    static bool Answer(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
     // The disk under the drive's volume: the device itself, the volume being its first partition.
     static std::optional<Disk> DiskUnder(wchar_t letter);
 };

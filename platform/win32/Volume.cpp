@@ -12,19 +12,17 @@ constexpr DWORD kLockRetryMilliseconds = 250;
 
 } // namespace
 
-std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error)
+std::unique_ptr<Volume> Volume::Open(wchar_t letter, std::string& error, DeviceCalls& calls)
 {
     std::wstring path = L"\\\\.\\";
     path += letter;
     path += L':';
-    // Unbuffered, so every write reaches the stick in the order made; buffers must be aligned.
-    UniqueHandle handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+    UniqueHandle handle(calls.OpenVolume(path));
     if (!handle) {
         error = "can't open " + ToUtf8(path) + " (error " + std::to_string(::GetLastError()) + ")";
         return nullptr;
     }
-    return std::make_unique<Volume>(std::move(handle), std::move(path));
+    return std::make_unique<Volume>(std::move(handle), std::move(path), calls);
 }
 
 Volume::Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls)
@@ -100,24 +98,31 @@ bool Volume::TryLock(DWORD patience)
 
 bool Volume::HoldForFormat(std::string& error)
 {
+    m_inUse = false;
     // Without it the handle keeps to the old file system's size, which may end well before the
     // partition (a FAT32 made elsewhere, NTFS and its backup boot sector): later writes fall short.
     // A device that refuses it may have no such limit; the format tries the volume's end first.
     m_extendedIo = Control(FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0);
     // A lock refused right after the stick appeared is Explorer or a scanner looking at it.
-    bool dismounted = false;
     if (!TryLock(m_lockPatience)) {
         // A dismount without the lock takes the volume from under its users; their handles fail
-        // from now on, and the lock can be had unless a program opens the volume again at once.
-        dismounted = Dismount();
-        if (!TryLock(kLockRetryMilliseconds * 4)) {
+        // from now on, this one too. A fresh handle, opened before anyone opens the volume
+        // again, gets the lock; the dismount below then happens under it.
+        Dismount();
+        UniqueHandle fresh(m_calls.OpenVolume(m_path));
+        bool reopened = static_cast<bool>(fresh);
+        if (reopened) {
+            m_handle = std::move(fresh);
+            m_extendedIo = Control(FSCTL_ALLOW_EXTENDED_DASD_IO, nullptr, 0, nullptr, 0);
+        }
+        if (!reopened || !TryLock(kLockRetryMilliseconds * 4)) {
+            m_inUse = true;
             error = Name() + " is in use by another program, even after a dismount (the lock fails with error "
                 + std::to_string(::GetLastError()) + "): close what uses it and start again";
             return false;
         }
     }
-    // FAT refuses to dismount a volume that is dismounted already.
-    if (!dismounted && !Dismount()) {
+    if (!Dismount()) {
         error = Failure("dismount");
         return false;
     }

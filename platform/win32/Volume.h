@@ -22,7 +22,7 @@ public:
     };
 
     // Null, with the reason in `error`, when the volume can't be opened for writing.
-    static std::unique_ptr<Volume> Open(wchar_t letter, std::string& error);
+    static std::unique_ptr<Volume> Open(wchar_t letter, std::string& error, DeviceCalls& calls = DeviceCalls::System());
     Volume(UniqueHandle handle, std::wstring path, DeviceCalls& calls = DeviceCalls::System());
     ~Volume();
     Volume(const Volume&) = delete;
@@ -37,8 +37,11 @@ public:
     // Ready for writing the whole volume: reads and writes may go past the old file system's end
     // (up to the partition's), nobody else has the volume open, and its file system is dismounted.
     // A volume held by another program (Explorer, an indexer, a virus scanner) is waited for, then
-    // dismounted under it and locked again, as the system's format does; false when it stays in use.
+    // dismounted under it, opened afresh and locked, and dismounted again under the lock, as the
+    // system's format does; false when it stays in use (InUse()).
     bool HoldForFormat(std::string& error);
+    // Whether the last hold failed because other programs kept the volume.
+    bool InUse() const { return m_inUse; }
     // How long a refused lock is tried again before the volume is dismounted under its users.
     void SetLockPatience(DWORD milliseconds) { m_lockPatience = milliseconds; }
     // Whether the device took FSCTL_ALLOW_EXTENDED_DASD_IO in the hold.
@@ -67,6 +70,7 @@ private:
     DWORD m_lockPatience = 5000;
     bool m_locked = false;
     bool m_extendedIo = false;
+    bool m_inUse = false;
 };
 
 } // namespace platform::win32

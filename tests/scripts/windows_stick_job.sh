@@ -3,7 +3,8 @@
 # --make-stick E: --yes) through the real copies, read-back and installer call, the installer's
 # line in the twin's output; its status in %ERRORLEVEL%, its output into a file; on a console (a
 # pseudo-terminal) the twin redraws its line in place; the same job with a failing format ends
-# failed with nothing copied.
+# failed with nothing copied; sticks with no partition table, GPT or a hybrid image get one MBR
+# partition; a write-protected stick and a stick in use end with their own texts.
 set -euo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 wine_test_init "$@"
@@ -67,5 +68,59 @@ grep -qE '^E \([0-9]+ MBytes\)  failed: ' "$work/failed-job.log" || fail "the jo
 [ -z "$(ls -A "$work/stick")" ] || fail "files on the stick after a failed format: $(ls -A "$work/stick")"
 [ "$(wc -l <"$work/installer.log")" -eq 2 ] || fail "the installer ran after a failed format"
 echo "windows: a failed format ends the job failed, nothing copied"
+
+# Sticks as people bring them: one FAT volume over the whole disk, a GPT disk, a hybrid ISO
+# image written with dd. Each job lays the disk out anew (the stand-in answers the layout calls
+# on the image and refuses them, as Windows does, while the volume is not locked) and ends ready
+# with one MBR partition, FAT32 LBA, from 1 MiB to the disk's end.
+disk_sectors=$(( $(stat -c %s "$work/stick.img") / 512 ))
+mkdir -p "$work/iso-tree" && echo hybrid >"$work/iso-tree/readme.txt"
+xorriso -as mkisofs -quiet -o "$work/hybrid.iso" --protective-msdos-label "$work/iso-tree" 2>/dev/null ||
+  fail "xorriso made no hybrid image"
+for layout in whole-disk-fat gpt hybrid-iso; do
+  dd if=/dev/zero of="$work/stick.img" bs=1M count=2 conv=notrunc status=none
+  case $layout in
+    whole-disk-fat) mkfs.fat -F 32 -n USERDATA "$work/stick.img" >/dev/null ;;
+    gpt) printf 'label: gpt\nstart=2048, size=64M, type=EBD0A0A2-B9E5-4433-87C0-68B6B72699C7\n' |
+      sfdisk -q "$work/stick.img" >/dev/null ;;
+    hybrid-iso) dd if="$work/hybrid.iso" of="$work/stick.img" conv=notrunc status=none ;;
+  esac
+  gpt_headers() { { dd if="$work/stick.img" bs=512 skip=1 count=1 status=none; tail -c 512 "$work/stick.img"; } | grep -c 'EFI PART' || true; }
+  [ "$layout" != gpt ] || [ "$(gpt_headers)" -eq 2 ] || fail "gpt: the stick has no GPT to begin with"
+  as_user timeout 300 wine "$twin" --make-stick E: --yes >"$work/layout-job.log" 2>&1 || fail "$layout: the job failed: $(tail -n 2 "$work/layout-job.log")"
+  tr -d '\r' <"$work/layout-job.log" | grep -qE '^E \([0-9]+ MBytes\)  ready' || fail "$layout: the job did not end ready"
+  entry=$(od -v -A n -t x1 -j 446 -N 16 "$work/stick.img" | tr -s ' ')
+  [ "$(echo "$entry" | cut -d' ' -f6)" = 0c ] || fail "$layout: the partition is not FAT32 LBA: $entry"
+  [ "$(od -A n -t u4 -j 454 -N 4 "$work/stick.img" | tr -d ' ')" = 2048 ] || fail "$layout: the partition does not start at 1 MiB"
+  [ "$(od -A n -t u4 -j 458 -N 4 "$work/stick.img" | tr -d ' ')" = $((disk_sectors - 2048)) ] || fail "$layout: the partition does not reach the disk's end"
+  [ "$(od -v -A n -t x1 -j 462 -N 48 "$work/stick.img" | tr -d ' \n0')" = "" ] || fail "$layout: more than one partition"
+  [ "$(gpt_headers)" -eq 0 ] || fail "$layout: a GPT header is still there"
+  [ -f "$work/stick/ldlinux.sys" ] || fail "$layout: no ldlinux.sys"
+  echo "windows: a stick with $layout: laid out anew, one MBR FAT32 partition from 1 MiB, ready"
+done
+
+# A write-protected stick, as the disk's query answers and as the format service reports it, and
+# a stick whose volume programs keep open: each ends with its own text before anything is
+# written, the user's file and the disk as they were.
+as_user sh -c "echo holiday >'$work/stick/holiday.jpg'"
+disk_before=$(sha256sum "$work/stick.img" | cut -d' ' -f1)
+installs_before=$(wc -l <"$work/installer.log")
+refused_on_windows() { # CASE SETTING TEXT_ID [DISK]: DISK "laid out" when the format's refusal
+  # follows the new layout (the disk then holds the new table, the user's files are kept)
+  local text status=0
+  text=$(sed -n "s/^$3=//p" "$work/cd/AUTORUN/Localization/en.txt" | tr -d '\r')
+  as_user env "$2" timeout 300 wine "$twin" --make-stick E: --yes >"$work/refused.log" 2>&1 || status=$?
+  [ "$status" -ne 0 ] || fail "$1: the job ended with status 0"
+  tr -d '\r' <"$work/refused.log" | grep -qF "failed: $text" || fail "$1: not text $3: $(tail -n 2 "$work/refused.log")"
+  [ "$(cat "$work/stick/holiday.jpg")" = holiday ] || fail "$1: the user's file is gone"
+  if [ "${4:-}" != "laid out" ]; then
+    [ "$(sha256sum "$work/stick.img" | cut -d' ' -f1)" = "$disk_before" ] || fail "$1: the disk was written"
+  fi
+  [ "$(wc -l <"$work/installer.log")" -eq "$installs_before" ] || fail "$1: the installer ran"
+  echo "windows: $1: text $3, nothing written"
+}
+refused_on_windows "write-protected stick" ARKEVEN_TEST_WRITE_PROTECTED=1 33
+refused_on_windows "format service finds it write-protected" ARKEVEN_TEST_FORMAT_REFUSES=write-protected 33 "laid out"
+refused_on_windows "volume kept open" ARKEVEN_TEST_FORMAT_REFUSES=in-use 34 "laid out"
 
 echo "$script_name: passed"

@@ -2,8 +2,9 @@
 # The writer when things go wrong, on the real program (headless) and a copy of the demo CD.
 # Before anything is written, each with its own final text and the stick byte for byte as it
 # was: a live-system file missing from the CD (then Start again once it is back), a stick too
-# small, a root image too large for FAT32, no installer, the tools missing, the stick gone
-# before Start.
+# small, a root image too large for FAT32, no installer, the tools missing, a write-protected
+# stick, a stick in use, the stick gone before Start. Disks above 1 TiB and 2 TiB get a
+# partition FAT32 holds.
 # Then: no stick chosen; the stick pulled out during the copy; an installer that fails; a copy
 # spoilt on its way; a user without rights.
 source "$(dirname "$0")/lib/system.sh"
@@ -26,10 +27,11 @@ expect_failure_text() { # CASE [TEXT]
     fail "$1: text 25 was shown"
   fi
 }
-# refused CASE TEXT: a job on $stick that must fail before its first write: it ends with TEXT,
-# the format never starts and the stick is byte-identical.
+# refused CASE TEXT [STEP]: a job on $stick that must fail before its first write: it ends with
+# TEXT, the format never starts, the stick is byte-identical and a console line of STEP (the
+# checks, or the hold at the format's start) names the cause.
 refused() {
-  local name=$1 text=$2 before
+  local name=$1 text=$2 step=${3:-check} before
   before=$(digest "$stick")
   { write_job_steps; close_all_steps; } >"$work/refused.script"
   start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/refused.script" ARKEVEN_VIRTUAL_STICKS="$stick" \
@@ -38,9 +40,22 @@ refused() {
   [ "$(last_writer_line)" = "$text" ] || fail "$name: the writer ended with '$(last_writer_line)', not '$text'"
   grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "$name: the job went on after its checks"
   [ "$(digest "$stick")" = "$before" ] || fail "$name: the stick was written"
-  grep -q '^check: ' "$program_out" || fail "$name: no console line names the cause"
-  note "$name: '$text', nothing written ($(grep '^check: ' "$program_out" | head -n 1))"
+  grep -q "^$step: " "$program_out" || fail "$name: no console line names the cause"
+  note "$name: '$text', nothing written ($(grep "^$step: " "$program_out" | head -n 1))"
 }
+
+# Loop devices and mounts of the root-only cases, undone whatever happens.
+loop_devices=()
+mounted=()
+busy_pid=""
+release_devices() {
+  local item
+  [ -n "$busy_pid" ] && kill "$busy_pid" 2>/dev/null
+  for item in "${mounted[@]}"; do umount "$item" 2>/dev/null || umount -l "$item" 2>/dev/null || true; done
+  for item in "${loop_devices[@]}"; do losetup -d "$item" 2>/dev/null || true; done
+  cleanup_system_test
+}
+trap release_devices EXIT
 
 # ---- 1. ISOLINUX/root.lzm missing: text 30 at once, nothing written; Start is offered again
 # ---- and, with the file back, the whole job runs from the format.
@@ -112,6 +127,75 @@ SCRIPT
   find "$work/cd-mtools" -mindepth 1 -maxdepth 1 -exec mv {} "$cd_copy/syslinux/" \;
 else
   note "not root: the missing tools are not tried"
+fi
+
+# ---- The sticks people bring, root only (loop devices, mounts, a small tmpfs).
+if [ "$(id -u)" -eq 0 ] && losetup -f >/dev/null 2>&1; then
+  # Write-protected: a read-only loop device over the stick, as a card's lock switch sets the
+  # kernel's read-only flag.
+  user_stick "$stick" 300M
+  locked=$(losetup -r -f --show "$stick")
+  loop_devices+=("$locked")
+  image=$stick
+  stick=$locked
+  refused "write-protected stick" "$(text_of 33)"
+  stick=$image
+  losetup -d "$locked"
+
+  # In use: its volume mounted, a shell inside it; the unmount is refused, the user's file stays.
+  mkdir -p "$work/mnt"
+  if ! mount -o ro,loop "$stick" "$work/mnt" 2>/dev/null; then
+    # A kernel without FAT (some containers): the user's stick holds ext2 instead.
+    mkfs.ext2 -q -F "$stick"
+    mount -o ro,loop "$stick" "$work/mnt"
+  fi
+  mounted+=("$work/mnt")
+  (cd "$work/mnt" && exec sleep 300) &
+  busy_pid=$!
+  refused "stick in use" "$(text_of 34)" format
+  kill "$busy_pid"; wait "$busy_pid" 2>/dev/null || true; busy_pid=""
+  umount "$work/mnt"
+
+  # Disks above 1 TiB, as sparse files on a tmpfs of 64 MiB: the partition is what FAT32 with
+  # 4096-byte clusters holds, the rest of the disk unallocated; the format then runs into the
+  # tmpfs's end (text 27) long before it could write a terabyte.
+  mkdir -p "$work/small"
+  mount -t tmpfs -o size=64m tmpfs "$work/small"
+  mounted+=("$work/small")
+  for size in 1536G 3T; do
+    big="$work/small/disk-$size.img"
+    truncate -s "$size" "$big"
+    { write_job_steps; close_all_steps; } >"$work/big.script"
+    start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/big.script" ARKEVEN_VIRTUAL_STICKS="$big" \
+      ARKEVEN_CD_ROOT="$cd_copy"
+    finish_program 60
+    [ "$(last_writer_line)" = "$failed_text" ] || fail "$size disk: the writer ended with '$(last_writer_line)'"
+    grep -q '/proc/[0-9]*/fd/' "$program_out" && fail "$size disk: the console names the held descriptor: $(grep '/proc/' "$program_out")"
+    grep -qF "$big" "$program_out" || fail "$size disk: the console does not name the disk as the user knows it"
+    # The first partition entry: type 0x0C from sector 2048, its length in sectors.
+    entry=$(od -A n -t x1 -j 446 -N 16 "$big" | tr -s ' ')
+    [ "$(echo "$entry" | cut -d' ' -f6)" = 0c ] || fail "$size disk: partition type is not FAT32 LBA: $entry"
+    [ "$(od -A n -t u4 -j 454 -N 4 "$big" | tr -d ' ')" = 2048 ] || fail "$size disk: the partition does not start at 1 MiB"
+    sectors=$(od -A n -t u4 -j 458 -N 4 "$big" | tr -d ' ')
+    [ "$sectors" -ge $((1 << 31)) ] || fail "$size disk: only $sectors sectors of $size"
+    [ -z "${planned:-}" ] || [ "$sectors" = "$planned" ] || fail "$size disk: $sectors sectors, not the $planned of the 1.5 TiB disk"
+    planned=$sectors
+    [ "$(od -v -A n -t x1 -j 462 -N 48 "$big" | tr -d ' \n0')" = "" ] || fail "$size disk: more than one partition"
+    rm -f "$big"
+    note "$size disk: one partition of $((sectors / 2048)) MiB from 1 MiB, the rest unallocated"
+  done
+  # mkfs.fat takes that size for FAT32 with 4096-byte clusters: its checks pass, and only the
+  # small tmpfs stops it writing its 2 GiB of FATs.
+  scratch="$work/small/scratch.img"
+  truncate -s $((sectors * 512)) "$scratch"
+  mkfs.fat -v -F 32 -S 512 -s 8 -h 2048 -I "$scratch" $((sectors / 2)) >"$work/mkfs.out" 2>&1 || true
+  grep -q 'provides [0-9]* clusters' "$work/mkfs.out" || fail "mkfs.fat refuses the planned size: $(cat "$work/mkfs.out")"
+  grep -qi 'too many clusters' "$work/mkfs.out" && fail "mkfs.fat refuses the planned size: $(cat "$work/mkfs.out")"
+  note "mkfs.fat takes the planned $((sectors / 2048)) MiB: $(grep -o 'provides [0-9]* clusters' "$work/mkfs.out")"
+  rm -f "$scratch"
+  umount "$work/small"
+else
+  note "not root: the write-protected, busy and terabyte sticks are not tried"
 fi
 
 # The stick taken out between opening the writer and Start.

@@ -37,6 +37,8 @@ struct StickScript {
     std::vector<std::string> missingTools;
     bool installerOnCd = true;
     std::int64_t cylinders = 243;     // 1906 MBytes
+    bool writeProtected = false;
+    platform::LayoutOutcome layout = platform::LayoutOutcome::Done;
     platform::StickHoldError holdError = platform::StickHoldError::None;
 
     void Ran(const std::string& step)
@@ -55,6 +57,14 @@ public:
     }
     ~FakeStick() override { m_script.steps.push_back("let go"); }
 
+    platform::LayoutOutcome LayOut(wchar_t&, std::wstring&, std::string& detail) override
+    {
+        if (m_script.layout != platform::LayoutOutcome::Done) {
+            m_script.Ran("lay out");
+            detail = "the system refuses the stick's new partition";
+        }
+        return m_script.layout;
+    }
     platform::FormatOutcome Format(const platform::FormatRequest& request, const platform::FormatProgress& progress) override
     {
         m_script.Ran("format " + std::string(request.label.begin(), request.label.end()) + " " + std::to_string(request.clusterSize)
@@ -117,6 +127,7 @@ public:
         stick.bus = platform::DriveBus::Usb;
         stick.geometry = { m_script.cylinders, 255, 63, 512 };
         stick.identity = kIdentity;
+        stick.writeProtected = m_script.writeProtected;
         return { stick };
     }
     bool IsDriveStill(wchar_t letter, const std::wstring& identity) override
@@ -276,6 +287,9 @@ TEST_F(StickJobTest, EachRefusalComesBeforeAnyWrite)
         { "stick too small", [](StickScript& s) { s.cylinders = 10; }, StickJob::Outcome::StickTooSmall, L"512 MB" },
         { "no rights to hold it", [](StickScript& s) { s.holdError = platform::StickHoldError::AccessDenied; }, StickJob::Outcome::NoRights, L"" },
         { "held elsewhere", [](StickScript& s) { s.holdError = platform::StickHoldError::Unavailable; }, StickJob::Outcome::Failed, L"" },
+        { "write-protected", [](StickScript& s) { s.writeProtected = true; }, StickJob::Outcome::WriteProtected, L"" },
+        { "write-protected when held", [](StickScript& s) { s.holdError = platform::StickHoldError::WriteProtected; }, StickJob::Outcome::WriteProtected, L"" },
+        { "its volume in use", [](StickScript& s) { s.holdError = platform::StickHoldError::InUse; }, StickJob::Outcome::InUse, L"" },
     };
     for (const Case& testCase : cases) {
         MakeCd();
@@ -308,6 +322,29 @@ TEST_F(StickJobTest, AFormatThatFailsOrNeverEndsStopsTheJob)
     EXPECT_EQ(Run(unfinished, silent), StickJob::Outcome::Failed);
     EXPECT_TRUE(silent.formatDone.empty()) << "no done report, no bar at 78";
     EXPECT_TRUE(silent.copiesDone.empty());
+
+    // A new partition table the system refuses ends the job before the format.
+    for (auto [refusal, outcome] : { std::pair { platform::LayoutOutcome::Failed, StickJob::Outcome::LayoutFailed },
+             std::pair { platform::LayoutOutcome::InUse, StickJob::Outcome::InUse },
+             std::pair { platform::LayoutOutcome::WriteProtected, StickJob::Outcome::WriteProtected } }) {
+        StickScript refused;
+        refused.layout = refusal;
+        Recorder told;
+        EXPECT_EQ(Run(refused, told), outcome);
+        EXPECT_EQ(refused.steps, std::vector<std::string>({ "hold", "lay out", "let go" }));
+        EXPECT_NE(told.console.find("layout: the system refuses"), std::string::npos) << told.console;
+    }
+
+    // The format service refuses before it writes: the cause gets its own outcome.
+    for (auto [refusal, outcome] : { std::pair { platform::FormatOutcome::WriteProtected, StickJob::Outcome::WriteProtected },
+             std::pair { platform::FormatOutcome::InUse, StickJob::Outcome::InUse } }) {
+        StickScript refused;
+        refused.format = refusal;
+        Recorder told;
+        EXPECT_EQ(Run(refused, told), outcome);
+        EXPECT_TRUE(told.formatDone.empty());
+        EXPECT_TRUE(told.copiesDone.empty());
+    }
 }
 
 TEST_F(StickJobTest, AStickSwappedMidJobGetsNothingMore)

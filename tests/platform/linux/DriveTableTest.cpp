@@ -187,6 +187,28 @@ TEST_F(DriveTableTest, VirtualSticksTakeLettersFromEInTheirOrder)
     EXPECT_EQ(table.Find('L')->path, (m_root / "missing.img").string());
 }
 
+// A card reader: no card, no drive; a card arrives with its medium's size and lock switch.
+TEST_F(DriveTableTest, AnEmptyReaderIsLeftOutAndACardArrivesWithItsLockSwitch)
+{
+    WriteSizedFile(m_root / "reader.img", 0);
+    DriveTable table(Options((m_root / "reader.img").string()));
+    EXPECT_EQ(Letters(table), "CDEFGH") << "the 0-byte virtual stick and the empty slot sde are not offered";
+    EXPECT_EQ(table.VirtualStickFilesPresent(), std::vector<bool>({ false }));
+    EXPECT_FALSE(table.Find('H')->readOnly);
+
+    m_sysfs.SetDiskFile("sde", "size", "15523840");
+    m_sysfs.SetDiskFile("sde", "ro", "1");
+    fs::resize_file(m_root / "reader.img", 8 << 20);
+    EXPECT_EQ(table.VirtualStickFilesPresent(), std::vector<bool>({ true }));
+    EXPECT_EQ(table.Rescan().arrived, std::vector<char>({ 'I', 'J' }));
+    EXPECT_EQ(table.Find('I')->path, (m_root / "reader.img").string());
+    EXPECT_FALSE(table.Find('I')->readOnly);
+    auto card = table.Find('J');
+    ASSERT_TRUE(card);
+    EXPECT_EQ(card->sysName, "sde");
+    EXPECT_TRUE(card->readOnly) << "the lock switch is the kernel's read-only flag";
+}
+
 // Elevated through pkexec, root would otherwise write whatever file the caller names.
 TEST_F(DriveTableTest, ElevatedOnlyTheUsersOwnRegularFilesAreOffered)
 {

@@ -99,6 +99,12 @@ public:
         WriteText(m_dev / name, "");
     }
 
+    // The kernel's files of a disk that change with its medium: "size" (in 512-byte units), "ro".
+    void SetDiskFile(const std::string& disk, const std::string& file, const std::string& value)
+    {
+        WriteText(fs::canonical(m_sys / "block" / disk) / file, value + "\n");
+    }
+
     void AddPartition(const std::string& disk, const std::string& partition)
     {
         fs::path dir = fs::canonical(m_sys / "block" / disk) / partition;

@@ -4,6 +4,7 @@
 #include "StickTestSupport.h"
 
 #include "platform/disk/Fat32Formatter.h"
+#include "platform/disk/StickPartition.h"
 #include "platform/linux/MasterBootRecord.h"
 
 #include <csignal>
@@ -310,6 +311,37 @@ TEST_F(Fat32FormatterTest, SizingHoldsEveryClusterAndRefusesWhatIsNotFat32)
     EXPECT_NE(error.find("65525"), std::string::npos) << error;
     EXPECT_FALSE(Fat32Formatter::Plan(3ull << 40, 512, 4096, error)) << "more than 2^32 sectors";
     EXPECT_FALSE(Fat32Formatter::Plan(1ull << 40, 512, 512, error)) << "more clusters than FAT32 counts";
+}
+
+// A disk of any size gets one partition from 1 MiB that FAT32 with 4096-byte clusters and a
+// master boot record both take; mkfs.fat's own limit is 268435441 clusters.
+TEST_F(Fat32FormatterTest, TheStickPartitionIsCappedByFat32AndTheMasterBootRecord)
+{
+    using platform::StickPartition;
+    constexpr std::uint64_t kMkfsClusterLimit = 268435441;
+    const std::uint64_t largest = StickPartition::LargestFat32Volume(512, 4096);
+    std::string error;
+    auto layout = Fat32Formatter::Plan(largest, 512, 4096, error);
+    ASSERT_TRUE(layout) << error;
+    EXPECT_LE(layout->clusterCount, kMkfsClusterLimit);
+    EXPECT_GT(layout->clusterCount, kMkfsClusterLimit - 512) << "clusters given away";
+    EXPECT_EQ(largest % StickPartition::kAlignment, 0u);
+
+    for (std::uint64_t disk : { 1536ull << 30, 3ull << 40, 1ull << 41 }) {
+        auto partition = StickPartition::ForDisk(disk, 512, 4096);
+        EXPECT_EQ(partition.offset, 1u << 20);
+        EXPECT_EQ(partition.size, largest) << disk << " bytes: the rest of the disk stays unallocated";
+    }
+    auto sectors4k = StickPartition::ForDisk(3ull << 40, 4096, 4096);
+    ASSERT_TRUE(Fat32Formatter::Plan(sectors4k.size, 4096, 4096, error)) << error;
+    EXPECT_LE(Fat32Formatter::Plan(sectors4k.size, 4096, 4096, error)->clusterCount, kMkfsClusterLimit);
+
+    // Where larger clusters let FAT32 grow past 2 TiB, the record's 2^32 sectors end the partition.
+    auto large = StickPartition::ForDisk(8ull << 40, 512, 32768);
+    EXPECT_EQ(large.offset + large.size, 512ull << 32);
+    // A small stick: all of it after the first MiB.
+    EXPECT_EQ(StickPartition::ForDisk((64ull << 20) + 4096, 512, 4096).size, (63ull << 20) + 4096);
+    EXPECT_EQ(StickPartition::ForDisk(1u << 20, 512, 4096).size, 0u);
 }
 
 TEST_F(Fat32FormatterTest, AStoppedFormatLeavesNoVolume)

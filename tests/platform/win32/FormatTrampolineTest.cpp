@@ -43,6 +43,9 @@ bool Record(std::uint32_t command, std::uint32_t, void* actionInfo)
     case platform::kFormatOutput:
         g_reports.push_back({ command, static_cast<platform::FormatTextOutput*>(actionInfo)->output });
         return true;
+    case platform::kFormatCantLock:
+        g_reports.push_back({ command, "can't lock" });
+        return true;
     default:
         return true;
     }
@@ -188,8 +191,9 @@ TEST_F(FormatTrampoline, LargeVolumeWriterMakesFat32ThroughAnUnbufferedHandle)
 // volume dismounted already. `steps` records the calls in order. The bytes live in an image file.
 class StandInVolumeDevice : public platform::win32::DeviceCalls {
 public:
-    StandInVolumeDevice(std::uint64_t size, std::uint64_t oldFileSystemEnd, bool inUseForGood)
-        : m_size(size)
+    StandInVolumeDevice(std::filesystem::path image, std::uint64_t size, std::uint64_t oldFileSystemEnd, bool inUseForGood)
+        : m_image(std::move(image))
+        , m_size(size)
         , m_oldFileSystemEnd(oldFileSystemEnd)
         , m_inUseForGood(inUseForGood)
     {
@@ -203,7 +207,8 @@ public:
             extendedIo = true;
             return TRUE;
         case FSCTL_LOCK_VOLUME:
-            if (m_inUseForGood || !dismounted) {
+            // Another program has it open until a dismount takes it from under it.
+            if (m_inUseForGood || !othersGone) {
                 ++refusedLocks;
                 ::SetLastError(ERROR_ACCESS_DENIED);
                 return FALSE;
@@ -216,7 +221,7 @@ public:
                 ::SetLastError(ERROR_NOT_READY);
                 return FALSE;
             }
-            dismounted = true;
+            dismounted = othersGone = true;
             return TRUE;
         case FSCTL_UNLOCK_VOLUME:
             steps.push_back("unlock");
@@ -251,6 +256,16 @@ public:
         }
     }
 
+    // Opening a dismounted volume mounts it again, with a fresh file system and its own handle.
+    HANDLE OpenVolume(const std::wstring&) override
+    {
+        steps.push_back("open");
+        dismounted = false;
+        extendedIo = false;
+        return ::CreateFileW(m_image.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr);
+    }
+
     BOOL Write(HANDLE handle, const void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
     {
         ++writes;
@@ -268,6 +283,7 @@ public:
 
     bool extendedIo = false;
     bool dismounted = false;
+    bool othersGone = false;
     int refusedLocks = 0;
     int writes = 0;
     std::uint8_t partitionType = 0;
@@ -284,6 +300,7 @@ private:
         return TRUE;
     }
 
+    std::filesystem::path m_image;
     std::uint64_t m_size;
     std::uint64_t m_oldFileSystemEnd;
     bool m_inUseForGood;
@@ -306,8 +323,8 @@ protected:
 
     void Format(StandInVolumeDevice& device)
     {
-        platform::win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-            OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
+        platform::win32::UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_WRITE_THROUGH, nullptr));
         ASSERT_TRUE(file);
         platform::win32::Volume volume(std::move(file), L"\\\\.\\T:", device);
         volume.SetLockPatience(300);
@@ -330,15 +347,16 @@ protected:
 
 TEST_F(LargeVolumeOnAStandInDevice, HeldVolumeIsTakenAndWrittenToItsEnd)
 {
-    StandInVolumeDevice device(kSize, kOldFileSystemEnd, false);
+    StandInVolumeDevice device(m_path, kSize, kOldFileSystemEnd, false);
     Format(device);
     auto lines = DetailsOf(platform::kFormatOutput);
     ASSERT_EQ(DetailsOf(platform::kFormatDone), std::vector<std::string> { "ok" }) << ::testing::PrintToString(lines);
     EXPECT_GT(device.refusedLocks, 1) << "the lock is tried again before the dismount";
-    // Dismounted once to take it from its user, not again once locked; after the writing
-    // dismounted again before the unlock, so the system mounts the new file system afresh.
-    std::vector<std::string> expected { "dismount", "lock", "write", "set type", "update properties", "dismount",
-        "unlock" };
+    // Dismounted to take it from its user, which ends this handle too; opened afresh, locked, and
+    // dismounted again under the lock before any write; after the writing dismounted again before
+    // the unlock, so the system mounts the new file system afresh.
+    std::vector<std::string> expected { "dismount", "open", "lock", "dismount", "write", "set type", "update properties",
+        "dismount", "unlock" };
     EXPECT_EQ(device.steps, expected);
     EXPECT_EQ(Tail(), std::string(kSize - kOldFileSystemEnd, '\0')) << "the full format did not reach the volume's end";
     EXPECT_EQ(device.partitionType, 0x0C);
@@ -346,9 +364,10 @@ TEST_F(LargeVolumeOnAStandInDevice, HeldVolumeIsTakenAndWrittenToItsEnd)
 
 TEST_F(LargeVolumeOnAStandInDevice, VolumeThatStaysInUseEndsTheFormatBeforeAnyWrite)
 {
-    StandInVolumeDevice device(kSize, kOldFileSystemEnd, true);
+    StandInVolumeDevice device(m_path, kSize, kOldFileSystemEnd, true);
     Format(device);
     EXPECT_EQ(DetailsOf(platform::kFormatDone), std::vector<std::string> { "failed" });
+    EXPECT_EQ(DetailsOf(platform::kFormatCantLock).size(), 1u) << "the job is to name the cause: the volume in use";
     auto lines = DetailsOf(platform::kFormatOutput);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines.back().find("T: is in use by another program"), std::string::npos) << lines.back();

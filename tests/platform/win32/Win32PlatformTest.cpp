@@ -6,14 +6,18 @@
 #include "platform/Sticks.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/ReadBack.h"
+#include "platform/win32/TestSticks.h"
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Host.h"
 
 #include <gtest/gtest.h>
 
+#include <winioctl.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -322,6 +326,28 @@ TEST_F(Win32CopyTest, UnbufferedReadBackKeepsEveryReadOnSectorBoundaries)
     EXPECT_EQ(calls.offsets, (std::vector<std::uint64_t> { 0, platform::win32::UnbufferedReader::kPieceSize }));
 }
 
+// A medium that lost what the system still holds in its cache: every read gives zeros.
+class ForgetfulMedium : public platform::win32::DeviceCalls {
+public:
+    BOOL Read(HANDLE handle, void* data, DWORD size, DWORD* done, OVERLAPPED* position) override
+    {
+        BOOL read = DeviceCalls::Read(handle, data, size, done, position);
+        std::memset(data, 0, size);
+        return read;
+    }
+};
+
+TEST_F(Win32CopyTest, TheLoaderCountsOnlyWhenTheMediumHoldsIt)
+{
+    std::ofstream(m_folder / "ldlinux.sys", std::ios::binary) << "ldlinux.sys of a test\n";
+    std::string detail;
+    EXPECT_TRUE(platform::ReadBackFromMedium(Path("ldlinux.sys"), detail)) << detail;
+    ForgetfulMedium forgetful;
+    EXPECT_FALSE(platform::ReadBackFromMedium(Path("ldlinux.sys"), detail, forgetful));
+    EXPECT_NE(detail.find("not on the stick's medium"), std::string::npos) << detail;
+    EXPECT_FALSE(platform::ReadBackFromMedium(Path("missing.sys"), detail));
+}
+
 // "D:\syslinux\syslinux -fma E:" runs syslinux.exe through the command interpreter: the check
 // before a job looks for the file the same way.
 TEST_F(Win32CopyTest, TheInstallerIsFoundWithTheExtensionTheInterpreterAdds)
@@ -354,6 +380,55 @@ TEST(Win32Drives, IdentitiesTellDrivesApartAndBindAHold)
     platform::StickHoldResult refused = platform::Sticks::System().Hold(L'C', system + L"x");
     EXPECT_FALSE(refused.stick);
     EXPECT_EQ(refused.error, platform::StickHoldError::NotThatDevice);
+}
+
+// The test sticks' stand-in disk takes a new layout only while its volume is locked, as Windows
+// does, and then writes it as the disk driver would: one MBR entry, no GPT left.
+TEST(Win32TestSticks, ALayoutChangeNeedsTheVolumeLocked)
+{
+    fs::path image = fs::temp_directory_path() / ("arkeven-layout-" + std::to_string(std::random_device()()) + ".img");
+    {
+        std::ofstream file(image, std::ios::binary);
+        file << std::string(512, '\0') << "EFI PART" << std::string((8u << 20) - 520, '\x11');
+    }
+    using platform::win32::TestSticks;
+    {
+        platform::win32::UniqueHandle disk(::CreateFileW(image.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(disk);
+        CREATE_DISK fresh {};
+        fresh.PartitionStyle = PARTITION_STYLE_MBR;
+        fresh.Mbr.Signature = 0x1234;
+        DWORD returned = 0;
+        EXPECT_FALSE(TestSticks::Answer(disk.Get(), IOCTL_DISK_CREATE_DISK, &fresh, sizeof fresh, nullptr, 0, &returned));
+        EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+        platform::win32::UniqueHandle volume(::CreateFileW(image.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(TestSticks::Answer(volume.Get(), FSCTL_LOCK_VOLUME, nullptr, 0, nullptr, 0, &returned));
+        EXPECT_TRUE(TestSticks::Answer(disk.Get(), IOCTL_DISK_CREATE_DISK, &fresh, sizeof fresh, nullptr, 0, &returned));
+        std::vector<BYTE> buffer(sizeof(DRIVE_LAYOUT_INFORMATION_EX) + 3 * sizeof(PARTITION_INFORMATION_EX));
+        auto* layout = reinterpret_cast<DRIVE_LAYOUT_INFORMATION_EX*>(buffer.data());
+        layout->PartitionStyle = PARTITION_STYLE_MBR;
+        layout->PartitionCount = 4;
+        layout->Mbr.Signature = 0x1234;
+        layout->PartitionEntry[0].StartingOffset.QuadPart = 1 << 20;
+        layout->PartitionEntry[0].PartitionLength.QuadPart = 7 << 20;
+        layout->PartitionEntry[0].Mbr.PartitionType = PARTITION_FAT32_XINT13;
+        EXPECT_TRUE(TestSticks::Answer(disk.Get(), IOCTL_DISK_SET_DRIVE_LAYOUT_EX, layout, static_cast<DWORD>(buffer.size()),
+            nullptr, 0, &returned));
+        ASSERT_TRUE(TestSticks::Answer(volume.Get(), FSCTL_UNLOCK_VOLUME, nullptr, 0, nullptr, 0, &returned));
+        EXPECT_FALSE(TestSticks::Answer(disk.Get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, &returned));
+    }
+    std::ifstream file(image, std::ios::binary);
+    std::string head(1024, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    EXPECT_EQ(static_cast<std::uint8_t>(head[446 + 4]), 0x0Cu);
+    EXPECT_EQ(static_cast<std::uint8_t>(head[446 + 8]) | static_cast<std::uint8_t>(head[446 + 9]) << 8, 2048);
+    EXPECT_EQ(head.substr(510, 2), "\x55\xAA");
+    EXPECT_EQ(head.find("EFI PART"), std::string::npos) << "the GPT header stayed";
+    file.close();
+    fs::remove(image);
 }
 
 TEST(Win32Process, ModulePathNamesThisExecutable)
