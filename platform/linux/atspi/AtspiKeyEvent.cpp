@@ -1,0 +1,25 @@
+#include "platform/linux/atspi/AtspiKeyEvent.h"
+
+#include "platform/linux/atspi/DBusWriter.h"
+
+namespace platform::atspi {
+
+DBusMessage AtspiKeyEvent::NotifyListenersCall() const
+{
+    DBusMessage call = DBusMessage::MethodCall("org.a11y.atspi.Registry", "/org/a11y/atspi/registry/deviceeventcontroller",
+        "org.a11y.atspi.DeviceEventController", "NotifyListenersSync");
+    call.signature = "(uiuuisb)";
+    DBusWriter writer;
+    writer.BeginStruct();
+    writer.Uint32(pressed ? 0 : 1); // KEY_PRESSED_EVENT, KEY_RELEASED_EVENT
+    writer.Int32(static_cast<std::int32_t>(keysym));
+    writer.Uint32(keycode);
+    writer.Uint32(modifiers);
+    writer.Int32(static_cast<std::int32_t>(time));
+    writer.String(text);
+    writer.Boolean(!text.empty());
+    call.bytes = writer.Take();
+    return call;
+}
+
+} // namespace platform::atspi
