@@ -322,6 +322,15 @@ bool CzCanvas::fnSetFocus(UINT id)
     return true;
 }
 
+bool CzCanvas::fnSetAccessibleName(UINT id, const std::wstring& name)
+{
+    CzButton* button = FindButton(id);
+    if (!button)
+        return false;
+    button->SetAccessibleName(name);
+    return true;
+}
+
 void CzCanvas::OnCanvasShown()
 {
     if (m_focusId) {

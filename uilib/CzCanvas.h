@@ -49,6 +49,8 @@ public:
     // Puts the keyboard focus on a shown control; a static takes it only this way (a text a
     // screen reader must hear, such as an outcome), buttons and lists also by Tab.
     bool fnSetFocus(UINT id);
+    // The name a screen reader says for a button whose caption another button shares.
+    bool fnSetAccessibleName(UINT id, const std::wstring& name);
 
     // Repaints one static now, asking its text through fnAcquireText.
     void RedrawStatic(UINT id);
