@@ -64,6 +64,28 @@ IUnknown* IdentityOf(IUnknown& object)
     return identity;
 }
 
+// The first child of that role, as a child id; VT_EMPTY when there is none.
+VARIANT ChildWithRole(IAccessible& object, long role)
+{
+    VARIANT found;
+    ::VariantInit(&found);
+    long count = 0;
+    object.get_accChildCount(&count);
+    std::vector<VARIANT> children(static_cast<size_t>(count > 0 ? count : 0));
+    long obtained = 0;
+    if (count > 0 && SUCCEEDED(::AccessibleChildren(&object, 0, count, children.data(), &obtained))) {
+        for (long i = 0; i < obtained && found.vt == VT_EMPTY; ++i) {
+            VARIANT value;
+            ::VariantInit(&value);
+            if (children[static_cast<size_t>(i)].vt == VT_I4 && LongOf(object.get_accRole(children[static_cast<size_t>(i)], &value), value) == role)
+                found = children[static_cast<size_t>(i)];
+        }
+    }
+    for (VARIANT& child : children)
+        ::VariantClear(&child);
+    return found;
+}
+
 int Selection()
 {
     HWND window = DialogWindow();
@@ -106,6 +128,17 @@ int Selection()
     VARIANT selected;
     ::VariantInit(&selected);
     result = client->get_accSelection(&selected);
+    if (status == 0 && SUCCEEDED(result) && selected.vt == VT_EMPTY) {
+        // Nothing chosen yet: the list opened and its first item chosen by their default
+        // actions, as a reader's user does; the program carries them out in its own loop.
+        for (long role : { static_cast<long>(ROLE_SYSTEM_COMBOBOX), static_cast<long>(ROLE_SYSTEM_LISTITEM) }) {
+            VARIANT child = ChildWithRole(*client, role);
+            if (child.vt == VT_I4)
+                client->accDoDefaultAction(child);
+            ::Sleep(1000);
+        }
+        result = client->get_accSelection(&selected);
+    }
     if (status == 0 && (FAILED(result) || selected.vt != VT_I4))
         status = Fail("no selected item", result);
     if (status == 0)
@@ -151,7 +184,8 @@ int Run(int argc, wchar_t** argv)
         if (FAILED(result))
             return Fail("AccessibleChildren failed", result);
     }
-    int status = press ? Fail("no shown button of that name") : 0;
+    int status = 0;
+    bool found = false;
     for (long i = 0; i < obtained; ++i) {
         VARIANT& child = children[static_cast<size_t>(i)];
         if (child.vt != VT_I4)
@@ -169,6 +203,7 @@ int Run(int argc, wchar_t** argv)
             client->accLocation(&left, &top, &width, &height, child);
             std::printf("%ld\t%s\t%ldx%ld\n", childRole, Utf8(name.c_str()).c_str(), width, height);
         } else if (name == argv[2]) {
+            found = true;
             result = client->accDoDefaultAction(child);
             status = SUCCEEDED(result) ? 0 : Fail("accDoDefaultAction failed", result);
             if (status == 0)
@@ -176,6 +211,8 @@ int Run(int argc, wchar_t** argv)
             break;
         }
     }
+    if (press && !found)
+        status = Fail("no shown button of that name");
     for (VARIANT& child : children)
         ::VariantClear(&child);
     client->Release();
