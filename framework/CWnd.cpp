@@ -632,6 +632,11 @@ void CWnd::OnHostInput(const platform::HostInput& input)
     CWinApp* app = AfxGetApp();
     if (!app || !m_hWnd)
         return;
+    // A reader's request is no input of the user's: it says nothing of the keys held.
+    if (input.kind == Kind::AccessibilityRequested) {
+        OnAccessibilityRequested();
+        return;
+    }
     app->SetKeyDown(VK_CONTROL, input.ctrl);
     app->SetKeyDown(VK_MENU, input.alt);
     app->SetKeyDown(VK_SHIFT, input.shift);
@@ -665,8 +670,7 @@ void CWnd::OnHostInput(const platform::HostInput& input)
         return;
     }
     case Kind::AccessibilityRequested:
-        OnAccessibilityRequested();
-        return;
+        return; // above
     case Kind::AccessibleAction:
         // As for a click: nothing reaches a window a modal dialog has disabled.
         if (IsWindowEnabled())

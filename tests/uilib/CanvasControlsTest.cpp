@@ -452,6 +452,22 @@ TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)
     EXPECT_TRUE(Raised(AccessibleEventKind::Focus, platform::AccessibleItemId(2001, 0)));
 }
 
+// Without a reader the window builds no tree; one that comes is given the tree at once.
+TEST_F(CanvasTest, NoTreeIsBuiltUntilAReaderListens)
+{
+    m_app.Headless().SetReaderListens(false);
+    m_window->fnChangeBtnText(10, L"Unread");
+    m_window->InvalidateRect(nullptr);
+    Pump();
+    EXPECT_NE(Node(10).name, L"Unread");
+    m_app.Headless().SetReaderListens(true);
+    platform::HostInput input;
+    input.kind = platform::HostInput::Kind::AccessibilityRequested;
+    m_app.Headless().Inject("TestFrm", input);
+    Pump();
+    EXPECT_EQ(Node(10).name, L"Unread");
+}
+
 TEST_F(CanvasTest, AccessibleActionsDriveTheControlsAsTheUserWould)
 {
     List().SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"E"));
