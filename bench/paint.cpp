@@ -68,6 +68,16 @@ void BM_StaticRepaintFromWorker(benchmark::State& state)
 }
 BENCHMARK(BM_StaticRepaintFromWorker)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The screen reader's share of every paint: the window's tree built from its controls and
+// compared with the last. Hosts that know nobody reads it (X11 before the bridge registers,
+// Windows without a WinEvent hook or a client) skip it.
+void BM_AccessibilityRefresh(benchmark::State& state)
+{
+    for (auto _ : state)
+        g_dialog->RefreshAccessibility();
+}
+BENCHMARK(BM_AccessibilityRefresh)->Unit(benchmark::kMicrosecond);
+
 void BM_FullWindowPaint(benchmark::State& state)
 {
     for (auto _ : state) {

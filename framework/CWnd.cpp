@@ -257,10 +257,14 @@ bool CWnd::ShowWindow(int command)
         return wasVisible;
     }
     if (!m_visible) {
+        if (wasVisible)
+            SendMessage(WM_SHOWWINDOW, 0, 0);
         if (m_hostWindow)
             m_hostWindow->Show(platform::ShowState::Hidden);
         return wasVisible;
     }
+    if (!wasVisible)
+        SendMessage(WM_SHOWWINDOW, 1, 0);
     bool firstShow = !m_hostWindow;
     EnsureHostWindow();
     if (!m_hostWindow)
@@ -551,6 +555,14 @@ void CWnd::EnsureHostWindow()
         m_hostWindow->PublishAccessibility(m_accessibleTree, {});
 }
 
+bool CWnd::IsAccessibilityWanted() const
+{
+    const CWnd* top = this;
+    while (top->m_parent)
+        top = top->m_parent;
+    return top->m_hostWindow && top->m_hostWindow->WantsAccessibility();
+}
+
 void CWnd::PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events)
 {
     m_accessibleTree = std::move(tree);
@@ -620,6 +632,11 @@ void CWnd::OnHostInput(const platform::HostInput& input)
     CWinApp* app = AfxGetApp();
     if (!app || !m_hWnd)
         return;
+    // A reader's request is no input of the user's: it says nothing of the keys held.
+    if (input.kind == Kind::AccessibilityRequested) {
+        OnAccessibilityRequested();
+        return;
+    }
     app->SetKeyDown(VK_CONTROL, input.ctrl);
     app->SetKeyDown(VK_MENU, input.alt);
     app->SetKeyDown(VK_SHIFT, input.shift);
@@ -652,6 +669,8 @@ void CWnd::OnHostInput(const platform::HostInput& input)
         SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         return;
     }
+    case Kind::AccessibilityRequested:
+        return; // above
     case Kind::AccessibleAction:
         // As for a click: nothing reaches a window a modal dialog has disabled.
         if (IsWindowEnabled())

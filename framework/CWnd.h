@@ -124,6 +124,9 @@ public:
     // window (now, or once it exists). The last tree is kept.
     void PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events);
     const platform::AccessibleTree& GetAccessibleTree() const { return m_accessibleTree; }
+    // Whether a screen reader reads this window now (the host knows); without one there is no
+    // tree to build.
+    bool IsAccessibilityWanted() const;
 
 protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -140,6 +143,8 @@ protected:
     virtual void OnHostCloseRequest();
     // A screen reader asked for the default action of a node of this window's tree.
     virtual void OnAccessibleAction(std::uint32_t) { }
+    // A screen reader has come and wants the tree now.
+    virtual void OnAccessibilityRequested() { }
 
 private:
     void OnHostInput(const platform::HostInput& input) override;

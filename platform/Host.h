@@ -41,6 +41,8 @@ struct HostInput {
         ScaleChanged,
         // A screen reader asked for the default action of accessible node `node`.
         AccessibleAction,
+        // A screen reader has come: publish the accessibility tree now.
+        AccessibilityRequested,
     };
     Kind kind = Kind::MouseMove;
     int x = 0;
@@ -93,6 +95,9 @@ public:
     // The window's accessibility tree as it now is, and what changed since the last call
     // (HostAccessibility.h). Hosts without a screen reader keep nothing.
     virtual void PublishAccessibility(const AccessibleTree&, const std::vector<AccessibleEvent>&) { }
+    // Whether anybody reads the tree now; when not, the window need not build it. A host
+    // whose reader comes later sends HostInput::Kind::AccessibilityRequested.
+    virtual bool WantsAccessibility() const { return false; }
 };
 
 class Host {

@@ -17,12 +17,13 @@ namespace {
 
 constexpr UINT WM_WORKER_SET_TEXT = WM_APP + 0x10;
 constexpr UINT WM_WORKER_BUTTON = WM_APP + 0x11;
-enum ButtonOperation : LPARAM { kDisable, kEnable, kHide, kShow };
+enum ButtonOperation : LPARAM { kDisable, kEnable, kHide, kShow, kFocus };
 
 constexpr UINT kCloseFace = 1014;
 constexpr UINT kStartFace = 1015;
 constexpr UINT kCloseButton = 1001;
 constexpr UINT kProgressLine = 10005;
+constexpr int kCloseWindowText = 40;
 constexpr UINT kTargetLine = 10011;
 constexpr UINT kProgressBarId = 2002;
 constexpr COLORREF kProgressColour = 0xE78B21;
@@ -114,6 +115,8 @@ void CzRecoveryDlg::ShowEnd(const StickJob& job)
         ShowButtonFromWorker(kCloseFace, true);
     }
     ShowButtonFromWorker(kCloseButton, true);
+    // The focus on the final text: a screen reader says how the job ended.
+    SendMessage(WM_WORKER_BUTTON, kProgressLine, kFocus);
     g_bRecoveryBusy = false;
 }
 
@@ -161,6 +164,8 @@ bool CzRecoveryDlg::OnInitDialog()
         m_pTxtCtrl = std::make_unique<CUITxtCtrl>();
         m_pTxtCtrl->fnAttachWnd(this);
         fnChangeBtnText(kCloseButton, z32MLGetString(2));
+        // Both close buttons read "Close": a screen reader names this one apart.
+        fnSetAccessibleName(kCloseButton, LibraryText(kCloseWindowText));
         DrawButtonFaces();
     } catch (const CException&) {
         EndDialog(-1);
@@ -259,6 +264,9 @@ LRESULT CzRecoveryDlg::OnWorkerButton(WPARAM id, LPARAM operation)
     case kDisable:
     case kEnable:
         fnEnableBtn(static_cast<UINT>(id), operation == kEnable);
+        break;
+    case kFocus:
+        fnSetFocus(static_cast<UINT>(id));
         break;
     default:
         fnShowBtn(static_cast<UINT>(id), operation == kShow, true);

@@ -78,6 +78,8 @@ void CzButton::Activate()
 
 const std::wstring& CzButton::AccessibleName() const
 {
+    if (!m_accessibleName.empty())
+        return m_accessibleName;
     if (m_faceText && !m_faceText->text.empty())
         return m_faceText->text;
     return m_caption;

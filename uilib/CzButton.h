@@ -25,8 +25,10 @@ public:
     // Sends BN_CLICKED as a click would.
     void Activate();
 
-    // What it says to a screen reader: the text on its face, else its caption.
+    // What it says to a screen reader: the name the program gave it for that, else the text on
+    // its face, else its caption.
     const std::wstring& AccessibleName() const;
+    void SetAccessibleName(std::wstring name) { m_accessibleName = std::move(name); }
     void DescribeAccessible(platform::AccessibleTree& tree, CPoint windowOrigin) const override;
     bool DoAccessibleAction(std::uint32_t node) override;
 
@@ -44,6 +46,7 @@ private:
     const ButtonLayout* m_layout;
     std::wstring m_caption;
     std::optional<FaceText> m_faceText;
+    std::wstring m_accessibleName;
     bool m_hover = false;
     bool m_pressed = false;
 };

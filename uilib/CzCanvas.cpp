@@ -76,6 +76,7 @@ void CzCanvas::DropControls()
 {
     m_focusId = 0;
     m_readingOrder.clear();
+    m_readingOrderIds.clear();
     m_buttons.clear();
     m_statics.clear();
     m_dropLists.clear();
@@ -133,23 +134,27 @@ void CzCanvas::BuildReadingOrder()
 {
     struct Placed {
         CRect rect;
+        UINT id;
         AccessibleControl* control;
     };
     std::vector<Placed> placed;
     for (auto& [id, control] : m_statics)
-        placed.push_back({ control->Rect(), control.get() });
+        placed.push_back({ control->Rect(), id, control.get() });
     for (auto& [id, control] : m_progressBars)
-        placed.push_back({ control->GetRelativeRect(), control.get() });
+        placed.push_back({ control->GetRelativeRect(), id, control.get() });
     for (auto& [id, control] : m_buttons)
-        placed.push_back({ control->Layout().rect, control.get() });
+        placed.push_back({ control->Layout().rect, id, control.get() });
     for (auto& [id, control] : m_dropLists)
-        placed.push_back({ control->GetRelativeRect(), control.get() });
+        placed.push_back({ control->GetRelativeRect(), id, control.get() });
     std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
         return a.rect.top != b.rect.top ? a.rect.top < b.rect.top : a.rect.left < b.rect.left;
     });
     m_readingOrder.clear();
-    for (const Placed& item : placed)
+    m_readingOrderIds.clear();
+    for (const Placed& item : placed) {
         m_readingOrder.push_back(item.control);
+        m_readingOrderIds.push_back(item.id);
+    }
 }
 
 platform::AccessibleTree CzCanvas::BuildAccessibleTree() const
@@ -201,6 +206,8 @@ platform::AccessibleTree CzCanvas::BuildAccessibleTree() const
 
 void CzCanvas::RefreshAccessibility()
 {
+    if (!m_window.IsAccessibilityWanted())
+        return;
     platform::AccessibleTree tree = BuildAccessibleTree();
     std::vector<platform::AccessibleEvent> events = DiffAccessibleTrees(m_window.GetAccessibleTree(), tree);
     m_window.PublishAccessibility(std::move(tree), events);
@@ -306,6 +313,50 @@ bool CzCanvas::fnShowWindow(int command)
     return m_window.ShowWindow(command);
 }
 
+bool CzCanvas::fnSetFocus(UINT id)
+{
+    CWnd* control = m_window.GetDlgItem(id);
+    if (!control || !IsFocusable(*control))
+        return false;
+    SetFocusedControl(id);
+    return true;
+}
+
+bool CzCanvas::fnSetAccessibleName(UINT id, const std::wstring& name)
+{
+    CzButton* button = FindButton(id);
+    if (!button)
+        return false;
+    button->SetAccessibleName(name);
+    return true;
+}
+
+void CzCanvas::OnCanvasShown()
+{
+    if (m_focusId) {
+        CWnd* focused = m_window.GetDlgItem(m_focusId);
+        if (focused && IsFocusable(*focused))
+            return;
+    }
+    if (!m_skin)
+        return;
+    int header = m_skin->Layout().headerHeight;
+    UINT first = 0;
+    for (UINT id : m_readingOrderIds) {
+        if (!IsTabStop(id))
+            continue;
+        CWnd* control = m_window.GetDlgItem(id);
+        if (control->GetRelativeRect().top >= header) {
+            first = id;
+            break;
+        }
+        if (!first)
+            first = id; // only the header band has controls: its first one
+    }
+    if (first)
+        SetFocusedControl(first);
+}
+
 void CzCanvas::RedrawStatic(UINT id)
 {
     CzStatic* label = FindStatic(id);
@@ -388,30 +439,38 @@ void CzCanvas::SetFocusedControl(UINT id)
     }
 }
 
+bool CzCanvas::IsTabStop(UINT id) const
+{
+    if (!FindButton(id) && m_dropLists.find(id) == m_dropLists.end())
+        return false;
+    CWnd* control = m_window.GetDlgItem(id);
+    return control && IsFocusable(*control);
+}
+
+// Tab goes through the buttons and lists in reading order, as a screen reader reads them;
+// from a focused static it goes on to the control after (or before) it.
 void CzCanvas::MoveFocus(bool backwards)
 {
-    std::vector<UINT> order;
-    for (auto& [id, button] : m_buttons) {
-        if (IsFocusable(*button))
-            order.push_back(id);
-    }
-    for (auto& [id, list] : m_dropLists) {
-        if (IsFocusable(*list))
-            order.push_back(id);
-    }
-    std::sort(order.begin(), order.end());
-    if (order.empty()) {
+    const std::vector<UINT>& order = m_readingOrderIds;
+    std::size_t count = order.size();
+    if (count == 0) {
         SetFocusedControl(0);
         return;
     }
     auto current = std::find(order.begin(), order.end(), m_focusId);
-    if (current == order.end()) {
-        SetFocusedControl(backwards ? order.back() : order.front());
-        return;
+    std::size_t start = 0;
+    if (m_focusId && current != order.end())
+        start = static_cast<std::size_t>(current - order.begin());
+    else
+        start = backwards ? 0 : count - 1; // no focus: Tab takes the first, Shift+Tab the last
+    for (std::size_t step = 1; step <= count; ++step) {
+        std::size_t index = backwards ? (start + count - step) % count : (start + step) % count;
+        if (IsTabStop(order[index])) {
+            SetFocusedControl(order[index]);
+            return;
+        }
     }
-    size_t index = static_cast<size_t>(current - order.begin());
-    index = backwards ? (index + order.size() - 1) % order.size() : (index + 1) % order.size();
-    SetFocusedControl(order[index]);
+    SetFocusedControl(0);
 }
 
 bool CzCanvas::HandleCanvasKey(const MSG& msg)

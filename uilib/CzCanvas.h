@@ -46,6 +46,12 @@ public:
     CWnd* fnGetDlgItem(UINT id);
     bool fnShowWindow(int command);
 
+    // Puts the keyboard focus on a shown control; a static takes it only this way (a text a
+    // screen reader must hear, such as an outcome), buttons and lists also by Tab.
+    bool fnSetFocus(UINT id);
+    // The name a screen reader says for a button whose caption another button shares.
+    bool fnSetAccessibleName(UINT id, const std::wstring& name);
+
     // Repaints one static now, asking its text through fnAcquireText.
     void RedrawStatic(UINT id);
 
@@ -76,6 +82,9 @@ protected:
     void OnScaleChanged(const CRect& suggested);
     // Tab / Shift+Tab focus, Space on the focused control. True when the key was used.
     bool HandleCanvasKey(const MSG& msg);
+    // The window is shown: without a focused control, its first control in reading order
+    // below the header band takes the focus, so a screen reader hears where the user is.
+    void OnCanvasShown();
 
 private:
     friend class CzButton;
@@ -84,6 +93,8 @@ private:
     void BuildReadingOrder();
     void SetFocusedControl(UINT id);
     bool IsFocusable(CWnd& control) const;
+    // A visible, enabled button or list: what Tab stops at.
+    bool IsTabStop(UINT id) const;
     void DropControls();
 
     CWnd& m_window;
@@ -94,6 +105,7 @@ private:
     std::map<UINT, std::unique_ptr<CzProgressBar>> m_progressBars;
     UINT m_focusId = 0;
     platform::AccessibleRole m_role;
-    // Every control in reading order (top to bottom, then left to right).
+    // Every control in reading order (top to bottom, then left to right), and their IDs.
     std::vector<AccessibleControl*> m_readingOrder;
+    std::vector<UINT> m_readingOrderIds;
 };

@@ -3,7 +3,8 @@
 #include "framework/Messages.h"
 
 IMPLEMENT_MESSAGE_MAP(CzCanvasDlg, CDialog, OnWmDestroy(&CzCanvasDlg::OnDestroy),
-    OnMessage(WM_DPICHANGED, &CzCanvasDlg::OnDpiChanged))
+    OnMessage(WM_DPICHANGED, &CzCanvasDlg::OnDpiChanged),
+    OnMessage(WM_SHOWWINDOW, &CzCanvasDlg::OnShowWindowMessage))
 
 CzCanvasDlg::CzCanvasDlg(CWnd* parent, UINT templateId)
     : CDialog(templateId, parent)
@@ -41,4 +42,11 @@ LRESULT CzCanvasDlg::OnDpiChanged(WPARAM, LPARAM lParam)
 void CzCanvasDlg::OnAccessibleAction(std::uint32_t node)
 {
     DoAccessibleAction(node);
+}
+
+LRESULT CzCanvasDlg::OnShowWindowMessage(WPARAM shown, LPARAM)
+{
+    if (shown)
+        OnCanvasShown();
+    return 0;
 }

@@ -5,7 +5,8 @@
 IMPLEMENT_MESSAGE_MAP(CzCanvasWnd, CFrameWnd,
     OnWmCreate(&CzCanvasWnd::OnCreate),
     OnWmDestroy(&CzCanvasWnd::OnDestroy),
-    OnMessage(WM_DPICHANGED, &CzCanvasWnd::OnDpiChanged))
+    OnMessage(WM_DPICHANGED, &CzCanvasWnd::OnDpiChanged),
+    OnMessage(WM_SHOWWINDOW, &CzCanvasWnd::OnShowWindowMessage))
 
 CzCanvasWnd::CzCanvasWnd()
     : CzCanvas(static_cast<CWnd&>(*this), platform::AccessibleRole::Frame)
@@ -48,4 +49,11 @@ LRESULT CzCanvasWnd::OnDpiChanged(WPARAM, LPARAM lParam)
 void CzCanvasWnd::OnAccessibleAction(std::uint32_t node)
 {
     DoAccessibleAction(node);
+}
+
+LRESULT CzCanvasWnd::OnShowWindowMessage(WPARAM shown, LPARAM)
+{
+    if (shown)
+        OnCanvasShown();
+    return 0;
 }

@@ -18,5 +18,7 @@ protected:
     void OnDestroy();
     void OnPaint(PaintContext& context) override;
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowWindowMessage(WPARAM shown, LPARAM);
     void OnAccessibleAction(std::uint32_t node) override;
+    void OnAccessibilityRequested() override { RefreshAccessibility(); }
 };

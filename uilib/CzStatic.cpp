@@ -36,7 +36,10 @@ void CzStatic::DescribeAccessible(platform::AccessibleTree& tree, CPoint windowO
     node.name = CurrentText();
     CRect rect = m_layout->rect.Offset(windowOrigin.x, windowOrigin.y);
     node.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
-    node.states = IsWindowVisible() ? 0 : platform::AccessibleState::Invisible;
+    namespace State = platform::AccessibleState;
+    // A static is focused only when the program puts the focus on it (fnSetFocus).
+    bool focused = m_canvas.FocusedControl() == GetDlgCtrlID();
+    node.states = (IsWindowVisible() ? 0 : State::Invisible) | (focused ? State::Focusable | State::Focused : 0);
     tree.nodes.push_back(std::move(node));
 }
 

@@ -179,6 +179,8 @@ WindowLayout SkinBuilder::BuildWindow(const ScriptNode& node)
             window.backgroundImage = values.Image();
         } else if (key == L"focus-color") {
             window.focusColor = values.Colour();
+        } else if (key == L"header") {
+            window.headerHeight = values.Number(0, 4096);
         } else {
             Fail(L"unknown key " + Quote(key) + L" in window " + Quote(window.name), property.line);
         }

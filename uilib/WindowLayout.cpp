@@ -66,6 +66,7 @@ WindowLayout WindowLayout::Scaled(double scale) const
     Scaler px(scale);
     scaled.width = px(width);
     scaled.height = px(height);
+    scaled.headerHeight = px(headerHeight);
     for (auto& [index, font] : scaled.fonts)
         font.pixelSize = std::max(font.pixelSize * scale, 4.0);
     for (Decoration& decoration : scaled.decorations) {

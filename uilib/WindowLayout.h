@@ -155,6 +155,9 @@ struct WindowLayout {
     Fill background = Fill::Solid(0xFFFFFFFF);
     ImageRef backgroundImage;
     std::uint32_t focusColor = 0xFF218BE7;
+    // The band at the top that holds the title and the window's own buttons (close,
+    // minimise); a window that opens focuses its first control below it.
+    int headerHeight = 0;
     std::map<int, FontSpec> fonts;
     std::vector<Decoration> decorations; // in script order, painted in that order
     std::map<int, ButtonLayout> buttons;

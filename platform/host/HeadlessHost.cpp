@@ -65,6 +65,7 @@ public:
         m_host.Record("show", name, HostLog::ShowStateName(showState));
     }
 
+    bool WantsAccessibility() const override { return m_host.m_readerListens; }
     void PublishAccessibility(const AccessibleTree&, const std::vector<AccessibleEvent>& events) override
     {
         std::lock_guard lock(m_host.m_mutex);

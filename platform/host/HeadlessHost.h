@@ -50,6 +50,9 @@ public:
     int ScreenHeight() const override;
 
     void SetWindowScale(double scale);
+    // Whether a screen reader listens (the tests read the trees; by default it does). One that
+    // comes later is told to the windows as the real hosts do (AccessibilityRequested).
+    void SetReaderListens(bool listens) { m_readerListens = listens; }
     // Tells the newest live window of this name that it now lies on a screen of `scale`, as
     // moving it to another monitor would; false when there is no such window.
     bool ChangeScale(const std::string& instanceName, double scale);
@@ -93,6 +96,7 @@ private:
     int m_screenWidth;
     int m_screenHeight;
     std::atomic<double> m_scale { 1.0 };
+    std::atomic<bool> m_readerListens { true };
     mutable std::mutex m_mutex;
     std::condition_variable m_wakeup;
     bool m_woken = false;

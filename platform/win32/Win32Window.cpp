@@ -2,6 +2,7 @@
 
 #include "platform/files/Utf8.h"
 #include "platform/host/DisplayScale.h"
+#include "platform/win32/AccessibilityLibrary.h"
 #include "platform/win32/Win32Dpi.h"
 #include "platform/win32/Win32Host.h"
 #include "platform/win32/WindowAccessible.h"
@@ -239,6 +240,19 @@ bool Win32Window::IsDialog() const
     return root && root->role == AccessibleRole::Dialog;
 }
 
+bool Win32Window::WantsAccessibility() const
+{
+    if (m_clientObjectHandedOut)
+        return true;
+    // A screen reader hooks the events it follows; without such a hook nobody reads the tree.
+    for (DWORD event : { EVENT_OBJECT_FOCUS, EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_STATECHANGE,
+             EVENT_OBJECT_SHOW, EVENT_SYSTEM_DIALOGSTART }) {
+        if (::IsWinEventHookInstalled(event))
+            return true;
+    }
+    return false;
+}
+
 void Win32Window::PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events)
 {
     m_accessibility->tree = tree;
@@ -273,7 +287,8 @@ void Win32Window::PublishAccessibility(const AccessibleTree& tree, const std::ve
             }
             break;
         case AccessibleEventKind::ChildrenChanged:
-            ::NotifyWinEvent(EVENT_OBJECT_REORDER, m_window, OBJID_CLIENT, child);
+            // Every node is a simple element of the client object: its children changed.
+            ::NotifyWinEvent(EVENT_OBJECT_REORDER, m_window, OBJID_CLIENT, CHILDID_SELF);
             break;
         }
     }
@@ -286,7 +301,7 @@ LRESULT Win32Window::AccessibleObject(WPARAM wParam)
     IAccessible* object = WindowAccessible::Create(m_accessibility);
     if (!object)
         return 0;
-    LRESULT result = ::LresultFromObject(IID_IAccessible, wParam, object);
+    LRESULT result = AccessibilityLibrary::Get().LresultFromObject(IID_IAccessible, wParam, object);
     object->Release();
     return result;
 }
@@ -298,7 +313,17 @@ bool Win32Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRES
     case WM_GETOBJECT:
         // The client area is ours to describe; everything else (the frame, the caption) the
         // system answers. lParam is compared as a DWORD, as a 64-bit program must.
-        if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || m_accessibility->tree.nodes.empty())
+        if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT))
+            return false;
+        // From now on a client holds the object: the tree is kept up to date, and built now if
+        // nobody read it before.
+        m_clientObjectHandedOut = true;
+        if (m_accessibility->tree.nodes.empty()) {
+            HostInput input;
+            input.kind = HostInput::Kind::AccessibilityRequested;
+            m_listener.OnHostInput(input);
+        }
+        if (m_accessibility->tree.nodes.empty())
             return false;
         result = AccessibleObject(wParam);
         return true;

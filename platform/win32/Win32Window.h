@@ -33,6 +33,9 @@ public:
     void Present(const PixelView& frame, const HostRect& dirty) override;
     // Kept for the window's accessible object; each event raised with NotifyWinEvent.
     void PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events) override;
+    // While no WinEvent hook is installed and no client holds the window's object, nobody
+    // reads the tree.
+    bool WantsAccessibility() const override;
 
     HWND Handle() const { return m_window; }
     HostWindowListener& Listener() { return m_listener; }
@@ -64,6 +67,7 @@ private:
     bool m_trackingLeave = false;
     std::shared_ptr<AccessibleWindowState> m_accessibility;
     bool m_dialogShown = false;
+    bool m_clientObjectHandedOut = false;
 };
 
 } // namespace platform::win32

@@ -1,5 +1,7 @@
 #include "platform/win32/WindowAccessible.h"
 
+#include "platform/win32/AccessibilityLibrary.h"
+
 #include <new>
 #include <string>
 #include <utility>
@@ -40,10 +42,30 @@ void SetChildId(VARIANT* out, LONG id)
     out->lVal = id;
 }
 
-// The window's children as AccessibleChildren and other clients enumerate them.
-class ChildEnumerator final : public IEnumVARIANT {
+HRESULT NextIds(const std::vector<LONG>& ids, ULONG& position, ULONG count, VARIANT* items, ULONG* fetched)
+{
+    if (!items)
+        return E_POINTER;
+    ULONG done = 0;
+    while (done < count && position < ids.size())
+        SetChildId(&items[done++], ids[position++]);
+    if (fetched)
+        *fetched = done;
+    return done == count ? S_OK : S_FALSE;
+}
+
+HRESULT SkipIds(const std::vector<LONG>& ids, ULONG& position, ULONG count)
+{
+    ULONG left = position < ids.size() ? static_cast<ULONG>(ids.size()) - position : 0;
+    position += count < left ? count : left;
+    return count <= left ? S_OK : S_FALSE;
+}
+
+// Several selected items, as get_accSelection hands them out: a plain enumeration of their ids,
+// an object of its own.
+class SelectionEnumerator final : public IEnumVARIANT {
 public:
-    ChildEnumerator(std::vector<LONG> ids, ULONG position)
+    SelectionEnumerator(std::vector<LONG> ids, ULONG position)
         : m_ids(std::move(ids))
         , m_position(position)
     {
@@ -71,21 +93,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override
     {
-        if (!items)
-            return E_POINTER;
-        ULONG done = 0;
-        while (done < count && m_position < m_ids.size())
-            SetChildId(&items[done++], m_ids[m_position++]);
-        if (fetched)
-            *fetched = done;
-        return done == count ? S_OK : S_FALSE;
+        return NextIds(m_ids, m_position, count, items, fetched);
     }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override
-    {
-        ULONG left = static_cast<ULONG>(m_ids.size()) - m_position;
-        m_position += count < left ? count : left;
-        return count <= left ? S_OK : S_FALSE;
-    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return SkipIds(m_ids, m_position, count); }
     HRESULT STDMETHODCALLTYPE Reset() override
     {
         m_position = 0;
@@ -95,12 +105,12 @@ public:
     {
         if (!copy)
             return E_POINTER;
-        *copy = new (std::nothrow) ChildEnumerator(m_ids, m_position);
+        *copy = new (std::nothrow) SelectionEnumerator(m_ids, m_position);
         return *copy ? S_OK : E_OUTOFMEMORY;
     }
 
 private:
-    ~ChildEnumerator() = default;
+    ~SelectionEnumerator() = default;
 
     std::atomic<ULONG> m_references { 1 };
     std::vector<LONG> m_ids;
@@ -137,11 +147,12 @@ const wchar_t* ActionOf(AccessibleAction action)
 
 IAccessible* WindowAccessible::Create(std::shared_ptr<AccessibleWindowState> state)
 {
-    return new (std::nothrow) WindowAccessible(std::move(state));
+    return new (std::nothrow) WindowAccessible(std::move(state), 0);
 }
 
-WindowAccessible::WindowAccessible(std::shared_ptr<AccessibleWindowState> state)
+WindowAccessible::WindowAccessible(std::shared_ptr<AccessibleWindowState> state, ULONG position)
     : m_state(std::move(state))
+    , m_position(position)
 {
 }
 
@@ -150,21 +161,15 @@ HRESULT WindowAccessible::QueryInterface(REFIID id, void** object)
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    if (id == IID_IUnknown || id == IID_IDispatch || id == IID_IAccessible) {
+    // IUnknown is always the IAccessible pointer: COM compares objects by it.
+    if (id == IID_IUnknown || id == IID_IDispatch || id == IID_IAccessible)
         *object = static_cast<IAccessible*>(this);
-        AddRef();
-        return S_OK;
-    }
-    if (id == IID_IEnumVARIANT) {
-        if (!m_state->window)
-            return CO_E_OBJNOTCONNECTED;
-        auto* enumerator = new (std::nothrow) ChildEnumerator(ChildIds(m_state->tree), 0);
-        if (!enumerator)
-            return E_OUTOFMEMORY;
-        *object = static_cast<IEnumVARIANT*>(enumerator);
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    else if (id == IID_IEnumVARIANT)
+        *object = static_cast<IEnumVARIANT*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
 }
 
 ULONG WindowAccessible::AddRef()
@@ -242,7 +247,7 @@ HRESULT WindowAccessible::get_accParent(IDispatch** parent)
     if (!m_state->window)
         return CO_E_OBJNOTCONNECTED;
     // The client area's parent is the window's own object, which the system provides.
-    return ::AccessibleObjectFromWindow(m_state->window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+    return AccessibilityLibrary::Get().AccessibleObjectFromWindow(m_state->window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
         reinterpret_cast<void**>(parent));
 }
 
@@ -396,7 +401,25 @@ HRESULT WindowAccessible::get_accSelection(VARIANT* children)
     if (!children)
         return E_POINTER;
     ::VariantInit(children);
-    return m_state->window ? S_FALSE : CO_E_OBJNOTCONNECTED;
+    if (!m_state->window)
+        return CO_E_OBJNOTCONNECTED;
+    std::vector<LONG> selected;
+    for (const AccessibleNode& node : m_state->tree.nodes) {
+        if (node.id != 0 && node.Has(State::Selected))
+            selected.push_back(static_cast<LONG>(node.id));
+    }
+    if (selected.empty())
+        return S_OK; // VT_EMPTY: nothing selected
+    if (selected.size() == 1) {
+        SetChildId(children, selected.front());
+        return S_OK;
+    }
+    auto* enumerator = new (std::nothrow) SelectionEnumerator(std::move(selected), 0);
+    if (!enumerator)
+        return E_OUTOFMEMORY;
+    children->vt = VT_UNKNOWN;
+    children->punkVal = enumerator;
+    return S_OK;
 }
 
 HRESULT WindowAccessible::get_accDefaultAction(VARIANT child, BSTR* action)
@@ -516,6 +539,38 @@ HRESULT WindowAccessible::put_accName(VARIANT, BSTR)
 HRESULT WindowAccessible::put_accValue(VARIANT, BSTR)
 {
     return E_NOTIMPL;
+}
+
+HRESULT WindowAccessible::Next(ULONG count, VARIANT* items, ULONG* fetched)
+{
+    if (fetched)
+        *fetched = 0;
+    if (!m_state->window)
+        return CO_E_OBJNOTCONNECTED;
+    return NextIds(ChildIds(m_state->tree), m_position, count, items, fetched);
+}
+
+HRESULT WindowAccessible::Skip(ULONG count)
+{
+    if (!m_state->window)
+        return CO_E_OBJNOTCONNECTED;
+    return SkipIds(ChildIds(m_state->tree), m_position, count);
+}
+
+HRESULT WindowAccessible::Reset()
+{
+    m_position = 0;
+    return S_OK;
+}
+
+HRESULT WindowAccessible::Clone(IEnumVARIANT** copy)
+{
+    if (!copy)
+        return E_POINTER;
+    // A new object over the same window, at the same place of the enumeration.
+    auto* clone = new (std::nothrow) WindowAccessible(m_state, m_position);
+    *copy = clone ? static_cast<IEnumVARIANT*>(clone) : nullptr;
+    return clone ? S_OK : E_OUTOFMEMORY;
 }
 
 } // namespace platform::win32

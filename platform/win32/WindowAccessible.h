@@ -24,7 +24,9 @@ struct AccessibleWindowState {
 // The Active Accessibility object of a window's client area (OBJID_CLIENT): the window's tree
 // node as the object itself (CHILDID_SELF is node 0), every other node as a simple element whose
 // child id is the node's id. Screen readers (Narrator, NVDA, JAWS) read and drive it.
-class WindowAccessible final : public IAccessible {
+// The object also enumerates its children (IEnumVARIANT, as AccessibleChildren asks for it): one
+// COM object, so every interface answers QueryInterface alike and IUnknown is one pointer.
+class WindowAccessible final : public IAccessible, public IEnumVARIANT {
 public:
     // A new object with one reference, which the caller owns.
     static IAccessible* Create(std::shared_ptr<AccessibleWindowState> state);
@@ -63,8 +65,14 @@ public:
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override;
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
+    // IEnumVARIANT: the children's ids, in tree order, from the object's own position.
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
+
 private:
-    explicit WindowAccessible(std::shared_ptr<AccessibleWindowState> state);
+    WindowAccessible(std::shared_ptr<AccessibleWindowState> state, ULONG position);
     ~WindowAccessible() = default;
 
     // The node a VARIANT child id names; HRESULT of the failure in `result` when none.
@@ -74,6 +82,7 @@ private:
 
     std::atomic<ULONG> m_references { 1 };
     std::shared_ptr<AccessibleWindowState> m_state;
+    ULONG m_position = 0; // of the enumeration
 };
 
 } // namespace platform::win32

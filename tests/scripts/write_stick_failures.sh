@@ -66,8 +66,8 @@ mv "$cd_copy/ISOLINUX/root.lzm" "$work/root.lzm"
 {
   write_job_steps
   echo "wait-file $work/root.lzm.restored 90"
-  # Start lost the focus when it was disabled: Tab twice reaches it again (1001, 1015).
-  printf 'key UsbFrm tab\nkey UsbFrm tab\nkey UsbFrm space\n'
+  # The focus is on the final text, read out; Tab goes on to Start (1014 is disabled).
+  printf 'key UsbFrm tab\nkey UsbFrm space\n'
   close_all_steps
 } >"$work/again.script"
 program="$cd_copy/AUTORUN/arkeven"
@@ -201,8 +201,8 @@ fi
 # The stick taken out between opening the writer and Start.
 {
   open_start_dialog_steps
-  printf '%s\n' "key AppFrm tab" "key AppFrm tab" "key AppFrm space" "wait UsbFrm" "wait-file $work/stick-gone 30" \
-    "key UsbFrm tab" "key UsbFrm tab" "key UsbFrm space"
+  printf '%s\n' "key AppFrm tab" "key AppFrm space" "wait UsbFrm" "wait-file $work/stick-gone 30" \
+    "key UsbFrm space"
   close_all_steps
 } >"$work/gone.script"
 start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/gone.script" ARKEVEN_VIRTUAL_STICKS="$stick"
@@ -216,11 +216,11 @@ finish_program 60
 note "stick gone before Start: text 32, nothing written"
 
 # ---- 2. No stick chosen: a fixed USB drive is listed but never selected; Start formats nothing.
-# Before that, with no drive at all, the start button is disabled: the second Tab reaches 1022,
-# which closes the start dialog instead of opening the writer.
+# Before that, with no drive at all, the start button is disabled: Tab from the drive list
+# reaches 1022, which closes the start dialog instead of opening the writer.
 {
   open_start_dialog_steps
-  printf '%s\n' "key AppFrm tab" "key AppFrm tab" "key AppFrm space" "wait-gone AppFrm" "close MainFrm"
+  printf '%s\n' "key AppFrm tab" "key AppFrm space" "wait-gone AppFrm" "close MainFrm"
 } >"$work/nodrive.script"
 start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/nodrive.script" ARKEVEN_VIRTUAL_STICKS=
 finish_program 30

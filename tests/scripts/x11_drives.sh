@@ -30,21 +30,21 @@ allocated() {
   stat -c %b "$1"
 }
 
-# start_on DOWNS: fresh sticks; the launcher's recovery button, then in the start dialog Down
-# DOWNS times on the drive list (Tab 4 times: 1001, 1021, 1022, 2001), Tab twice on to 1021,
-# Space; the writer's Start. Once the format has begun, the program is stopped: which image it
+# start_on DOWNS: fresh sticks; the launcher's recovery button (focused as it opens), then in
+# the start dialog Down DOWNS times on the drive list (focused as it opens), Tab on to 1021,
+# Space; the writer's Start (focused as it opens). Once the format has begun, the program is stopped: which image it
 # writes shows which item was selected.
 start_on() {
   fresh_stick "$removable" 1G
   fresh_stick "$fixed" 2G
   start_launcher ARKEVEN_VIRTUAL_STICKS="$sticks"
-  type_keys "$main_window" Tab Tab Tab space
-  local dialog writer keys=(Tab Tab Tab Tab)
+  type_keys "$main_window" space
+  local dialog writer keys=()
   dialog=$(window_of AppFrm)
   for _ in $(seq "$1"); do keys+=(Down); done
-  type_keys "$dialog" "${keys[@]}" Tab Tab space
+  type_keys "$dialog" "${keys[@]}" Tab space
   writer=$(window_of UsbFrm)
-  type_keys "$writer" Tab Tab space
+  type_keys "$writer" space
   wait_for_log '^progress UsbFrm [1-9]' 20 || fail "$1 x Down: the format did not begin"
   stop_program
 }

@@ -63,7 +63,7 @@ dropped="$work/Dropped file.txt"
 start_launcher -- "$dropped" /S
 [ "$(xdotool search --name '^Varn MID$' | wc -l)" -eq 1 ] || fail "the next start shows no single 'Varn MID' window"
 grep -qF "ignored: '$dropped' '/S'" "$program_err" || fail "the ignored arguments were not named on standard error"
-type_keys "$main_window" Tab space
+type_keys "$main_window" shift+Tab space
 wait_for_exit "$program_pid" 2 || fail "the next start did not end through its exit button"
 [ "$exit_status" -eq 0 ] || fail "the next start ended with status $exit_status"
 note "after the first had ended, a new start with two arguments showed its window and exited through 1001"

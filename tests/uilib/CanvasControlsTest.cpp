@@ -34,6 +34,13 @@ window TestFrm {
     static 500 { rect = 140, 50, 90, 20 }
     label { rect = 140, 80, 90, 20; text = "Title"; font = 1 }
 }
+window HeaderFrm {
+    size = 240, 160
+    header = 40
+    button 1 { rect = 180, 5, 50, 30 }
+    button 5 { rect = 10, 100, 60, 30 }
+    droplist 20 { rect = 10, 50, 120, 20; item-height = 16; visible-items = 2 }
+}
 )";
 
 class SkinFolder {
@@ -287,8 +294,7 @@ TEST_F(CanvasTest, ProgressBarClampsToItsRange)
 
 TEST_F(CanvasTest, TabMovesFocusOverVisibleEnabledControlsAndSpaceActivates)
 {
-    EXPECT_EQ(m_window->FocusedControl(), 0u);
-    Key(VK_TAB);
+    // The window opened with its first control in reading order focused.
     EXPECT_EQ(m_window->FocusedControl(), 10u);
     Key(VK_TAB);
     EXPECT_EQ(m_window->FocusedControl(), 11u);
@@ -310,6 +316,41 @@ TEST_F(CanvasTest, TabMovesFocusOverVisibleEnabledControlsAndSpaceActivates)
     // A focused button that goes away takes the focus with it.
     m_window->fnShowBtn(11, false, true);
     EXPECT_EQ(m_window->FocusedControl(), 0u);
+    // Shown again without a focus, the window focuses its first control again.
+    m_window->ShowWindow(SW_HIDE);
+    m_window->ShowWindow(SW_SHOW);
+    EXPECT_EQ(m_window->FocusedControl(), 10u);
+
+    // A static takes the focus only when the program gives it (a text to be heard); Tab goes
+    // on from it in reading order (the list and the static share a row).
+    EXPECT_TRUE(m_window->fnSetFocus(500));
+    Pump();
+    EXPECT_TRUE(Node(500).Has(platform::AccessibleState::Focused));
+    Key(VK_TAB);
+    EXPECT_EQ(m_window->FocusedControl(), 10u);
+    m_window->fnSetFocus(500);
+    Key(VK_TAB, true);
+    EXPECT_EQ(m_window->FocusedControl(), 2001u);
+    EXPECT_FALSE(m_window->fnSetFocus(12)); // hidden
+}
+
+// Tab follows reading order (top to bottom, then left to right), not IDs; a window with a
+// header band opens on its first control below the band.
+TEST_F(CanvasTest, FocusFollowsReadingOrderAndSkipsTheHeaderWhenTheWindowOpens)
+{
+    auto* window = new TestCanvas(m_clicks);
+    ASSERT_TRUE(window->LoadFrame(1, 0));
+    window->fnParseScript(L"Test.zsp", L"HeaderFrm", 0);
+    window->ShowWindow(SW_SHOW);
+    EXPECT_EQ(window->FocusedControl(), 20u);
+    std::vector<UINT> order;
+    for (int i = 0; i < 3; ++i) {
+        m_app.Headless().PressKey("HeaderFrm", VK_TAB, false, false, false);
+        Pump();
+        order.push_back(window->FocusedControl());
+    }
+    EXPECT_EQ(order, (std::vector<UINT> { 5, 1, 20 }));
+    window->DestroyWindow();
 }
 
 namespace State = platform::AccessibleState;
@@ -380,8 +421,8 @@ TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)
 
     Key(VK_TAB);
     TakeEvents();
-    EXPECT_TRUE(Raised(AccessibleEventKind::Focus, 10));
-    EXPECT_FALSE(Raised(AccessibleEventKind::Focus, 11));
+    EXPECT_TRUE(Raised(AccessibleEventKind::Focus, 11));
+    EXPECT_FALSE(Raised(AccessibleEventKind::Focus, 10));
 
     m_window->fnChangeBtnText(11, L"Renamed");
     m_window->fnGetDlgItem(2002)->SendMessage(PBM_SETPOS, 70, 0);
@@ -397,6 +438,7 @@ TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)
 
     // The list opened from the keyboard: expanded, the focus on its chosen item; a choice by
     // the keys is a selection change.
+    Key(VK_TAB, true);
     Key(VK_TAB, true); // from the first control round to the last
     ASSERT_EQ(m_window->FocusedControl(), 2001u);
     TakeEvents();
@@ -408,6 +450,22 @@ TEST_F(CanvasTest, AccessibilityEventsFollowWhatChanges)
     EXPECT_TRUE(List().IsOpen());
     EXPECT_TRUE(Raised(AccessibleEventKind::StateChanged, 2001));
     EXPECT_TRUE(Raised(AccessibleEventKind::Focus, platform::AccessibleItemId(2001, 0)));
+}
+
+// Without a reader the window builds no tree; one that comes is given the tree at once.
+TEST_F(CanvasTest, NoTreeIsBuiltUntilAReaderListens)
+{
+    m_app.Headless().SetReaderListens(false);
+    m_window->fnChangeBtnText(10, L"Unread");
+    m_window->InvalidateRect(nullptr);
+    Pump();
+    EXPECT_NE(Node(10).name, L"Unread");
+    m_app.Headless().SetReaderListens(true);
+    platform::HostInput input;
+    input.kind = platform::HostInput::Kind::AccessibilityRequested;
+    m_app.Headless().Inject("TestFrm", input);
+    Pump();
+    EXPECT_EQ(Node(10).name, L"Unread");
 }
 
 TEST_F(CanvasTest, AccessibleActionsDriveTheControlsAsTheUserWould)
@@ -426,8 +484,8 @@ TEST_F(CanvasTest, AccessibleActionsDriveTheControlsAsTheUserWould)
     EXPECT_FALSE(List().IsOpen());
     EXPECT_EQ(List().Selection(), 1);
 
-    // Enter presses the focused button, as on a focused Win32 push button.
-    Key(VK_TAB);
+    // Enter presses the focused button (the first, as the window opened), as on a focused
+    // Win32 push button.
     Key(VK_RETURN);
     EXPECT_EQ(m_clicks, (std::vector<UINT> { 11, 10 }));
 }

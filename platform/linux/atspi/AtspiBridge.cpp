@@ -4,6 +4,7 @@
 #include "platform/linux/atspi/DBusReader.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <poll.h>
@@ -138,6 +139,51 @@ std::vector<AtspiServer::Action> AtspiBridge::TakeActions()
     return m_server.TakeActions();
 }
 
+bool AtspiBridge::KeyConsumedByReader(const AtspiKeyEvent& key, int timeoutMs)
+{
+    if (!m_registered || m_keyAnswerOverdue)
+        return false;
+    auto consumed = std::make_shared<std::promise<bool>>();
+    std::future<bool> answer = consumed->get_future();
+    {
+        std::lock_guard lock(m_mutex);
+        m_keyCalls.push_back({ key.NotifyListenersCall(), std::move(consumed) });
+    }
+    m_signal.Signal();
+    if (answer.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready) {
+        m_keyAnswerOverdue = true;
+        return false;
+    }
+    return answer.get();
+}
+
+bool AtspiBridge::AnswerKeyCall(const DBusMessage& reply)
+{
+    auto it = m_keyAnswers.find(reply.replySerial);
+    if (it == m_keyAnswers.end())
+        return false;
+    bool consumed = false;
+    if (reply.type == DBusMessage::Type::MethodReturn && reply.signature == "b") {
+        DBusReader reader(reply.bytes, reply.bodyOffset, reply.bytes.size());
+        consumed = reader.Boolean() && !reader.Failed();
+    }
+    it->second->set_value(consumed);
+    m_keyAnswers.erase(it);
+    m_keyAnswerOverdue = false;
+    return true;
+}
+
+void AtspiBridge::AbandonKeyCalls()
+{
+    for (auto& [serial, consumed] : m_keyAnswers)
+        consumed->set_value(false);
+    m_keyAnswers.clear();
+    std::lock_guard lock(m_mutex);
+    for (KeyCall& key : m_keyCalls)
+        key.consumed->set_value(false);
+    m_keyCalls.clear();
+}
+
 std::optional<DBusConnection> AtspiBridge::ConnectAccessibilityBus(const std::function<bool()>& stopping)
 {
     if (!m_options.sessionBusAddress.empty()) {
@@ -186,20 +232,30 @@ void AtspiBridge::Run()
     if (!bus || stopping())
         return;
     Serve(*bus);
+    m_registered = false;
+    AbandonKeyCalls();
     std::lock_guard lock(m_mutex);
     m_server.SetBusName({});
-    m_registered = false;
 }
 
 void AtspiBridge::Flush(DBusConnection& bus)
 {
     std::vector<DBusMessage> outgoing;
+    std::vector<KeyCall> keys;
     {
         std::lock_guard lock(m_mutex);
         outgoing.swap(m_outgoing);
+        keys.swap(m_keyCalls);
     }
     for (const DBusMessage& message : outgoing)
         bus.Send(message);
+    for (KeyCall& key : keys) {
+        std::uint32_t serial = bus.Send(key.call);
+        if (serial)
+            m_keyAnswers.emplace(serial, std::move(key.consumed));
+        else
+            key.consumed->set_value(false);
+    }
 }
 
 void AtspiBridge::Serve(DBusConnection& bus)
@@ -237,12 +293,21 @@ void AtspiBridge::Serve(DBusConnection& bus)
                 reader.BeginStruct();
                 std::string name = reader.String();
                 std::string path = reader.ObjectPath();
-                std::lock_guard lock(m_mutex);
-                if (!reader.Failed())
-                    m_server.SetDesktop(name, path);
+                {
+                    std::lock_guard lock(m_mutex);
+                    if (!reader.Failed())
+                        m_server.SetDesktop(name, path);
+                    // Windows already on screen are told as if they appeared now.
+                    m_server.AnnounceShownWindows(m_outgoing);
+                }
                 m_registered = true;
+                m_republish = true;
+                actions = true; // wakes the UI loop, which publishes the trees
                 continue;
             }
+            if ((message->type == DBusMessage::Type::MethodReturn || message->type == DBusMessage::Type::Error)
+                && AnswerKeyCall(*message))
+                continue;
             if (message->type != DBusMessage::Type::MethodCall)
                 continue;
             std::optional<DBusMessage> reply;

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "platform/HostAccessibility.h"
+#include "platform/linux/atspi/AtspiKeyEvent.h"
 #include "platform/linux/atspi/AtspiServer.h"
 #include "platform/linux/WakeEvent.h"
 
 #include <atomic>
 #include <functional>
+#include <future>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -40,14 +44,25 @@ public:
     void SetShown(std::uint64_t window, bool shown);
     void Remove(std::uint64_t window);
     std::vector<AtspiServer::Action> TakeActions();
-    // Whether the application is registered on the accessibility bus (diagnostics and tests).
+    // Whether the application is registered on the accessibility bus: only then does anybody
+    // read the trees.
     bool IsRegistered() const { return m_registered.load(); }
+    // UI thread: hands a key typed in one of our windows to the screen readers first, as
+    // toolkits do; true when one consumed it (the window then drops it). Waits at most
+    // `timeoutMs`; while an answer is overdue, keys go straight to the window unasked, so a
+    // reader that hangs costs one wait, not one per key.
+    bool KeyConsumedByReader(const AtspiKeyEvent& key, int timeoutMs);
+    // Whether windows must publish their trees again (the bridge has just registered, and
+    // readers will ask for what is on screen); true once per registration.
+    bool TakeRepublishRequest() { return m_republish.exchange(false); }
 
 private:
     void Run();
     std::optional<DBusConnection> ConnectAccessibilityBus(const std::function<bool()>& stopping);
     void Serve(DBusConnection& bus);
     void Flush(DBusConnection& bus);
+    bool AnswerKeyCall(const DBusMessage& reply);
+    void AbandonKeyCalls();
 
     Options m_options;
     std::function<void()> m_wake;
@@ -57,6 +72,14 @@ private:
     mutable std::mutex m_mutex;
     AtspiServer m_server;                  // under m_mutex
     std::vector<DBusMessage> m_outgoing;   // under m_mutex
+    struct KeyCall {
+        DBusMessage call;
+        std::shared_ptr<std::promise<bool>> consumed;
+    };
+    std::vector<KeyCall> m_keyCalls;       // under m_mutex: to send
+    std::map<std::uint32_t, std::shared_ptr<std::promise<bool>>> m_keyAnswers; // bridge thread: by serial
+    std::atomic<bool> m_keyAnswerOverdue { false };
+    std::atomic<bool> m_republish { false };
     std::thread m_thread;                  // last: it uses everything above
 };
 

@@ -134,11 +134,16 @@ void AtspiEventSignals::WindowShown(std::uint64_t window, const AccessibleTree& 
         return;
     }
     WindowEvent(window, tree, "Create");
-    if (tree.nodes[0].Has(State::Active)) {
-        WindowEvent(window, tree, "Activate");
-        StateEvent(window, 0, "active", true);
-    }
-    // What has the focus in the window just shown.
+    if (tree.nodes[0].Has(State::Active))
+        WindowActivated(window, tree);
+}
+
+void AtspiEventSignals::WindowActivated(std::uint64_t window, const AccessibleTree& tree)
+{
+    WindowEvent(window, tree, "Activate");
+    StateEvent(window, 0, "active", true);
+    // A reader that follows the activation asks where the focus is: tell it, as toolkits do
+    // when a window opens or gets the keyboard back from a dialog.
     for (const AccessibleNode& node : tree.nodes) {
         if (node.Has(State::Focused) && !node.Has(State::Invisible)) {
             EventSignals(window, tree, tree, { AccessibleEventKind::Focus, node.id });
@@ -192,6 +197,9 @@ void AtspiEventSignals::EventSignals(std::uint64_t window, const AccessibleTree&
         return;
     }
     case AccessibleEventKind::ValueChanged: {
+        // Only a bar has the Value interface; a list tells its choice as a selection change.
+        if (node->role != AccessibleRole::ProgressBar)
+            return;
         auto value = [node](DBusWriter& writer) {
             writer.BeginVariant("d");
             writer.Double(node->value);
@@ -201,8 +209,13 @@ void AtspiEventSignals::EventSignals(std::uint64_t window, const AccessibleTree&
         return;
     }
     case AccessibleEventKind::StateChanged:
-        if (node->id == 0 && event.state == State::Active)
-            WindowEvent(window, after, event.stateSet ? "Activate" : "Deactivate");
+        if (node->id == 0 && event.state == State::Active) {
+            if (event.stateSet) {
+                WindowActivated(window, after);
+                return;
+            }
+            WindowEvent(window, after, "Deactivate");
+        }
         if (const char* name = StateNameOf(event.state))
             StateEvent(window, node->id, name, event.state == State::Unavailable ? !event.stateSet : event.stateSet);
         if (event.state == State::Unavailable)

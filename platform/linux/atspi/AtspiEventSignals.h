@@ -35,6 +35,7 @@ private:
     void Emit(DBusMessage signal, const std::function<void(DBusWriter&)>& anyData);
     void StateEvent(std::uint64_t window, std::uint32_t node, const char* state, bool set);
     void WindowEvent(std::uint64_t window, const AccessibleTree& tree, const char* member);
+    void WindowActivated(std::uint64_t window, const AccessibleTree& tree);
     void ChildEvent(std::uint64_t window, const AccessibleTree& tree, const AccessibleNode& child, const char* detail);
     void EventSignals(std::uint64_t window, const AccessibleTree& before, const AccessibleTree& after, const AccessibleEvent& event);
 

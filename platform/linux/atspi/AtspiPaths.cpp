@@ -39,9 +39,16 @@ std::optional<std::pair<std::uint64_t, std::uint32_t>> AtspiPaths::ParseNodePath
 void AtspiPaths::WriteReference(DBusWriter& writer, const std::string& path) const
 {
     writer.BeginStruct();
-    bool desktop = path == m_desktopPath && !m_desktopBusName.empty();
-    writer.String(path == NullPath ? std::string() : desktop ? m_desktopBusName : m_busName);
+    writer.String(path == NullPath ? std::string() : m_busName);
     writer.ObjectPath(path);
+}
+
+void AtspiPaths::WriteDesktopReference(DBusWriter& writer) const
+{
+    writer.BeginStruct();
+    bool known = !m_desktopBusName.empty();
+    writer.String(known ? m_desktopBusName : std::string());
+    writer.ObjectPath(known ? m_desktopPath : std::string(NullPath));
 }
 
 } // namespace platform::atspi

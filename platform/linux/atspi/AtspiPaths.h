@@ -22,13 +22,15 @@ public:
     const std::string& BusName() const { return m_busName; }
     // The registry's desktop, the root's parent.
     void SetDesktop(std::string busName, std::string path);
-    const std::string& DesktopPath() const { return m_desktopPath; }
 
     static std::string NodePath(std::uint64_t window, std::uint32_t node);
     // The window and node a node's path names; nullopt for any other path.
     static std::optional<std::pair<std::uint64_t, std::uint32_t>> ParseNodePath(const std::string& path);
-    // The (so) reference of one of our paths, the desktop's or the null object's.
+    // The (so) reference of one of our paths (the root is the application, whatever path the
+    // desktop has) or of the null object.
     void WriteReference(DBusWriter& writer, const std::string& path) const;
+    // The (so) reference of the registry's desktop, the application's parent.
+    void WriteDesktopReference(DBusWriter& writer) const;
 
 private:
     std::string m_busName;

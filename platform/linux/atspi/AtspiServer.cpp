@@ -158,13 +158,14 @@ std::vector<std::string> AtspiServer::ChildPaths(const Target& target) const
     return paths;
 }
 
-std::string AtspiServer::ParentPath(const Target& target) const
+void AtspiServer::WriteParent(DBusWriter& writer, const Target& target) const
 {
-    if (!target.window)
-        return m_paths.DesktopPath();
-    if (target.node->id == 0)
-        return RootPath;
-    return PathOf(*target.window, target.node->parent);
+    if (!target.window) {
+        m_paths.WriteDesktopReference(writer);
+        return;
+    }
+    // A top-level window is a child of the application, as toolkits make it.
+    m_paths.WriteReference(writer, target.node->id == 0 ? std::string(RootPath) : PathOf(*target.window, target.node->parent));
 }
 
 int AtspiServer::IndexInParent(const Target& target) const
@@ -288,7 +289,7 @@ bool AtspiServer::WriteProperty(DBusWriter& writer, const std::string& interface
         text("");
     else if (name == "Parent") {
         writer.BeginVariant("(so)");
-        m_paths.WriteReference(writer, ParentPath(target));
+        WriteParent(writer, target);
     } else if (name == "ChildCount")
         integer(static_cast<std::int32_t>(ChildPaths(target).size()));
     else if (name == "ToolkitName")
@@ -658,6 +659,17 @@ void AtspiServer::SetShown(std::uint64_t key, bool shown, std::vector<DBusMessag
     if (m_paths.BusName().empty() || window->tree.nodes.empty())
         return;
     AtspiEventSignals(m_paths, signals).WindowShown(key, window->tree, shown);
+}
+
+void AtspiServer::AnnounceShownWindows(std::vector<DBusMessage>& signals)
+{
+    if (m_paths.BusName().empty())
+        return;
+    AtspiEventSignals out(m_paths, signals);
+    for (const Window& window : m_windows) {
+        if (window.shown && !window.tree.nodes.empty())
+            out.WindowShown(window.key, window.tree, true);
+    }
 }
 
 void AtspiServer::Remove(std::uint64_t key, std::vector<DBusMessage>& signals)

@@ -32,6 +32,9 @@ public:
     void Publish(std::uint64_t window, const AccessibleTree& tree, const std::vector<AccessibleEvent>& events, std::vector<DBusMessage>& signals);
     void SetShown(std::uint64_t window, bool shown, std::vector<DBusMessage>& signals);
     void Remove(std::uint64_t window, std::vector<DBusMessage>& signals);
+    // Just registered: the windows on screen appear to the readers now (created, activated,
+    // their focus).
+    void AnnounceShownWindows(std::vector<DBusMessage>& signals);
 
     // The reply to a method call addressed to us; nullopt for messages that need none.
     std::optional<DBusMessage> Answer(const DBusMessage& call);
@@ -56,7 +59,7 @@ private:
     std::optional<Target> Resolve(const std::string& path) const;
     std::string PathOf(const Window& window, std::uint32_t node) const;
     std::vector<std::string> ChildPaths(const Target& target) const;
-    std::string ParentPath(const Target& target) const;
+    void WriteParent(class DBusWriter& writer, const Target& target) const;
     int IndexInParent(const Target& target) const;
     std::vector<std::uint32_t> States(const Target& target) const;
     std::vector<std::string> Interfaces(const Target& target) const;

@@ -217,9 +217,30 @@ bool X11Host::DeliverAccessibleActions()
     return delivered;
 }
 
+bool X11Host::ReaderListens() const
+{
+    return m_accessibility && m_accessibility->IsRegistered();
+}
+
+bool X11Host::DeliverAccessibilityRequests()
+{
+    if (!m_accessibility || !m_accessibility->TakeRepublishRequest())
+        return false;
+    std::vector<Window> windows;
+    for (const auto& [window, hostWindow] : m_windows)
+        windows.push_back(window);
+    for (Window window : windows) {
+        auto it = m_windows.find(window); // a listener may close windows
+        if (it != m_windows.end())
+            it->second->DeliverAccessibilityRequest();
+    }
+    return true;
+}
+
 bool X11Host::DispatchPendingInput()
 {
-    bool delivered = DeliverAccessibleActions();
+    bool delivered = DeliverAccessibilityRequests();
+    delivered |= DeliverAccessibleActions();
     while (XPending(m_display.get()) > 0) {
         XEvent event;
         XNextEvent(m_display.get(), &event);

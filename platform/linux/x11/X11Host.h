@@ -99,8 +99,10 @@ public:
     bool ExitOnFirstPresent() const { return m_exitOnFirstPresent; }
     void RegisterWindow(Window window, X11Window& hostWindow);
     void UnregisterWindow(Window window);
-    // The screen reader bridge, started when the first window publishes its tree.
+    // The screen reader bridge, started with the first window; it connects on its own thread.
     atspi::AtspiBridge& Accessibility();
+    // Whether a screen reader can read the windows now (the bridge is registered).
+    bool ReaderListens() const;
 
     // Use Open().
     X11Host(OpenKey, DisplayPtr display, const X11PixelFormat& pixelFormat);
@@ -111,6 +113,7 @@ private:
     bool IsAutoRepeatRelease(const XEvent& event);
     std::string RootWindowString(const char* property) const;
     bool DeliverAccessibleActions();
+    bool DeliverAccessibilityRequests();
 
     DisplayPtr m_display;
     X11PixelFormat m_pixelFormat;

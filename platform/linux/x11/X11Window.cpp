@@ -76,6 +76,9 @@ X11Window::X11Window(X11Host& host, const HostWindowSpec& spec, HostWindowListen
     SetInitialState(NormalState);
     m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
+    // Started with the first window, so the host knows whether a screen reader listens before
+    // any tree is built; it connects on its own thread, off the way to the first frame.
+    m_host.Accessibility();
 }
 
 X11Window::~X11Window()
@@ -307,6 +310,18 @@ void X11Window::PublishAccessibility(const AccessibleTree& tree, const std::vect
     m_host.Accessibility().SetShown(m_window, m_shownForAccessibility);
 }
 
+bool X11Window::WantsAccessibility() const
+{
+    return m_host.ReaderListens();
+}
+
+void X11Window::DeliverAccessibilityRequest()
+{
+    HostInput input;
+    input.kind = HostInput::Kind::AccessibilityRequested;
+    Deliver(input);
+}
+
 bool X11Window::DeliverAccessibleAction(std::uint32_t node)
 {
     HostInput input;
@@ -382,6 +397,8 @@ bool X11Window::HandleKey(const XKeyEvent& event)
     bool pressed = event.type == KeyPress;
     auto* key = const_cast<XKeyEvent*>(&event);
     KeySym keysym = XLookupKeysym(key, 0);
+    if (ConsumedByScreenReader(event, keysym))
+        return false;
     std::uint32_t virtualKey = VirtualKeyFromKeysym(keysym);
     if (!virtualKey) {
         // Layouts with shifted digits (AZERTY) still name the key by its second level.
@@ -400,6 +417,32 @@ bool X11Window::HandleKey(const XKeyEvent& event)
     input.alt = modifiers.alt;
     input.shift = modifiers.shift;
     return Deliver(input);
+}
+
+// Every key goes to the screen reader first, as toolkits hand it over: a key it consumed is
+// one of its own commands (where am I, flat review) and must not act on the window too.
+bool X11Window::ConsumedByScreenReader(const XKeyEvent& event, KeySym keysym)
+{
+    // Long enough for a busy reader; a hung one costs this once (AtspiBridge).
+    constexpr int kReaderAnswerMs = 1000;
+    if (!m_host.ReaderListens())
+        return false;
+    atspi::AtspiKeyEvent key;
+    key.pressed = event.type == KeyPress;
+    char text[8] = {};
+    KeySym typed = NoSymbol;
+    int length = XLookupString(const_cast<XKeyEvent*>(&event), text, sizeof text - 1, &typed, nullptr);
+    key.keysym = static_cast<std::uint32_t>(typed != NoSymbol ? typed : keysym);
+    key.keycode = event.keycode;
+    key.modifiers = event.state & 0xFF;
+    if (event.state & Mod2Mask)
+        key.modifiers |= 1u << 14; // NumLock, as readers expect it
+    key.time = static_cast<std::uint32_t>(event.time);
+    // Only what prints (ASCII: the bus carries UTF-8); readers name other keys by their keysym.
+    auto first = static_cast<unsigned char>(text[0]);
+    if (length == 1 && first >= 0x20 && first < 0x7F)
+        key.text.assign(text, 1);
+    return m_host.Accessibility().KeyConsumedByReader(key, kReaderAnswerMs);
 }
 
 // Window managers iconify by unmapping the window (ICCCM); compositing ones may keep it mapped

@@ -30,8 +30,11 @@ public:
     void Raise() override;
     void Present(const PixelView& frame, const HostRect& dirty) override;
     void PublishAccessibility(const AccessibleTree& tree, const std::vector<AccessibleEvent>& events) override;
+    bool WantsAccessibility() const override;
     // A screen reader's default action on one of this window's nodes.
     bool DeliverAccessibleAction(std::uint32_t node);
+    // A screen reader has come: the listener publishes the tree.
+    void DeliverAccessibilityRequest();
 
     // Called by the host for each X event of this window; returns whether the listener got input.
     bool HandleEvent(const XEvent& event);
@@ -42,6 +45,7 @@ private:
     void SetStaticProperties(const HostWindowSpec& spec);
     void PutFromBacking(int x, int y, int width, int height);
     bool HandleKey(const XKeyEvent& event);
+    bool ConsumedByScreenReader(const XKeyEvent& event, KeySym keysym);
     bool HandleClientMessage(const XClientMessageEvent& event);
     bool IsHiddenByWindowManager() const;
     bool ReportIconicChange();

@@ -10,6 +10,7 @@
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Host.h"
+#include "platform/win32/WindowAccessible.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,77 @@ TEST_F(Win32HostTest, WindowIsFoundByItsCaptionHiddenOrShown)
     window.reset();
     EXPECT_EQ(::FindWindowW(nullptr, caption.c_str()), nullptr);
     EXPECT_FALSE(platform::BringWindowForward(L"unused", caption));
+}
+
+// The window's accessible object as Active Accessibility clients meet it: one COM object (its
+// enumeration of children answers IUnknown as the object does), and the chosen list item as its
+// selection, several as an enumeration.
+TEST(Win32WindowAccessible, OneObjectEnumeratesItsChildrenAndAnswersTheSelection)
+{
+    using namespace platform;
+    auto state = std::make_shared<win32::AccessibleWindowState>();
+    state->window = ::GetDesktopWindow();
+    AccessibleNode root;
+    root.role = AccessibleRole::Dialog;
+    AccessibleNode list;
+    list.id = 2001;
+    list.role = AccessibleRole::ComboBox;
+    AccessibleNode first;
+    first.id = AccessibleItemId(2001, 0);
+    first.parent = 2001;
+    first.role = AccessibleRole::ListItem;
+    first.states = AccessibleState::Selectable | AccessibleState::Selected;
+    AccessibleNode second = first;
+    second.id = AccessibleItemId(2001, 1);
+    second.states = AccessibleState::Selectable;
+    state->tree.nodes = { root, list, first, second };
+
+    IAccessible* object = win32::WindowAccessible::Create(state);
+    ASSERT_NE(object, nullptr);
+    IEnumVARIANT* children = nullptr;
+    ASSERT_EQ(object->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&children)), S_OK);
+    IUnknown* fromObject = nullptr;
+    IUnknown* fromChildren = nullptr;
+    IAccessible* back = nullptr;
+    object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromObject));
+    children->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromChildren));
+    children->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&back));
+    EXPECT_NE(fromObject, nullptr);
+    EXPECT_EQ(fromObject, fromChildren);
+    EXPECT_EQ(back, object);
+    for (IUnknown* held : { fromObject, fromChildren, static_cast<IUnknown*>(back) }) {
+        if (held)
+            held->Release();
+    }
+
+    VARIANT items[4];
+    ULONG fetched = 0;
+    ASSERT_EQ(children->Reset(), S_OK);
+    EXPECT_EQ(children->Skip(1), S_OK);
+    EXPECT_EQ(children->Next(4, items, &fetched), S_FALSE); // two are left
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(items[0].lVal, static_cast<LONG>(first.id));
+    EXPECT_EQ(items[1].lVal, static_cast<LONG>(second.id));
+
+    VARIANT selected;
+    ASSERT_EQ(object->get_accSelection(&selected), S_OK);
+    ASSERT_EQ(selected.vt, VT_I4);
+    EXPECT_EQ(selected.lVal, static_cast<LONG>(first.id));
+    state->tree.nodes[3].states |= AccessibleState::Selected;
+    ASSERT_EQ(object->get_accSelection(&selected), S_OK);
+    ASSERT_EQ(selected.vt, VT_UNKNOWN);
+    IEnumVARIANT* both = nullptr;
+    ASSERT_EQ(selected.punkVal->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&both)), S_OK);
+    EXPECT_EQ(both->Next(4, items, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 2u);
+    both->Release();
+    ::VariantClear(&selected);
+    state->tree.nodes[2].states = state->tree.nodes[3].states = 0;
+    ASSERT_EQ(object->get_accSelection(&selected), S_OK);
+    EXPECT_EQ(selected.vt, VT_EMPTY);
+
+    children->Release();
+    EXPECT_EQ(object->Release(), 0u);
 }
 
 TEST_F(Win32HostTest, MessagesBecomeHostInputOnlyWhenDispatched)

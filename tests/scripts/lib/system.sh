@@ -189,18 +189,15 @@ fresh_stick() {
 }
 
 # A headless run of the main job: launcher 1011 -> start dialog 1021 -> writer 1015.
-# Tab order: visible enabled buttons (and the drive list) by ID, no focus at first; so 1011 is
-# the third on the launcher (1001, 1002, 1011), 1021 the second on the start dialog (1001,
-# 1021, 1022, 2001) and 1015 the second on the writer (1001, 1015: 1014 is disabled).
+# A window opens with its first control below the header focused (reading order: top to
+# bottom, then left to right), and Tab follows that order: the launcher opens on 1011, the
+# start dialog on its drive list (Tab: 1021), the writer on 1015 (1014 is disabled).
 write_job_steps() {
   open_start_dialog_steps
   cat <<'EOF'
 key AppFrm tab
-key AppFrm tab
 key AppFrm space
 wait UsbFrm
-key UsbFrm tab
-key UsbFrm tab
 key UsbFrm space
 EOF
 }
@@ -209,9 +206,6 @@ EOF
 open_start_dialog_steps() {
   cat <<'EOF'
 wait MainFrm 20
-key MainFrm tab
-key MainFrm tab
-key MainFrm tab
 key MainFrm space
 wait AppFrm
 EOF

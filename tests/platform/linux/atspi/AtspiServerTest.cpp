@@ -1,10 +1,12 @@
 // The AT-SPI side as a screen reader's messages meet it: the wire format read back as written,
 // the calls answered from a published tree, and what any client on the bus may send: cut,
 // malformed or mistyped messages get an error or nothing, never a crash or a wrong action.
+#include "platform/linux/atspi/AtspiKeyEvent.h"
 #include "platform/linux/atspi/AtspiServer.h"
 #include "platform/linux/atspi/DBusReader.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -160,6 +162,113 @@ TEST_F(AtspiServerTest, CutMalformedOrMistypedMessagesDoNoHarm)
     m_server.Answer(Arrived(ButtonPath(), "org.a11y.atspi.Action", "DoAction", "i", index));
     m_server.Answer(Arrived(ButtonPath(), "org.a11y.atspi.Action", "DoAction", "", DBusWriter {}));
     EXPECT_TRUE(m_server.TakeActions().empty());
+}
+
+// The reference a reply carries: (bus name, path).
+std::pair<std::string, std::string> ReferenceIn(const DBusMessage& reply)
+{
+    DBusMessage decoded = Reencoded(reply);
+    DBusReader reader(decoded.bytes, decoded.bodyOffset, decoded.bytes.size());
+    if (decoded.signature == "v")
+        reader.Signature();
+    reader.BeginStruct();
+    std::string name = reader.String();
+    return { name, reader.ObjectPath() };
+}
+
+// Readers take a window for an application's only when its parent and application are the
+// application object (with our bus name), not the registry's desktop, whose root shares the path.
+TEST_F(AtspiServerTest, AWindowBelongsToTheApplicationAndTheApplicationToTheDesktop)
+{
+    m_server.SetDesktop(":1.0", AtspiServer::RootPath);
+    const std::string window = "/org/a11y/atspi/accessible/w2a00001_0";
+    DBusWriter parent;
+    parent.String("org.a11y.atspi.Accessible");
+    parent.String("Parent");
+    auto windowParent = m_server.Answer(Arrived(window, "org.freedesktop.DBus.Properties", "Get", "ss", parent));
+    ASSERT_TRUE(windowParent);
+    EXPECT_EQ(ReferenceIn(*windowParent), std::make_pair(std::string(":1.3"), std::string(AtspiServer::RootPath)));
+    auto application = m_server.Answer(Arrived(window, "org.a11y.atspi.Accessible", "GetApplication", "", DBusWriter {}));
+    ASSERT_TRUE(application);
+    EXPECT_EQ(ReferenceIn(*application), std::make_pair(std::string(":1.3"), std::string(AtspiServer::RootPath)));
+    auto rootParent = m_server.Answer(Arrived(AtspiServer::RootPath, "org.freedesktop.DBus.Properties", "Get", "ss", parent));
+    ASSERT_TRUE(rootParent);
+    EXPECT_EQ(ReferenceIn(*rootParent), std::make_pair(std::string(":1.0"), std::string(AtspiServer::RootPath)));
+}
+
+TEST_F(AtspiServerTest, EventsNameOnlyWhatTheObjectsImplement)
+{
+    AccessibleTree tree = LauncherTree();
+    AccessibleNode list;
+    list.id = 2001;
+    list.role = AccessibleRole::ComboBox;
+    list.hasValue = true;
+    list.valueText = L"E (1906 MBytes)";
+    tree.nodes.push_back(list);
+    AccessibleNode bar;
+    bar.id = 2002;
+    bar.role = AccessibleRole::ProgressBar;
+    bar.hasValue = true;
+    tree.nodes.push_back(bar);
+    std::vector<DBusMessage> signals;
+    m_server.Publish(kWindow, tree, {}, signals);
+    tree.nodes[3].value = 1;
+    tree.nodes[4].value = 40;
+    signals.clear();
+    m_server.Publish(kWindow, tree, { { AccessibleEventKind::ValueChanged, 2001 }, { AccessibleEventKind::ValueChanged, 2002 } }, signals);
+    auto valueChangesOf = [&](const std::string& node) {
+        return std::count_if(signals.begin(), signals.end(), [&](const DBusMessage& signal) {
+            return signal.member == "ValueChanged" && signal.path == "/org/a11y/atspi/accessible/w2a00001_" + node;
+        });
+    };
+    EXPECT_EQ(valueChangesOf("2001"), 0) << "a list has no Value interface";
+    EXPECT_EQ(valueChangesOf("2002"), 1);
+
+    // A window that gets the keyboard back (its dialog closed) says where its focus is.
+    tree.nodes[1].states |= AccessibleState::Focused;
+    tree.nodes[0].states &= ~AccessibleState::Active;
+    m_server.Publish(kWindow, tree, {}, signals);
+    tree.nodes[0].states |= AccessibleState::Active;
+    signals.clear();
+    m_server.Publish(kWindow, tree, { { AccessibleEventKind::StateChanged, 0, AccessibleState::Active, true } }, signals);
+    auto activate = std::find_if(signals.begin(), signals.end(), [](const DBusMessage& signal) { return signal.member == "Activate"; });
+    auto focus = std::find_if(signals.begin(), signals.end(), [](const DBusMessage& signal) {
+        return signal.interface == "org.a11y.atspi.Event.Focus";
+    });
+    ASSERT_NE(activate, signals.end());
+    ASSERT_NE(focus, signals.end());
+    EXPECT_LT(activate - signals.begin(), focus - signals.begin());
+    EXPECT_EQ(focus->path, ButtonPath());
+}
+
+// The registry takes a key only in the shape it reads: 16-bit code and modifiers.
+TEST(AtspiKeyEventTest, AKeyGoesToTheRegistryAsItsDeviceEvent)
+{
+    AtspiKeyEvent key;
+    key.pressed = false;
+    key.keysym = 0xFF8D; // KP_Enter
+    key.keycode = 104;
+    key.modifiers = 1u << 14; // NumLock
+    key.time = 123456;
+    DBusMessage call = key.NotifyListenersCall();
+    EXPECT_EQ(call.destination, "org.a11y.atspi.Registry");
+    EXPECT_EQ(call.member, "NotifyListenersSync");
+    EXPECT_EQ(call.signature, "(uinnisb)");
+    auto decoded = DBusMessage::Decode(call.Encode(3));
+    ASSERT_TRUE(decoded);
+    DBusReader reader(decoded->bytes, decoded->bodyOffset, decoded->bytes.size());
+    reader.BeginStruct();
+    EXPECT_EQ(reader.Uint32(), 1u); // released
+    EXPECT_EQ(reader.Int32(), 0xFF8D);
+    std::size_t codeAt = reader.Offset();
+    reader.Skip("n");
+    reader.Skip("n");
+    EXPECT_EQ(decoded->bytes[codeAt], 104);
+    EXPECT_EQ(decoded->bytes[codeAt + 3], 0x40); // bit 14 of the modifiers
+    EXPECT_EQ(reader.Int32(), 123456);
+    EXPECT_EQ(reader.String(), "");
+    EXPECT_FALSE(reader.Boolean()); // types nothing
+    EXPECT_FALSE(reader.Failed());
 }
 
 } // namespace
