@@ -92,9 +92,22 @@ user_stick "$work/user-loop.img" 300M
 if loop=$(losetup --find --show "$work/user-loop.img" 2>/dev/null); then
   trap 'losetup -d "$loop" 2>/dev/null; cleanup_system_test' EXIT
   loop_before=$(digest "$loop")
-  python3 -c 'import os, sys, time; os.open(sys.argv[1], os.O_RDWR | os.O_EXCL); time.sleep(120)' "$loop" &
+  # The holder says when it holds; a fresh loop device can be busy for a moment (the kernel or
+  # another program of the machine probing it), so it tries for a few seconds.
+  python3 -c '
+import os, sys, time
+for _ in range(50):
+    try:
+        os.open(sys.argv[1], os.O_RDWR | os.O_EXCL)
+        break
+    except OSError:
+        time.sleep(0.1)
+else:
+    sys.exit("could not hold " + sys.argv[1])
+open(sys.argv[2], "w").write("held\n")
+time.sleep(120)' "$loop" "$work/held" &
   started_pids+=("$!")
-  sleep 0.5
+  wait_for_line "$work/held" '^held$' 10 || fail "busy stick: the loop device could not be held for the test"
   { write_job_steps; close_all_steps; } >"$work/busy.script"
   start_program ARKEVEN_HOST=headless ARKEVEN_HEADLESS_SCRIPT="$work/busy.script" ARKEVEN_VIRTUAL_STICKS="$loop"
   expect_final_text "busy stick" "$(text_of 34)"

@@ -105,12 +105,14 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   [ "$(stat -c %U /proc/"$program_pid")" = nobody ] || fail "rights: the window does not run as the user"
   note "rights: the launcher shows as the user, nothing asked"
 
-  # press_start: Start in the writer, which has no focus after a job (Tab: 1001, 1015); the
-  # requests and the host log (the program appends to it) from here on are this press's.
+  # press_start [KEY...]: Start in the writer, by default as after a job, whose final text has
+  # the focus (Tab: 1015, 1014 is disabled); the requests and the host log (the program appends to it) from
+  # here on are this press's.
   press_start() {
     : >"$calls"
     : >"$host_log"
-    type_keys "$writer" Tab Tab space
+    [ $# -gt 0 ] || set -- Tab space
+    type_keys "$writer" "$@"
   }
   # requests_made N WHAT: the press asked pkexec exactly N times.
   requests_made() {
@@ -118,10 +120,10 @@ if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1; then
   }
 
   echo dismiss >"$work/bin/pkexec.answer"
-  type_keys "$main_window" Tab Tab Tab space
-  type_keys "$(window_of AppFrm)" Tab Tab space
+  type_keys "$main_window" space
+  type_keys "$(window_of AppFrm)" Tab space
   writer=$(window_of UsbFrm)
-  press_start
+  press_start space # the writer opens on Start
   wait_for_log "^text UsbFrm 10005 $(text_of 28)\$" 30 || fail "dismissed: no text 28"
   requests_made 1 dismissed
   grep -q '^progress UsbFrm [1-9]' "$host_log" && fail "dismissed: the bar moved"
