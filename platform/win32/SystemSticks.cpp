@@ -175,6 +175,11 @@ std::wstring SystemSticks::FindInstaller(const std::wstring& program)
     return {};
 }
 
+std::string SystemSticks::SourceFilePath(const std::wstring& drivePath)
+{
+    return ToNativePath(drivePath);
+}
+
 } // namespace win32
 
 } // namespace platform
