@@ -76,7 +76,7 @@ std::string DrivePathTranslator::ToNativePath(const std::wstring& drivePath) con
         return ToUtf8(drivePath);
     auto drive = m_table.Find(split->first);
     if (!drive || drive->kind != DriveInfo::Kind::CdRoot)
-        return {}; // no such drive, or a volume reached through CreateFileW only
+        return {}; // no such drive, or a stick: its volume has no files here
 
     // Drive paths are absolute from the drive's root; "." and ".." are folded in here so a
     // path can never climb out of the CD root.
