@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -492,7 +491,6 @@ TEST_F(StickJobTest, LinesThatAreNoReportOfARunningJobAreRefused)
 // program" put the job's argument into their "%s".
 TEST(FinalText, EachOutcomeEndsWithItsText)
 {
-    ::setenv("LC_ALL", "C", 1);
     z32InitZEZivu(FromUtf8(ARKEVEN_SOURCE_DIR "/resources/Localization"), 0);
     using Outcome = StickJob::Outcome;
     struct Case {
