@@ -1,15 +1,10 @@
-// The stick job's logic over a fake stick: what it does in which order, where it stops, and the
-// text it ends with.
+// The stick job's logic over a fake stick: what it does in which order, and where it stops.
 
-#include "platform/files/Utf8.h"
-#include "shared/LibraryText.h"
-#include "stick/FinalText.h"
 #include "stick/JobReportLine.h"
 #include "stick/JobReportReader.h"
 #include "stick/JobReportWriter.h"
 #include "stick/StickJob.h"
 #include "stick/StickJobRunner.h"
-#include "uilib/CzTextLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -485,43 +480,6 @@ TEST_F(StickJobTest, LinesThatAreNoReportOfARunningJobAreRefused)
     EXPECT_EQ(second.ends, 1);
     EXPECT_EQ(second.outcome, StickJob::Outcome::Failed);
     EXPECT_EQ(second.console, "stick job: the helper ended before its job\n");
-}
-
-// Every outcome ends with its own text from the library; only "too small" and "missing
-// program" put the job's argument into their "%s".
-TEST(FinalText, EachOutcomeEndsWithItsText)
-{
-    z32InitZEZivu(FromUtf8(ARKEVEN_SOURCE_DIR "/resources/Localization"), 0);
-    using Outcome = StickJob::Outcome;
-    struct Case {
-        Outcome outcome;
-        unsigned textId;
-        const wchar_t* argument;
-        const wchar_t* formatted; // the text with the argument in it, where it takes one
-    };
-    const Case cases[] = {
-        { Outcome::Ready, 25, L"", nullptr },
-        { Outcome::Failed, 27, L"%s", nullptr },
-        { Outcome::Running, 27, L"", nullptr },
-        { Outcome::NoRights, 28, L"", nullptr },
-        { Outcome::StickTooSmall, 29, L"512 MB", L"This stick is too small. Use a stick of at least 512 MB." },
-        { Outcome::CdIncomplete, 30, L"", nullptr },
-        { Outcome::ProgramMissing, 31, L"mcopy (mtools)", L"A program needed to write the stick is missing: mcopy (mtools)." },
-        { Outcome::StickChanged, 32, L"", nullptr },
-        { Outcome::WriteProtected, 33, L"", nullptr },
-        { Outcome::InUse, 34, L"", nullptr },
-        { Outcome::LayoutFailed, 35, L"", nullptr },
-    };
-    StickScript script;
-    FakeSticks sticks(script);
-    for (const Case& c : cases) {
-        Recorder recorder;
-        StickJob job(sticks, { kLetter, kIdentity }, L"D:", recorder);
-        job.EndAsReported(c.outcome, "cause", c.argument);
-        std::wstring expected = c.formatted ? c.formatted : LibraryText(c.textId);
-        EXPECT_FALSE(expected.empty()) << "text " << c.textId;
-        EXPECT_EQ(FinalTextOf(job), expected) << "text " << c.textId;
-    }
 }
 
 } // namespace
