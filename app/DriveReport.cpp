@@ -2,7 +2,8 @@
 
 #include "platform/Sticks.h"
 #include "platform/files/Utf8.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
+#include "stick/OfferedDrive.h"
 
 
 namespace {
@@ -60,7 +61,10 @@ std::string DescribeDrives()
             continue;
         }
         line += std::string("  ") + BusName(drive.bus) + "  " + std::to_string(DriveSizeFromGeometry(drive.geometry)) + " bytes  ";
-        line += drive.IsUsbDrive() ? "\"" + ToUtf8(DriveListItem(drive)) + "\"" : "not USB, not listed";
+        if (IsOfferedDrive(drive))
+            line += "\"" + ToUtf8(DriveListItem(drive)) + "\"";
+        else
+            line += drive.IsUsbDrive() ? "the program's own drive, not listed" : "not USB, not listed";
         report += line + "\n";
     }
     return report;

@@ -3,8 +3,9 @@
 #include "app/ProgramStart.h"
 #include "platform/Process.h"
 #include "platform/files/Utf8.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
 #include "stick/FinalText.h"
+#include "stick/OfferedDrive.h"
 #include "stick/StickJobRunner.h"
 
 #include <algorithm>
@@ -48,9 +49,8 @@ std::optional<wchar_t> ParseTarget(const std::string& word)
 std::vector<Target> OfferedDrives()
 {
     std::vector<Target> drives;
-    wchar_t programDrive = ProgramDriveLetter();
     for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
-        if (drive.letter == programDrive || !drive.IsUsbDrive())
+        if (!IsOfferedDrive(drive))
             continue;
         drives.push_back({ drive.letter, DriveListItem(drive), drive.identity, DriveSizeFromGeometry(drive.geometry) });
     }

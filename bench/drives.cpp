@@ -5,7 +5,7 @@
 
 #include "platform/Sticks.h"
 #include "platform/linux/DriveTable.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
 #include "tests/platform/linux/FakeSysfs.h"
 
 #include <benchmark/benchmark.h>

@@ -139,6 +139,9 @@ public:
     virtual std::vector<std::string> MissingTools() = 0;
     // The file the installer `program` (a drive path) runs as; empty when there is none.
     virtual std::wstring FindInstaller(const std::wstring& program) = 0;
+    // The file a drive path on the CD ("D:\ISOLINUX\root.lzm") names, as this process opens it
+    // to look at it before a job; empty when the path names no file.
+    virtual std::string SourceFilePath(const std::wstring& drivePath) = 0;
 };
 
 } // namespace platform

@@ -8,7 +8,8 @@
 #include "recovery/CzRecoveryDlg.h"
 #include "shared/Globals.h"
 #include "shared/LibraryText.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
+#include "stick/OfferedDrive.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"
 
@@ -151,16 +152,14 @@ void CZAppDlg::ListUsbDrives()
         return;
     wchar_t ownDrive = ProgramDriveLetter();
     for (const platform::DriveFacts& drive : platform::Sticks::System().ListDrives()) {
-        if (drive.letter == ownDrive || !drive.IsCandidate() || !drive.opened)
-            continue;
-        if (drive.IsUsbDrive()) {
+        if (IsOfferedDrive(drive)) {
             std::wstring item = DriveListItem(drive);
             m_pDriveList->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
             m_driveIdentities.push_back(drive.identity);
             fnEnableBtn(kStartButton, true);
         }
-        // Every openable removable drive selects the first item, listed or not.
-        if (drive.type == platform::DriveType::Removable)
+        // Every openable removable drive but the program's own selects the first item, listed or not.
+        if (drive.letter != ownDrive && drive.opened && drive.type == platform::DriveType::Removable)
             m_pDriveList->SendMessage(CB_SETCURSEL, 0, 0);
     }
 }

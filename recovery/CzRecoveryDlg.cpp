@@ -5,7 +5,7 @@
 #include "recovery/CZAppDlg.h"
 #include "shared/Globals.h"
 #include "shared/LibraryText.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
 #include "stick/FinalText.h"
 #include "uilib/CzTextLibrary.h"
 #include "uilib/TextFormat.h"

@@ -270,8 +270,7 @@ bool StickJob::ReadBackAll()
     return true;
 }
 
-// The installer's exit status is reported, not trusted: the boot pieces read back from the stick
-// decide whether it can boot.
+// Both must pass: the installer's exit status, and then the boot pieces read back from the stick.
 bool StickJob::InstallBootLoader()
 {
     m_listener.OnStage(Stage::Installing);
@@ -281,7 +280,7 @@ bool StickJob::InstallBootLoader()
     int status = m_stick->InstallBootLoader(program);
     std::this_thread::sleep_for(kPauseAfterInstaller);
     // An installer that says it failed may have left the boot loader half written, which the
-    // boot pieces' read-back would not see: its status counts, and the read-back follows.
+    // boot pieces' read-back would not see: its status fails the job before any read-back.
     if (status != 0) {
         std::string cause = "the boot-loader installer ended with status " + std::to_string(status);
         Say("installer: " + ToUtf8(program + L" -fma " + m_targetRoot) + ": " + cause + "\n");

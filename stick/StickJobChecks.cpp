@@ -1,9 +1,8 @@
 #include "stick/StickJobChecks.h"
 
-#include "platform/Drives.h"
 #include "platform/files/FileData.h"
 #include "platform/files/Utf8.h"
-#include "stick/DriveDiscovery.h"
+#include "stick/DriveListItem.h"
 #include "stick/StickSpace.h"
 
 #include <algorithm>
@@ -84,7 +83,7 @@ StickJobChecks::Finding StickJobChecks::CheckCd(std::vector<std::uint64_t>& file
     for (const StickJob::CopyStep& step : StickJob::kCopySteps) {
         std::wstring drivePath = m_sourceRoot + step.source;
         std::string name = ToUtf8(drivePath);
-        fs::path path = FileData::NativePath(FromUtf8(platform::ToNativePath(drivePath)));
+        fs::path path = FileData::NativePath(FromUtf8(m_sticks.SourceFilePath(drivePath)));
         std::error_code error;
         if (!fs::is_regular_file(path, error))
             return Found(StickJob::Outcome::CdIncomplete, name + " is missing from the CD");

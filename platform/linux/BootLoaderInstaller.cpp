@@ -2,7 +2,7 @@
 
 #include "platform/linux/ChildProcess.h"
 #include "platform/linux/FatFileWriter.h"
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <cerrno>

@@ -32,7 +32,8 @@ struct DriveInfo {
 };
 
 // The POSIX drive table: the CD root, whole-disk block devices from sysfs and virtual sticks,
-// each under a drive letter that stays while the device stays. See docs/drives.md.
+// each under a drive letter that stays while the device stays (paths on its drives:
+// DrivePathTranslator). See docs/drives.md.
 class DriveTable {
 public:
     struct Options {
@@ -79,9 +80,6 @@ public:
     // Whether each virtual stick's file exists with a medium (not 0 bytes), in the order listed;
     // cheap enough to poll.
     std::vector<bool> VirtualStickFilesPresent() const;
-
-    std::string ToNativePath(const std::wstring& drivePath) const;
-    std::wstring ToDrivePath(const std::string& nativePath) const;
 
 private:
     struct Candidate {

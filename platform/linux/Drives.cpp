@@ -3,6 +3,7 @@
 
 #include "platform/files/Utf8.h"
 #include "platform/linux/DeviceEventWatcher.h"
+#include "platform/linux/DrivePathTranslator.h"
 #include "platform/linux/DriveTable.h"
 
 namespace platform {
@@ -22,6 +23,24 @@ bool IsDriveStill(wchar_t letter, const std::wstring& identity)
     return !identity.empty() && GetDriveIdentity(letter) == identity;
 }
 
+DriveName NameDrive(wchar_t letter)
+{
+    letter = DriveLetterOf(letter);
+    auto drive = letter ? DriveTable::Instance().Find(static_cast<char>(letter)) : std::nullopt;
+    if (!drive)
+        return {};
+    DriveName name;
+    name.location = FromUtf8(drive->path);
+    // A virtual stick is its file; the vendor and model it reports are our own invention.
+    if (drive->kind == posix::DriveInfo::Kind::BlockDevice) {
+        std::string model = drive->vendor;
+        if (!drive->product.empty())
+            model += (model.empty() ? "" : " ") + drive->product;
+        name.model = FromUtf8(model);
+    }
+    return name;
+}
+
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)
 {
     return std::make_unique<posix::DeviceEventWatcher>(DriveTable::SharedInstance(), std::move(onEvent), posix::DeviceEventWatcher::Options {});
@@ -29,12 +48,12 @@ std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uin
 
 std::string ToNativePath(const std::wstring& drivePath)
 {
-    return DriveTable::Instance().ToNativePath(drivePath);
+    return posix::DrivePathTranslator(DriveTable::Instance()).ToNativePath(drivePath);
 }
 
 std::wstring ToDrivePath(const std::string& nativePath)
 {
-    return DriveTable::Instance().ToDrivePath(nativePath);
+    return posix::DrivePathTranslator(DriveTable::Instance()).ToDrivePath(nativePath);
 }
 
 } // namespace platform

@@ -184,13 +184,13 @@ int StickHold::InstallBootLoader(const std::wstring& program)
 {
     auto installer = ToNativePath(program);
     if (installer.empty()) {
-        std::fprintf(stderr, "RunCommandLine: the installer is not on a known drive\n");
+        std::fprintf(stderr, "boot loader: the installer %s is not on the CD\n", ToUtf8(program).c_str());
         return -1;
     }
     std::string error;
     auto stick = StickDrive::Volume(m_letter, error);
     if (!stick) {
-        std::fprintf(stderr, "RunCommandLine: %s\n", error.c_str());
+        std::fprintf(stderr, "boot loader: not installed: %s\n", error.c_str());
         return 1;
     }
 
@@ -206,7 +206,7 @@ int StickHold::InstallBootLoader(const std::wstring& program)
     int status = bootLoader.Run([](const std::string& line) { std::printf("%s\n", line.c_str()); }, error);
     std::fflush(stdout);
     if (status != 0)
-        std::fprintf(stderr, "RunCommandLine: %s\n", error.c_str());
+        std::fprintf(stderr, "boot loader: the installer failed: %s\n", error.c_str());
     return status;
 }
 

@@ -1,7 +1,7 @@
 #include "platform/linux/StickVolume.h"
 
 #include "platform/disk/StickPartition.h"
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <cerrno>

@@ -117,6 +117,11 @@ std::wstring SystemSticks::FindInstaller(const std::wstring& program)
     return program;
 }
 
+std::string SystemSticks::SourceFilePath(const std::wstring& drivePath)
+{
+    return ToNativePath(drivePath);
+}
+
 } // namespace posix
 
 } // namespace platform

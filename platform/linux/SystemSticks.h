@@ -12,6 +12,7 @@ public:
     StickHoldResult Hold(wchar_t letter, const std::wstring& identity) override;
     std::vector<std::string> MissingTools() override;
     std::wstring FindInstaller(const std::wstring& program) override;
+    std::string SourceFilePath(const std::wstring& drivePath) override;
 };
 
 } // namespace platform::posix

@@ -3,7 +3,7 @@
 #include "platform/disk/AlignedBuffer.h"
 #include "platform/disk/LittleEndian.h"
 #include "platform/linux/ChildProcess.h"
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 #include "platform/linux/PositionedIo.h"
 #include "platform/linux/UniqueFd.h"
 

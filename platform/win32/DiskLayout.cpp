@@ -3,8 +3,8 @@
 #include "platform/Drives.h"
 #include "platform/disk/StickPartition.h"
 #include "platform/files/Utf8.h"
-#include "platform/win32/TestSticks.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/UsbStandIns.h"
 #include "platform/win32/Volume.h"
 
 #include <winioctl.h>
@@ -22,13 +22,20 @@ constexpr DWORD kMbrEntries = 4;
 constexpr DWORD kVolumeWaitMilliseconds = 30000;
 constexpr DWORD kVolumeWaitStep = 250;
 
-// A drive named for the tests answers through TestSticks, as its probe does.
-class TestStickCalls final : public DeviceCalls {
+// A stand-in's drive answers through the stand-in, as its probe does.
+class StandInCalls final : public DeviceCalls {
 public:
+    explicit StandInCalls(UsbStandIns& standIn)
+        : m_standIn(standIn)
+    {
+    }
     BOOL Control(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) override
     {
-        return TestSticks::Answer(handle, code, in, inSize, out, outSize, returned);
+        return m_standIn.Answer(handle, code, in, inSize, out, outSize, returned);
     }
+
+private:
+    UsbStandIns& m_standIn;
 };
 
 std::string Error(const std::string& what)
@@ -88,14 +95,17 @@ DiskLayout::DiskLayout(wchar_t letter)
 
 DeviceCalls& DiskLayout::CallsFor(wchar_t letter) const
 {
-    static TestStickCalls testCalls;
-    return TestSticks::Names(letter) ? testCalls : DeviceCalls::System();
+    UsbStandIns* standIn = UsbStandIns::For(letter);
+    if (!standIn)
+        return DeviceCalls::System();
+    static StandInCalls standInCalls(*standIn);
+    return standInCalls;
 }
 
-// A test drive's disk is its own device (an image file holding a whole disk).
+// A stand-in's disk is its own device (an image file holding a whole disk).
 bool DiskLayout::FindDisk(Disk& disk, std::string& error) const
 {
-    if (TestSticks::Names(m_letter)) {
+    if (UsbStandIns::For(m_letter)) {
         disk.path = VolumePath(m_letter);
         return true;
     }
@@ -112,7 +122,7 @@ bool DiskLayout::FindDisk(Disk& disk, std::string& error) const
 // Every lettered volume on the disk, the chosen one included.
 std::wstring DiskLayout::LettersOfDisk(const Disk& disk) const
 {
-    if (TestSticks::Names(m_letter))
+    if (UsbStandIns::For(m_letter))
         return std::wstring(1, m_letter);
     std::wstring letters;
     DWORD mask = ::GetLogicalDrives();
@@ -214,7 +224,7 @@ LayoutOutcome DiskLayout::WriteLayout(HANDLE disk, DeviceCalls& calls, std::stri
 // The new volume: on the same disk, starting at 1 MiB, under whatever letter it gets.
 bool DiskLayout::WaitForVolume(const Disk& disk, std::string& error)
 {
-    if (TestSticks::Names(m_letter))
+    if (UsbStandIns::For(m_letter))
         return true;
     for (DWORD waited = 0; waited < kVolumeWaitMilliseconds; waited += kVolumeWaitStep) {
         for (wchar_t letter : LettersOfDisk(disk)) {

@@ -4,7 +4,7 @@
 #include <string>
 
 // The file-system utility library's format entry points ("fmifs.dll"), loaded from the system
-// folder and handed out behind trampolines (win32/Format.cpp).
+// folder and handed out behind trampolines (win32/FormatLibrary.cpp).
 namespace platform {
 
 // Callback commands the writer relies on.

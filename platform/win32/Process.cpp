@@ -2,7 +2,6 @@
 
 #include "platform/files/Utf8.h"
 #include "platform/win32/ComApartment.h"
-#include "platform/win32/CommandInterpreter.h"
 #include "platform/win32/DesktopShell.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -40,14 +39,6 @@ bool IsElevated()
     return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) && elevation.TokenIsElevated;
 }
 
-// Whether a console is attached (the console twin's own, or the one the program attached to),
-// window or none.
-bool HasConsole()
-{
-    DWORD processes[1] = {};
-    return ::GetConsoleProcessList(processes, 1) != 0;
-}
-
 // The console twin starts Arkeven.exe beside it, which asks for its own rights whoever starts it.
 bool IsProgramBesideThisOne(const std::wstring& path)
 {
@@ -55,66 +46,6 @@ bool IsProgramBesideThisOne(const std::wstring& path)
     std::wstring beside = module.substr(0, module.find_last_of(L'\\') + 1) + L"Arkeven.exe";
     return _wcsicmp(path.c_str(), beside.c_str()) == 0;
 }
-
-// The program's standard handles for one child to share: duplicated as inheritable, and named in
-// the child's attribute list, so the child inherits these three and no other handle of the
-// program's (a volume of another job's stick, say).
-class SharedStandardHandles {
-public:
-    SharedStandardHandles()
-    {
-        for (DWORD which : { STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE }) {
-            HANDLE original = ::GetStdHandle(which);
-            HANDLE duplicate = nullptr;
-            if (original && original != INVALID_HANDLE_VALUE
-                && ::DuplicateHandle(::GetCurrentProcess(), original, ::GetCurrentProcess(), &duplicate, 0, TRUE,
-                    DUPLICATE_SAME_ACCESS))
-                m_handles.emplace_back(duplicate);
-            else
-                m_handles.emplace_back();
-        }
-        for (auto& handle : m_handles) {
-            if (handle)
-                m_inherited.push_back(handle.Get());
-        }
-        SIZE_T size = 0;
-        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-        m_attributeStorage.resize(size);
-        auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_attributeStorage.data());
-        if (m_inherited.empty() || !::InitializeProcThreadAttributeList(attributes, 1, 0, &size))
-            return;
-        m_attributes = attributes;
-        if (!::UpdateProcThreadAttribute(m_attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, m_inherited.data(),
-                m_inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
-            ::DeleteProcThreadAttributeList(m_attributes);
-            m_attributes = nullptr;
-        }
-    }
-    ~SharedStandardHandles()
-    {
-        if (m_attributes)
-            ::DeleteProcThreadAttributeList(m_attributes);
-    }
-    SharedStandardHandles(const SharedStandardHandles&) = delete;
-    SharedStandardHandles& operator=(const SharedStandardHandles&) = delete;
-
-    bool IsUsable() const { return m_attributes != nullptr; }
-
-    void FillIn(STARTUPINFOEXW& startup) const
-    {
-        startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
-        startup.StartupInfo.hStdInput = m_handles[0].Get();
-        startup.StartupInfo.hStdOutput = m_handles[1].Get();
-        startup.StartupInfo.hStdError = m_handles[2].Get();
-        startup.lpAttributeList = m_attributes;
-    }
-
-private:
-    std::vector<win32::UniqueHandle> m_handles;
-    std::vector<HANDLE> m_inherited;
-    std::vector<unsigned char> m_attributeStorage;
-    LPPROC_THREAD_ATTRIBUTE_LIST m_attributes = nullptr;
-};
 
 } // namespace
 
@@ -132,36 +63,6 @@ std::wstring GetModuleFileNameW()
             return {};
         buffer.resize(buffer.size() * 2);
     }
-}
-
-std::uint16_t GetSystemDefaultLangID()
-{
-    return ::GetSystemDefaultLangID();
-}
-
-// "ll_TT.codeset@modifier" through the system's own locale names ("ll-TT"). A known language
-// in an unknown territory gets its default sublanguage; anything else is US English.
-std::uint16_t LangIdFromLocaleName(const std::string& locale)
-{
-    constexpr std::uint16_t kEnglishUnitedStates = 0x0409;
-    std::string name = locale.substr(0, locale.find_first_of(".@"));
-    for (char& c : name) {
-        if (c == '_')
-            c = '-';
-    }
-    if (name.empty() || name == "C" || name == "POSIX")
-        return kEnglishUnitedStates;
-    auto lookUp = [](const std::string& localeName) -> LANGID {
-        LCID lcid = ::LocaleNameToLCID(FromUtf8(localeName).c_str(), 0);
-        return lcid == 0 ? 0 : LANGIDFROMLCID(lcid);
-    };
-    LANGID langId = lookUp(name);
-    if (langId != 0 && SUBLANGID(langId) != SUBLANG_NEUTRAL)
-        return langId;
-    LANGID language = lookUp(name.substr(0, name.find('-')));
-    if (language == 0)
-        return kEnglishUnitedStates;
-    return MAKELANGID(PRIMARYLANGID(language), SUBLANG_DEFAULT);
 }
 
 void PrepareProcess()
@@ -248,90 +149,6 @@ void StopOnInterrupt(std::atomic<bool>& stop)
         s_stopOnInterrupt->store(true);
         return TRUE;
     }, TRUE);
-}
-
-namespace {
-
-// Starts `program` with `commandLine` in the system folder (a current folder on the stick would
-// hold the stick open) and waits for it; its exit status, -1 when it could not run. Its messages
-// go where the program's own go: it gets the program's standard handles, and the program's
-// console where there is one (the console twin's, or the one the program attached to). Without a
-// console it gets no console window, which the user could close and so kill it.
-int RunAndWait(const std::wstring& program, std::wstring commandLine, const std::wstring& systemFolder)
-{
-    // In a shared console Ctrl+C stops the program's jobs, each at its next step; the child, in
-    // a process group of its own, has it disabled and finishes the boot record it is writing.
-    DWORD consoleFlags = HasConsole() ? CREATE_NEW_PROCESS_GROUP : CREATE_NO_WINDOW;
-    PROCESS_INFORMATION started {};
-    std::fflush(stdout);
-    std::fflush(stderr);
-    SharedStandardHandles handles;
-    bool running = false;
-    if (handles.IsUsable()) {
-        STARTUPINFOEXW startup {};
-        startup.StartupInfo.cb = sizeof startup;
-        handles.FillIn(startup);
-        running = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-            consoleFlags | EXTENDED_STARTUPINFO_PRESENT, nullptr, systemFolder.c_str(), &startup.StartupInfo, &started);
-    }
-    // Where the system refuses the handles (consoles before Windows 8 had handles of their own
-    // kind), a child in the console still writes to it.
-    if (!running) {
-        STARTUPINFOW startup {};
-        startup.cb = sizeof startup;
-        running = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, consoleFlags, nullptr,
-            systemFolder.c_str(), &startup, &started);
-    }
-    if (!running)
-        return -1;
-    win32::UniqueHandle process(started.hProcess);
-    win32::UniqueHandle thread(started.hThread);
-    DWORD status = 0;
-    if (::WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.Get(), &status))
-        return -1;
-    return static_cast<int>(status);
-}
-
-std::wstring SystemFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(folder, length);
-}
-
-bool EndsWithIgnoringCase(const std::wstring& text, const wchar_t* ending)
-{
-    std::wstring tail(ending);
-    if (text.size() < tail.size())
-        return false;
-    return ::CompareStringOrdinal(text.c_str() + text.size() - tail.size(), static_cast<int>(tail.size()), tail.c_str(),
-               static_cast<int>(tail.size()), TRUE) == CSTR_EQUAL;
-}
-
-} // namespace
-
-// The system's command interpreter runs the line as typed.
-int RunCommandLine(const std::wstring& commandLine)
-{
-    std::wstring systemFolder = SystemFolder();
-    if (systemFolder.empty())
-        return -1;
-    std::wstring interpreter = systemFolder + L"\\cmd.exe";
-    // /d: no AutoRun commands from the registry; /s /c: the line between the outer quotes as it is.
-    return RunAndWait(interpreter, L"\"" + interpreter + L"\" /d /s /c \"" + commandLine + L"\"", systemFolder);
-}
-
-// A program file is started itself, its path quoted whatever it holds (blanks, a long folder);
-// a batch file only the command interpreter runs.
-int RunProgram(const std::wstring& file, const std::wstring& arguments)
-{
-    std::wstring quoted = L"\"" + file + L"\" " + arguments;
-    if (EndsWithIgnoringCase(file, L".bat") || EndsWithIgnoringCase(file, L".cmd"))
-        return RunCommandLine(quoted);
-    std::wstring systemFolder = SystemFolder();
-    if (systemFolder.empty())
-        return -1;
-    return RunAndWait(file, quoted, systemFolder);
 }
 
 void ConsoleWrite(const std::string& text)

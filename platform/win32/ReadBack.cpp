@@ -3,7 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/disk/AlignedBuffer.h"
 #include "platform/files/Utf8.h"
-#include "platform/win32/TestSticks.h"
+#include "platform/win32/UsbStandIns.h"
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 
@@ -48,7 +48,7 @@ bool ReadSome(HANDLE file, BYTE* buffer, DWORD size, DWORD& count)
 }
 
 // The physical drive under the volume and where the volume starts on it.
-std::optional<win32::TestSticks::Disk> DiskUnder(wchar_t letter)
+std::optional<win32::UsbStandIns::Disk> DiskUnder(wchar_t letter)
 {
     std::wstring volumePath = L"\\\\.\\" + std::wstring(1, letter) + L":";
     win32::UniqueHandle volume(::CreateFileW(volumePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -62,7 +62,7 @@ std::optional<win32::TestSticks::Disk> DiskUnder(wchar_t letter)
         || !::DeviceIoControl(volume.Get(), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned, nullptr)
         || geometry.BytesPerSector < 512 || geometry.BytesPerSector > kSectorLimit)
         return std::nullopt;
-    win32::TestSticks::Disk disk;
+    win32::UsbStandIns::Disk disk;
     disk.path = L"\\\\.\\PhysicalDrive" + std::to_wstring(number.DeviceNumber);
     disk.volumeFirstSector = static_cast<std::uint64_t>(partition.StartingOffset.QuadPart) / geometry.BytesPerSector;
     disk.sectorSize = geometry.BytesPerSector;
@@ -179,7 +179,8 @@ bool ReadBackBootPieces(wchar_t letter, const std::vector<std::uint8_t>& bootSec
         detail = "the installer's boot code is not in the boot sector of drive " + ToUtf8(std::wstring(1, letter)) + ":";
         return false;
     }
-    auto disk = win32::TestSticks::Names(letter) ? win32::TestSticks::DiskUnder(letter) : DiskUnder(letter);
+    win32::UsbStandIns* standIn = win32::UsbStandIns::For(letter);
+    auto disk = standIn ? standIn->DiskUnder(letter) : DiskUnder(letter);
     if (!disk) {
         detail = "can't find the disk under drive " + ToUtf8(std::wstring(1, letter)) + ":";
         return false;

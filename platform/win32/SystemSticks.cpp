@@ -4,8 +4,8 @@
 #include "platform/files/Utf8.h"
 #include "platform/win32/FormatLibrary.h"
 #include "platform/win32/HeldVolume.h"
-#include "platform/win32/TestSticks.h"
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/UsbStandIns.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -38,11 +38,11 @@ wchar_t DriveLetterFromMask(DWORD mask)
     return static_cast<wchar_t>(L'A' + index);
 }
 
-// A drive named in the test setting answers as a USB stick would (never on Windows itself).
+// A stand-in's drive answers as a USB stick would (only in the tests under wine).
 BOOL Control(HANDLE device, wchar_t letter, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned)
 {
-    if (TestSticks::Names(letter))
-        return TestSticks::Answer(device, code, in, inSize, out, outSize, returned);
+    if (UsbStandIns* standIn = UsbStandIns::For(letter))
+        return standIn->Answer(device, code, in, inSize, out, outSize, returned);
     return ::DeviceIoControl(device, code, in, inSize, out, outSize, returned, nullptr);
 }
 
@@ -173,6 +173,11 @@ std::wstring SystemSticks::FindInstaller(const std::wstring& program)
             return file;
     }
     return {};
+}
+
+std::string SystemSticks::SourceFilePath(const std::wstring& drivePath)
+{
+    return ToNativePath(drivePath);
 }
 
 } // namespace win32

@@ -14,6 +14,7 @@ public:
     // The format library, looked up again; "fmifs.dll" when it or an entry point is missing.
     std::vector<std::string> MissingTools() override;
     std::wstring FindInstaller(const std::wstring& program) override;
+    std::string SourceFilePath(const std::wstring& drivePath) override;
 };
 
 } // namespace platform::win32

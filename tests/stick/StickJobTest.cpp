@@ -1,6 +1,5 @@
 // The stick job's logic over a fake stick: what it does in which order, and where it stops.
 
-#include "platform/linux/DriveTable.h"
 #include "stick/JobReportLine.h"
 #include "stick/JobReportReader.h"
 #include "stick/JobReportWriter.h"
@@ -9,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -22,6 +23,12 @@ namespace {
 
 constexpr wchar_t kLetter = L'E';
 const std::wstring kIdentity = L"stick-1";
+
+// The folder that stands for the CD, drive D:.
+fs::path CdFolder()
+{
+    return fs::temp_directory_path() / ("arkeven-stickjob-" + std::to_string(::getpid()));
+}
 
 // Every step a job asks of the stick, in order; what the stick answers is set by the test.
 struct StickScript {
@@ -150,6 +157,14 @@ public:
     }
     std::vector<std::string> MissingTools() override { return m_script.missingTools; }
     std::wstring FindInstaller(const std::wstring& program) override { return m_script.installerOnCd ? program : std::wstring(); }
+    std::string SourceFilePath(const std::wstring& drivePath) override
+    {
+        if (drivePath.rfind(L"D:\\", 0) != 0)
+            return {};
+        std::string below(drivePath.begin() + 3, drivePath.end());
+        std::replace(below.begin(), below.end(), '\\', '/');
+        return (CdFolder() / below).string();
+    }
 
 private:
     StickScript& m_script;
@@ -182,29 +197,19 @@ public:
     std::thread::id endThread;
 };
 
-// The CD the job reads, as drive D: of the drive table.
+// The CD the job reads, as drive D: of the fake sticks.
 class StickJobTest : public ::testing::Test {
 protected:
     void SetUp() override { MakeCd(); }
-    void TearDown() override
-    {
-        platform::posix::DriveTable::ResetInstance();
-        fs::remove_all(m_cd);
-    }
+    void TearDown() override { fs::remove_all(m_cd); }
 
-    // A whole CD, in the process-wide drive table.
+    // A whole CD.
     void MakeCd()
     {
-        m_cd = fs::temp_directory_path() / ("arkeven-stickjob-" + std::to_string(::getpid()));
+        m_cd = CdFolder();
         fs::remove_all(m_cd);
         for (const char* file : { "_DEROZAZLIVE", "ISOLINUX/initrd.img", "ISOLINUX/root.lzm", "ISOLINUX/syslinux.cfg", "ISOLINUX/vmlinuz" })
             WriteCdFile(file, std::string(5000, 'x'));
-        fs::create_directories(m_cd / "AUTORUN");
-        platform::posix::DriveTable::Options options;
-        options.sysfsRoot = (m_cd / "no-sysfs").string();
-        options.cdRoot = m_cd.string();
-        options.mountInfoPath = (m_cd / "no-mountinfo").string();
-        platform::posix::DriveTable::ResetInstance(options);
     }
 
     void WriteCdFile(const std::string& name, const std::string& bytes)

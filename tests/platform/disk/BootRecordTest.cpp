@@ -3,9 +3,11 @@
 
 #include "platform/disk/BootRecord.h"
 #include "platform/disk/LittleEndian.h"
+#include "platform/disk/MasterBootRecord.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -71,3 +73,31 @@ TEST(BootRecord, RefusesEachWayTheStickCouldNotBoot)
 }
 
 } // namespace
+
+TEST(MasterBootRecordTest, ChsFieldsAndActiveFlag)
+{
+    EXPECT_EQ(platform::MasterBootRecord::EncodeChs(0), (std::array<std::uint8_t, 3> { 0, 1, 0 }));
+    EXPECT_EQ(platform::MasterBootRecord::EncodeChs(2048), (std::array<std::uint8_t, 3> { 32, 33, 0 }));
+    // Cylinder 300 = 0x12C: its top two bits go into the sector byte.
+    EXPECT_EQ(platform::MasterBootRecord::EncodeChs(300 * 255 * 63), (std::array<std::uint8_t, 3> { 0, 0x41, 0x2C }));
+    EXPECT_EQ(platform::MasterBootRecord::EncodeChs(0xFFFFFFF0u), (std::array<std::uint8_t, 3> { 254, 0xFF, 0xFF }));
+
+    platform::MasterBootRecord record(0x12345678);
+    record.SetPartition(0, { 0, 0x0C, 2048, 1000 });
+    record.SetPartition(1, { 0x80, 0x83, 4096, 1000 });
+    EXPECT_FALSE(record.MakeActive(9999));
+    EXPECT_TRUE(record.MakeActive(2048));
+    EXPECT_EQ(record.GetPartition(0).status, 0x80);
+    EXPECT_EQ(record.GetPartition(1).status, 0);
+    std::uint8_t code[600];
+    std::fill(std::begin(code), std::end(code), 0xAB);
+    record.SetBootCode(code, sizeof code);
+    EXPECT_EQ(record.Bytes()[439], 0xAB);
+    EXPECT_EQ(record.DiskSignature(), 0x12345678u);
+    EXPECT_EQ(record.GetPartition(0).firstSector, 2048u);
+
+    std::uint8_t garbage[512] = {};
+    EXPECT_FALSE(platform::MasterBootRecord::Parse(garbage, sizeof garbage));
+    EXPECT_FALSE(platform::MasterBootRecord::Parse(record.Bytes().data(), 100));
+    EXPECT_TRUE(platform::MasterBootRecord::Parse(record.Bytes().data(), 512));
+}

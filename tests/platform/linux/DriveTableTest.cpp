@@ -1,5 +1,6 @@
 #include "FakeSysfs.h"
 
+#include "platform/linux/DrivePathTranslator.h"
 #include "platform/linux/DriveTable.h"
 #include "platform/linux/SysfsBlockDevices.h"
 #include "platform/linux/VirtualStickList.h"
@@ -10,6 +11,7 @@
 
 using platform::DriveType;
 using platform::posix::DriveInfo;
+using platform::posix::DrivePathTranslator;
 using platform::posix::DriveTable;
 using platform::posix::SysfsBlockDevices;
 using platform::posix::VirtualStickList;
@@ -329,42 +331,44 @@ TEST_F(DriveTableTest, DrivePathsOfTheCdRootBecomeNativePaths)
     WriteText(CdRoot() / "Docs" / "Readme", "");
     WriteSizedFile(m_root / "stick.img", 1 << 20);
     DriveTable table(Options((m_root / "stick.img").string()));
+    DrivePathTranslator paths(table);
     std::string cd = fs::canonical(CdRoot()).string();
 
-    EXPECT_EQ(table.ToNativePath(L"D:\\ISOLINUX\\vmlinuz"), cd + "/ISOLINUX/vmlinuz");
-    EXPECT_EQ(table.ToNativePath(L"d:\\isolinux\\VMLINUZ"), cd + "/ISOLINUX/vmlinuz");
-    EXPECT_EQ(table.ToNativePath(L"\\\\?\\D:/Isolinux/vmlinuz"), cd + "/ISOLINUX/vmlinuz");
-    EXPECT_EQ(table.ToNativePath(L"D:\\docs\\readme"), cd + "/Docs/README");
-    EXPECT_EQ(table.ToNativePath(L"D:\\Docs\\Readme"), cd + "/Docs/Readme");
-    EXPECT_EQ(table.ToNativePath(L"D:\\isolinux\\new.cfg"), cd + "/ISOLINUX/new.cfg");
-    EXPECT_EQ(table.ToNativePath(L"D:\\nothing\\Here"), cd + "/nothing/Here");
-    EXPECT_EQ(table.ToNativePath(L"D:\\..\\..\\etc\\.\\passwd"), cd + "/etc/passwd");
-    EXPECT_EQ(table.ToNativePath(L"D:\\"), cd);
-    EXPECT_EQ(table.ToNativePath(L"D:"), cd);
+    EXPECT_EQ(paths.ToNativePath(L"D:\\ISOLINUX\\vmlinuz"), cd + "/ISOLINUX/vmlinuz");
+    EXPECT_EQ(paths.ToNativePath(L"d:\\isolinux\\VMLINUZ"), cd + "/ISOLINUX/vmlinuz");
+    EXPECT_EQ(paths.ToNativePath(L"\\\\?\\D:/Isolinux/vmlinuz"), cd + "/ISOLINUX/vmlinuz");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\docs\\readme"), cd + "/Docs/README");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\Docs\\Readme"), cd + "/Docs/Readme");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\isolinux\\new.cfg"), cd + "/ISOLINUX/new.cfg");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\nothing\\Here"), cd + "/nothing/Here");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\..\\..\\etc\\.\\passwd"), cd + "/etc/passwd");
+    EXPECT_EQ(paths.ToNativePath(L"D:\\"), cd);
+    EXPECT_EQ(paths.ToNativePath(L"D:"), cd);
 
-    EXPECT_EQ(table.ToNativePath(L"E:\\vmlinuz"), "");
-    EXPECT_EQ(table.ToNativePath(L"C:\\"), "");
-    EXPECT_EQ(table.ToNativePath(L"Q:\\anything"), "");
-    EXPECT_EQ(table.ToNativePath(L"/tmp/x"), "/tmp/x");
-    EXPECT_EQ(table.ToNativePath(L"relative\\name"), "relative\\name");
-    EXPECT_EQ(table.ToNativePath(L"\u00dcber.txt"), "\xc3\x9c" "ber.txt");
+    EXPECT_EQ(paths.ToNativePath(L"E:\\vmlinuz"), "");
+    EXPECT_EQ(paths.ToNativePath(L"C:\\"), "");
+    EXPECT_EQ(paths.ToNativePath(L"Q:\\anything"), "");
+    EXPECT_EQ(paths.ToNativePath(L"/tmp/x"), "/tmp/x");
+    EXPECT_EQ(paths.ToNativePath(L"relative\\name"), "relative\\name");
+    EXPECT_EQ(paths.ToNativePath(L"\u00dcber.txt"), "\xc3\x9c" "ber.txt");
 }
 
 TEST_F(DriveTableTest, NativePathsUnderTheCdRootBecomeDrivePaths)
 {
     DriveTable table(Options());
+    DrivePathTranslator paths(table);
     std::string cd = fs::canonical(CdRoot()).string();
     fs::create_directory_symlink(CdRoot() / "AUTORUN", m_root / "link");
     fs::create_directories(m_root / "cd2");
 
-    EXPECT_EQ(table.ToDrivePath(cd + "/AUTORUN/arkeven"), L"D:\\AUTORUN\\arkeven");
-    EXPECT_EQ(table.ToDrivePath(cd), L"D:\\");
-    EXPECT_EQ(table.ToDrivePath(cd + "/"), L"D:\\");
-    EXPECT_EQ(table.ToDrivePath((m_root / "link" / "arkeven").string()), L"D:\\AUTORUN\\arkeven");
-    EXPECT_EQ(table.ToDrivePath((m_root / "cd2").string()), fs::path(m_root / "cd2").wstring());
-    EXPECT_EQ(table.ToDrivePath("/etc/passwd"), L"/etc/passwd");
-    EXPECT_EQ(table.ToDrivePath(cd + "/\xc3\x9c" "ber"), L"D:\\\u00dcber");
-    EXPECT_EQ(table.ToNativePath(table.ToDrivePath(cd + "/ISOLINUX/vmlinuz")), cd + "/ISOLINUX/vmlinuz");
+    EXPECT_EQ(paths.ToDrivePath(cd + "/AUTORUN/arkeven"), L"D:\\AUTORUN\\arkeven");
+    EXPECT_EQ(paths.ToDrivePath(cd), L"D:\\");
+    EXPECT_EQ(paths.ToDrivePath(cd + "/"), L"D:\\");
+    EXPECT_EQ(paths.ToDrivePath((m_root / "link" / "arkeven").string()), L"D:\\AUTORUN\\arkeven");
+    EXPECT_EQ(paths.ToDrivePath((m_root / "cd2").string()), fs::path(m_root / "cd2").wstring());
+    EXPECT_EQ(paths.ToDrivePath("/etc/passwd"), L"/etc/passwd");
+    EXPECT_EQ(paths.ToDrivePath(cd + "/\xc3\x9c" "ber"), L"D:\\\u00dcber");
+    EXPECT_EQ(paths.ToNativePath(paths.ToDrivePath(cd + "/ISOLINUX/vmlinuz")), cd + "/ISOLINUX/vmlinuz");
 }
 
 TEST(DriveTableDefaults, CdRootIsTheFolderAboveTheExecutablesFolder)

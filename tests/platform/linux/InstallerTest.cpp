@@ -3,7 +3,7 @@
 #include "StickTestSupport.h"
 
 #include "platform/linux/ChildProcess.h"
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 
 using namespace stick_test;
 

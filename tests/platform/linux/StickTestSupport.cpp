@@ -1,7 +1,7 @@
 #include "StickTestSupport.h"
 
 #include "FileSectorDevice.h"
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 
 #include <chrono>
 
@@ -52,7 +52,7 @@ OwnFormatOutcome FormatWithOwnWriter(const fs::path& image, std::uint64_t offset
 
 std::vector<std::uint8_t> WritePartitionTable(const fs::path& image)
 {
-    using platform::posix::MasterBootRecord;
+    using platform::MasterBootRecord;
     auto sectors = static_cast<std::uint32_t>(fs::file_size(image) / 512);
     MasterBootRecord record(0x1234ABCD);
     record.SetPartition(0, { 0, MasterBootRecord::kTypeFat32Lba, 2048, sectors - 2048 });

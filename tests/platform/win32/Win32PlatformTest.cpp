@@ -6,7 +6,7 @@
 #include "platform/Sticks.h"
 #include "platform/win32/FileCopy.h"
 #include "platform/win32/ReadBack.h"
-#include "platform/win32/TestSticks.h"
+#include "sticks/TestSticks.h"
 #include "platform/win32/UnbufferedReader.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/Win32Host.h"

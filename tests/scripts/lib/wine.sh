@@ -4,7 +4,8 @@
 # whose files are read-only, and the program runs from there. Drive E: is a stick: its volume's
 # root folder, and as its device (what "\\.\E:" opens) a whole-disk image with one FAT32
 # partition, which the program takes for a USB stick (ARKEVEN_TEST_USB_DRIVES). Stand-ins only
-# for what wine lacks: fmifs.dll and the device maker's syslinux.exe (tests/platform/win32/).
+# for what wine lacks: fmifs.dll, the device maker's syslinux.exe and the USB sticks
+# (tests/platform/win32/); the CD copy holds the program's test build, which has the sticks'.
 # Sourced, never run; a test starts with
 #   source "$(dirname "$0")/lib/wine.sh"
 #   wine_test_init "$@"
@@ -26,7 +27,8 @@ wine_test_init() {
       fi
     done
     started=$SECONDS
-    "$source_dir/scripts/build-windows" --target arkeven arkeven_console test_windows windows_cd_program >/dev/null
+    "$source_dir/scripts/build-windows" --target arkeven arkeven_console arkeven_standins arkeven_console_standins \
+      test_windows windows_cd_program >/dev/null
     echo "windows: build $((SECONDS - started)) s"
     exec "$source_dir/scripts/with-xvfb" bash "$0" --on-display
   fi
@@ -92,6 +94,7 @@ wine_prefix_and_drives() {
     echo "live" >"$work/cd/_DEROZAZLIVE"
   fi
   cp "$build/tests/syslinux.exe" "$work/cd/syslinux/syslinux.exe"
+  cp "$build/tests/standins/Arkeven.exe" "$build/tests/standins/Arkeven.com" "$work/cd/AUTORUN/"
   chmod -R a-w "$work/cd"
   ln -s "$work/cd" "$WINEPREFIX/dosdevices/d:"
 

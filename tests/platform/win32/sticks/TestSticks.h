@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/win32/UsbStandIns.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -11,14 +13,12 @@ namespace platform::win32 {
 // The drives a test names in ARKEVEN_TEST_USB_DRIVES ("E", or "EF" for two), as the virtual sticks
 // are on Linux. Wine knows no USB disks: such a drive answers the drive probe as a USB stick, and
 // its disk is the device wine gives for the drive ("dosdevices/e::", an image file holding a whole
-// disk with an MBR partition table). Read only under wine, never on Windows itself.
+// disk with an MBR partition table). Read only under wine, never on Windows itself. Installed as
+// the backend's USB stand-ins in every executable it is linked into: test_windows and the
+// program's test build (tests/standins/Arkeven.exe and Arkeven.com).
 class TestSticks {
 public:
-    struct Disk {
-        std::wstring path;
-        std::uint64_t volumeFirstSector = 0;
-        DWORD sectorSize = 512;
-    };
+    using Disk = UsbStandIns::Disk;
 
     static bool Names(wchar_t letter);
     // The controls a job sends to a USB stick's volume and disk, as the device answers them, on

@@ -10,7 +10,7 @@
 #include <mutex>
 
 // "fmifs.dll" loaded from the system folder. Its entry points are handed out behind trampolines in the
-// shapes of platform/Format.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
+// shapes of FormatLibrary.h: the library calls back as BOOLEAN __stdcall (CALLBACKCOMMAND,
 // DWORD, PVOID), which is not the program's FormatCallback on every ABI. FAT32 on a volume above
 // 32 GB, which the library refuses, is written by LargeVolumeFormat instead, with the same reports.
 namespace platform {

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(Locale, KnownLocalesMapToTheirLanguageIds)
+TEST(SystemLanguage, KnownLocalesMapToTheirLanguageIds)
 {
     struct Case { const char* locale; std::uint16_t langId; };
     for (Case c : { Case { "it_IT", 0x0410 }, { "it_CH", 0x0810 }, { "zh_TW", 0x0404 }, { "zh_CN", 0x0804 },
@@ -19,7 +19,7 @@ TEST(Locale, KnownLocalesMapToTheirLanguageIds)
         EXPECT_EQ(platform::LangIdFromLocaleName(c.locale), c.langId) << c.locale;
 }
 
-TEST(Locale, CodesetModifierAndSpellingVariantsAreIgnored)
+TEST(SystemLanguage, CodesetModifierAndSpellingVariantsAreIgnored)
 {
     EXPECT_EQ(platform::LangIdFromLocaleName("it_IT.UTF-8"), 0x0410);
     EXPECT_EQ(platform::LangIdFromLocaleName("de_DE@euro"), 0x0407);
@@ -28,7 +28,7 @@ TEST(Locale, CodesetModifierAndSpellingVariantsAreIgnored)
     EXPECT_EQ(platform::LangIdFromLocaleName("ZH_tw.utf8"), 0x0404);
 }
 
-TEST(Locale, LanguageAloneGivesItsDefaultSublanguage)
+TEST(SystemLanguage, LanguageAloneGivesItsDefaultSublanguage)
 {
     EXPECT_EQ(platform::LangIdFromLocaleName("it"), 0x0410);
     EXPECT_EQ(platform::LangIdFromLocaleName("it.UTF-8"), 0x0410);
@@ -36,7 +36,7 @@ TEST(Locale, LanguageAloneGivesItsDefaultSublanguage)
     EXPECT_EQ(platform::LangIdFromLocaleName("it_XX"), 0x0410) << "unlisted territory, known language";
 }
 
-TEST(Locale, UnknownOrNeutralLocalesAreUsEnglish)
+TEST(SystemLanguage, UnknownOrNeutralLocalesAreUsEnglish)
 {
     for (const char* locale : { "C", "POSIX", "", "C.UTF-8", "xx_YY", "klingon", "_IT", ".UTF-8", "@euro" })
         EXPECT_EQ(platform::LangIdFromLocaleName(locale), 0x0409) << '"' << locale << '"';

@@ -1,10 +1,10 @@
-#include "platform/linux/MasterBootRecord.h"
+#include "platform/disk/MasterBootRecord.h"
 
 #include "platform/disk/LittleEndian.h"
 
 #include <algorithm>
 
-namespace platform::posix {
+namespace platform {
 
 namespace {
 
@@ -90,4 +90,4 @@ std::uint32_t MasterBootRecord::DiskSignature() const
     return GetLittle32(&m_bytes[440]);
 }
 
-} // namespace platform::posix
+} // namespace platform

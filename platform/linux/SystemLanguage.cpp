@@ -1,3 +1,4 @@
+// The system's language from the locale settings (LC_ALL, LC_MESSAGES, LANG), as a LANGID.
 #include "platform/Process.h"
 
 #include <algorithm>

@@ -1,8 +1,4 @@
-#include "stick/DriveDiscovery.h"
-
-#include "shared/Globals.h"
-
-#include <cwctype>
+#include "stick/DriveListItem.h"
 
 std::uint64_t DriveSizeFromGeometry(const platform::DriveGeometry& geometry)
 {
@@ -38,11 +34,4 @@ std::wstring DriveTargetText(wchar_t letter, const std::wstring& item)
 {
     std::wstring name = DriveNameText(platform::NameDrive(letter));
     return name.empty() ? item : item + L" \u00B7 " + name;
-}
-
-wchar_t ProgramDriveLetter()
-{
-    if (g_szAppDir[0] && g_szAppDir[1] == L':')
-        return static_cast<wchar_t>(std::towupper(g_szAppDir[0]));
-    return 0;
 }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-// The drives as the program shows them: the drive list's items, the names after them, and which
-// drive is the program's own, for the start dialog, the writer and the command line alike.
+// The drives as the program shows them: the drive list's items and the names after them, for the
+// start dialog, the writer and the command line alike.
 
 // The whole cylinders' size in bytes, multiplied in this order in unsigned 64-bit arithmetic.
 std::uint64_t DriveSizeFromGeometry(const platform::DriveGeometry& geometry);
@@ -21,7 +21,3 @@ std::wstring DriveNameText(const platform::DriveName& name);
 // What the writer and the command line say they will erase: the list item and the name,
 // "E (1906 MBytes) · SanDisk Cruzer Blade · /dev/sdb".
 std::wstring DriveTargetText(wchar_t letter, const std::wstring& item);
-
-// The drive the program runs from (from g_szAppDir), upper case; 0 when it has no letter. It is
-// never offered: formatting it would destroy the source.
-wchar_t ProgramDriveLetter();

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform::posix {
+namespace platform {
 
 // The first 512 bytes of a disk: boot code, disk signature, four partition entries, 0x55AA.
 class MasterBootRecord {
@@ -46,4 +46,4 @@ private:
     std::array<std::uint8_t, kSize> m_bytes {};
 };
 
-} // namespace platform::posix
+} // namespace platform

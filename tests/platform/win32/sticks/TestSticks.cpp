@@ -1,4 +1,4 @@
-#include "platform/win32/TestSticks.h"
+#include "TestSticks.h"
 
 #include "platform/Drives.h"
 #include "platform/disk/AlignedBuffer.h"
@@ -226,5 +226,26 @@ std::optional<TestSticks::Disk> TestSticks::DiskUnder(wchar_t letter)
     disk.volumeFirstSector = GetLittle32(sector.Data() + kFirstPartitionStart);
     return disk;
 }
+
+namespace {
+
+class InstalledTestSticks final : public UsbStandIns {
+public:
+    bool Names(wchar_t letter) override { return TestSticks::Names(letter); }
+    BOOL Answer(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) override
+    {
+        return TestSticks::Answer(device, code, in, inSize, out, outSize, returned) ? TRUE : FALSE;
+    }
+    std::optional<Disk> DiskUnder(wchar_t letter) override { return TestSticks::DiskUnder(letter); }
+};
+
+// Installed before main runs, so the program meets them from its first drive probe on.
+const bool s_installed = [] {
+    static InstalledTestSticks standIns;
+    UsbStandIns::Install(standIns);
+    return true;
+}();
+
+} // namespace
 
 } // namespace platform::win32
