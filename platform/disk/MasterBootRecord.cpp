@@ -3,6 +3,7 @@
 #include "platform/disk/LittleEndian.h"
 
 #include <algorithm>
+#include <random>
 
 namespace platform {
 
@@ -88,6 +89,15 @@ void MasterBootRecord::SetBootCode(const std::uint8_t* code, std::size_t size)
 std::uint32_t MasterBootRecord::DiskSignature() const
 {
     return GetLittle32(&m_bytes[440]);
+}
+
+std::uint32_t MasterBootRecord::NewDiskSignature()
+{
+    std::random_device entropy;
+    std::uint32_t signature = 0;
+    while (signature == 0)
+        signature = entropy();
+    return signature;
 }
 
 } // namespace platform

@@ -35,6 +35,8 @@ public:
     void SetBootCode(const std::uint8_t* code, std::size_t size);
 
     std::uint32_t DiskSignature() const;
+    // A fresh signature for a disk laid out anew: random, never 0 (which marks a disk without one).
+    static std::uint32_t NewDiskSignature();
     const std::array<std::uint8_t, kSize>& Bytes() const { return m_bytes; }
 
     // The CHS triple of an MBR entry for a sector number; 1023/254/63 beyond the CHS range.

@@ -15,7 +15,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -26,15 +25,6 @@ namespace {
 
 constexpr std::uint64_t kMinimumPartition = 1024 * 1024;
 constexpr std::uint64_t kSyncEvery = 64 * 1024 * 1024;
-
-std::uint32_t NewDiskSignature()
-{
-    std::random_device entropy;
-    std::uint32_t signature = 0;
-    while (signature == 0)
-        signature = entropy();
-    return signature;
-}
 
 // Writes zeros over a range of a disk on a thread of its own, one chunk after the other, while
 // the caller waits for its progress and reports it: the next write is always under way while a
@@ -232,7 +222,7 @@ bool VolumeFormatter::Run(std::string& error)
 bool VolumeFormatter::WritePartitionTable(int disk, std::string& error)
 {
     auto& layout = m_layout;
-    MasterBootRecord record(NewDiskSignature());
+    MasterBootRecord record(MasterBootRecord::NewDiskSignature());
     MasterBootRecord::Partition partition;
     partition.type = MasterBootRecord::kTypeFat32Lba;
     partition.firstSector = static_cast<std::uint32_t>(layout.PartitionFirstSector());

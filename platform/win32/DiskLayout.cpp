@@ -1,6 +1,7 @@
 #include "platform/win32/DiskLayout.h"
 
 #include "platform/Drives.h"
+#include "platform/disk/MasterBootRecord.h"
 #include "platform/disk/StickPartition.h"
 #include "platform/files/Utf8.h"
 #include "platform/win32/UniqueHandle.h"
@@ -10,7 +11,6 @@
 #include <winioctl.h>
 
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace platform::win32 {
@@ -75,15 +75,6 @@ LONGLONG VolumeStart(wchar_t letter)
             &returned, nullptr))
         return -1;
     return partition.StartingOffset.QuadPart;
-}
-
-std::uint32_t NewDiskSignature()
-{
-    std::random_device entropy;
-    std::uint32_t signature = 0;
-    while (signature == 0)
-        signature = entropy();
-    return signature;
 }
 
 } // namespace
@@ -184,7 +175,7 @@ LayoutOutcome DiskLayout::WriteLayout(HANDLE disk, DeviceCalls& calls, std::stri
 
     CREATE_DISK fresh {};
     fresh.PartitionStyle = PARTITION_STYLE_MBR;
-    fresh.Mbr.Signature = NewDiskSignature();
+    fresh.Mbr.Signature = MasterBootRecord::NewDiskSignature();
     if (!calls.Control(disk, IOCTL_DISK_CREATE_DISK, &fresh, sizeof fresh, nullptr, 0, &returned)) {
         bool locked = ::GetLastError() == ERROR_WRITE_PROTECT;
         error = Error("the system refuses a new partition table on the stick");
