@@ -35,7 +35,9 @@ struct PaintContext {
 
 // A window of the framework: a handle of our own, a message map and a virtual WindowProc.
 // Top-level windows (frames, dialogs) own a framebuffer and, once shown, an OS window of the
-// host; child windows (controls) paint into their top-level window's framebuffer.
+// host (HostWindowLink); child windows (controls) paint into their top-level window's
+// framebuffer. A top-level window's input reaches its children through its InputRouter; every
+// window's handle is in the WindowRegistry.
 // Everything runs on the UI thread except SendMessage and PostMessage.
 class CWnd {
 public:
