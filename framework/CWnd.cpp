@@ -2,58 +2,22 @@
 
 #include "framework/CWinApp.h"
 #include "framework/Messages.h"
+#include "framework/WindowRegistry.h"
 
 #include <algorithm>
-#include <map>
 
 namespace {
 
-// Both live on the UI thread only.
-std::map<WindowHandle, CWnd*>& Registry()
-{
-    static std::map<WindowHandle, CWnd*> windows;
-    return windows;
-}
-
-std::vector<CWnd*>& TopLevels()
-{
-    static std::vector<CWnd*> windows;
-    return windows;
-}
-
-WindowHandle g_nextHandle = 0x100;
+// UI thread only.
 CWnd::MessageSpy g_spy;
-CWnd* g_capture = nullptr;
-
-WindowHandle Register(CWnd* window)
-{
-    WindowHandle handle = g_nextHandle++;
-    Registry()[handle] = window;
-    return handle;
-}
-
-bool IsSameOrDescendant(CWnd* window, CWnd* ancestor)
-{
-    for (; window; window = window->GetParent()) {
-        if (window == ancestor)
-            return true;
-    }
-    return false;
-}
-
-platform::PixelView ViewOf(const Framebuffer& frame)
-{
-    return { frame.Data(), frame.Width(), frame.Height(), frame.Width() };
-}
-
-platform::HostRect ToHostRect(const CRect& rect)
-{
-    return { rect.left, rect.top, rect.Width(), rect.Height() };
-}
 
 } // namespace
 
-CWnd::CWnd() = default;
+CWnd::CWnd()
+    : m_input(*this)
+    , m_host(*this)
+{
+}
 
 CWnd::~CWnd()
 {
@@ -63,8 +27,7 @@ CWnd::~CWnd()
 
 CWnd* CWnd::FromHandle(WindowHandle handle)
 {
-    auto it = Registry().find(handle);
-    return it == Registry().end() ? nullptr : it->second;
+    return WindowRegistry::The().Find(handle);
 }
 
 const MessageMap* CWnd::GetThisMessageMap()
@@ -92,7 +55,7 @@ bool CWnd::CreateTopLevel(CREATESTRUCT& cs, CWnd* owner)
 {
     if (m_hWnd)
         return false;
-    m_hWnd = Register(this);
+    m_hWnd = WindowRegistry::The().Add(*this);
     m_owner = owner ? owner->GetTopLevelWindow() : nullptr;
     // A dialog opens over its owner, so on the owner's screen.
     if (m_owner)
@@ -102,7 +65,7 @@ bool CWnd::CreateTopLevel(CREATESTRUCT& cs, CWnd* owner)
     m_rect = { cs.x, cs.y, cs.x + cs.cx, cs.y + cs.cy };
     m_text = cs.name;
     m_frame = std::make_unique<Framebuffer>(cs.cx, cs.cy);
-    TopLevels().push_back(this);
+    WindowRegistry::The().AddTopLevel(*this);
     if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
         DestroyWindow();
         return false;
@@ -114,7 +77,7 @@ bool CWnd::CreateChild(CWnd& parent, UINT id, const CRect& rect, bool visible)
 {
     if (m_hWnd || !parent.m_hWnd)
         return false;
-    m_hWnd = Register(this);
+    m_hWnd = WindowRegistry::The().Add(*this);
     m_parent = &parent;
     m_id = id;
     m_rect = rect;
@@ -158,26 +121,20 @@ void CWnd::DestroyTree()
     m_destroying = true;
     for (CWnd* child : std::vector<CWnd*>(m_children))
         child->DestroyWindow();
-    if (g_capture && IsSameOrDescendant(g_capture, this))
-        g_capture = nullptr;
+    InputRouter::ReleaseCaptureWithin(*this);
 
     if (m_parent) {
         auto& siblings = m_parent->m_children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
-        CWnd* top = m_parent->GetTopLevelWindow();
-        if (top->m_focus == this)
-            top->m_focus = nullptr;
-        if (top->m_hover == this)
-            top->m_hover = nullptr;
+        m_parent->GetTopLevelWindow()->m_input.Forget(*this);
         if (m_visible)
             m_parent->InvalidateRect(&m_rect);
         m_parent = nullptr;
     } else {
-        auto& tops = TopLevels();
-        tops.erase(std::remove(tops.begin(), tops.end(), this), tops.end());
-        m_hostWindow.reset();
+        WindowRegistry::The().RemoveTopLevel(*this);
+        m_host.Close();
     }
-    Registry().erase(m_hWnd);
+    WindowRegistry::The().Remove(m_hWnd);
     m_hWnd = 0;
     m_destroying = false;
 }
@@ -259,20 +216,21 @@ bool CWnd::ShowWindow(int command)
     if (!m_visible) {
         if (wasVisible)
             SendMessage(WM_SHOWWINDOW, 0, 0);
-        if (m_hostWindow)
-            m_hostWindow->Show(platform::ShowState::Hidden);
+        if (platform::HostWindow* hostWindow = m_host.Window())
+            hostWindow->Show(platform::ShowState::Hidden);
         return wasVisible;
     }
     if (!wasVisible)
         SendMessage(WM_SHOWWINDOW, 1, 0);
-    bool firstShow = !m_hostWindow;
-    EnsureHostWindow();
-    if (!m_hostWindow)
+    bool firstShow = !m_host.Window();
+    m_host.Open();
+    platform::HostWindow* hostWindow = m_host.Window();
+    if (!hostWindow)
         return wasVisible;
     if (firstShow || !wasVisible)
         PaintAndPresent(m_frame->Bounds());
     if (!wasVisible || wasMinimized != m_minimized || firstShow)
-        m_hostWindow->Show(m_minimized ? platform::ShowState::Minimised : platform::ShowState::Normal);
+        hostWindow->Show(m_minimized ? platform::ShowState::Minimised : platform::ShowState::Normal);
     return wasVisible;
 }
 
@@ -291,8 +249,8 @@ bool CWnd::EnableWindow(bool enable)
     if (m_enabled == enable)
         return wasDisabled;
     m_enabled = enable;
-    if (!enable && g_capture && IsSameOrDescendant(g_capture, this))
-        g_capture = nullptr;
+    if (!enable)
+        InputRouter::ReleaseCaptureWithin(*this);
     SendMessage(WM_ENABLE, enable ? 1 : 0, 0);
     InvalidateRect(nullptr);
     return wasDisabled;
@@ -310,8 +268,8 @@ bool CWnd::IsWindowEnabled() const
 void CWnd::SetWindowText(const std::wstring& text)
 {
     m_text = text;
-    if (m_hostWindow)
-        m_hostWindow->SetCaption(text);
+    if (platform::HostWindow* hostWindow = m_host.Window())
+        hostWindow->SetCaption(text);
     if (!IsTopLevel())
         InvalidateRect(nullptr);
 }
@@ -371,10 +329,10 @@ void CWnd::MoveWindow(int x, int y, int width, int height, bool repaint)
     m_rect = newRect;
     if (resized)
         m_frame->Resize(width, height);
-    if (m_hostWindow) {
+    if (platform::HostWindow* hostWindow = m_host.Window()) {
         if (resized)
-            m_hostWindow->Resize(width, height);
-        m_hostWindow->Move(x, y);
+            hostWindow->Resize(width, height);
+        hostWindow->Move(x, y);
     }
     if (repaint || resized)
         InvalidateRect(nullptr);
@@ -430,7 +388,7 @@ void CWnd::RedrawNow(const CRect& rect)
 
 void CWnd::PaintAllInvalid()
 {
-    for (CWnd* window : std::vector<CWnd*>(TopLevels()))
+    for (CWnd* window : std::vector<CWnd*>(WindowRegistry::The().TopLevels()))
         window->UpdateWindow();
 }
 
@@ -443,8 +401,7 @@ void CWnd::PaintAndPresent(const CRect& rect)
         return;
     PaintTree(*this, *m_frame, clip, {}, false);
     PaintTree(*this, *m_frame, clip, {}, true);
-    if (m_hostWindow)
-        m_hostWindow->Present(ViewOf(*m_frame), ToHostRect(clip));
+    m_host.Present(*m_frame, clip);
 }
 
 void CWnd::PaintTree(CWnd& window, Framebuffer& frame, const CRect& clip, CPoint origin, bool overlay)
@@ -483,76 +440,44 @@ void CWnd::SetFocus()
 {
     CWnd* top = GetTopLevelWindow();
     CWnd* focus = this == top ? nullptr : this;
-    CWnd* old = top->m_focus;
-    if (old == focus)
-        return;
-    top->m_focus = focus;
-    if (old)
-        old->SendMessage(WM_KILLFOCUS, 0, 0);
-    if (focus)
-        focus->SendMessage(WM_SETFOCUS, 0, 0);
+    top->m_input.SetFocus(focus);
 }
 
 CWnd* CWnd::GetFocusChild() const
 {
-    return m_focus;
+    return m_input.Focus();
 }
 
 void CWnd::SetCapture()
 {
-    g_capture = this;
+    InputRouter::SetCapture(this);
 }
 
 void CWnd::ReleaseCapture()
 {
-    g_capture = nullptr;
+    InputRouter::SetCapture(nullptr);
 }
 
 CWnd* CWnd::GetCapture()
 {
-    return g_capture;
+    return InputRouter::Capture();
 }
 
 void CWnd::SetForegroundWindow()
 {
     CWnd* top = GetTopLevelWindow();
-    if (top->m_hostWindow)
-        top->m_hostWindow->Raise();
+    if (platform::HostWindow* hostWindow = top->m_host.Window())
+        hostWindow->Raise();
 }
 
 CWnd* CWnd::FindTopLevelWindow(const std::wstring& caption)
 {
-    for (CWnd* window : TopLevels()) {
-        if (window->m_text == caption)
-            return window;
-    }
-    return nullptr;
+    return WindowRegistry::The().FindTopLevel(caption);
 }
 
 std::vector<CWnd*> CWnd::TopLevelWindows()
 {
-    return TopLevels();
-}
-
-void CWnd::EnsureHostWindow()
-{
-    if (m_hostWindow || !IsTopLevel())
-        return;
-    CWinApp* app = AfxGetApp();
-    if (!app)
-        return;
-    platform::HostWindowSpec spec;
-    spec.caption = m_text;
-    spec.instanceName = m_instanceName;
-    spec.rect = ToHostRect(m_rect);
-    spec.scale = m_scale;
-    // A dialog stays with its owner on screen; over a hidden owner (the hidden selection) it
-    // stands alone, since window managers may keep a hidden owner's dialogs out of sight too.
-    if (m_owner && m_owner->IsWindowVisible())
-        spec.transientFor = m_owner->m_hostWindow.get();
-    m_hostWindow = app->GetHost().CreateHostWindow(spec, *this);
-    if (m_hostWindow && !m_accessibleTree.nodes.empty())
-        m_hostWindow->PublishAccessibility(m_accessibleTree, {});
+    return WindowRegistry::The().TopLevels();
 }
 
 bool CWnd::IsAccessibilityWanted() const
@@ -560,149 +485,15 @@ bool CWnd::IsAccessibilityWanted() const
     const CWnd* top = this;
     while (top->m_parent)
         top = top->m_parent;
-    return top->m_hostWindow && top->m_hostWindow->WantsAccessibility();
+    return top->m_host.WantsAccessibility();
 }
 
 void CWnd::PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events)
 {
-    m_accessibleTree = std::move(tree);
-    if (m_hostWindow)
-        m_hostWindow->PublishAccessibility(m_accessibleTree, events);
+    m_host.PublishAccessibility(std::move(tree), events);
 }
 
 void CWnd::OnHostCloseRequest()
 {
     SendMessage(WM_CLOSE, 0, 0);
-}
-
-CWnd* CWnd::ChildAt(CPoint point)
-{
-    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
-        CWnd* child = *it;
-        if (!child->m_visible || !child->m_enabled)
-            continue;
-        CPoint local { point.x - child->m_rect.left, point.y - child->m_rect.top };
-        if (child->HitTest(local))
-            return child->ChildAt(local);
-    }
-    return this;
-}
-
-void CWnd::RouteMouse(UINT message, CPoint point)
-{
-    CWnd* target = g_capture && g_capture->GetTopLevelWindow() == this ? g_capture : ChildAt(point);
-    if (message == WM_MOUSEMOVE && target != m_hover) {
-        CWnd* old = m_hover;
-        m_hover = target;
-        if (old)
-            old->SendMessage(WM_MOUSELEAVE, 0, 0);
-    }
-    CPoint origin = target->OriginInTopLevel();
-    MSG msg { target->m_hWnd, message, 0,
-        MAKELPARAM(static_cast<UINT>(point.x - origin.x), static_cast<UINT>(point.y - origin.y)) };
-    for (CWnd* window = target; window; window = window->m_parent) {
-        if (window->PreTranslateMessage(msg))
-            return;
-    }
-    if (CWinApp* app = AfxGetApp(); app && app->PreTranslateMessage(msg))
-        return;
-    if (CWnd* window = FromHandle(msg.hwnd))
-        window->SendMessage(msg.message, msg.wParam, msg.lParam);
-}
-
-void CWnd::RouteKey(UINT message, UINT key)
-{
-    CWnd* target = m_focus ? m_focus : this;
-    MSG msg { target->m_hWnd, message, key, 0 };
-    for (CWnd* window = target; window; window = window->m_parent) {
-        if (window->PreTranslateMessage(msg))
-            return;
-        if (!FromHandle(msg.hwnd))
-            return;
-    }
-    if (CWinApp* app = AfxGetApp(); app && app->PreTranslateMessage(msg))
-        return;
-    if (CWnd* window = FromHandle(msg.hwnd))
-        window->SendMessage(msg.message, msg.wParam, msg.lParam);
-}
-
-void CWnd::OnHostInput(const platform::HostInput& input)
-{
-    using Kind = platform::HostInput::Kind;
-    CWinApp* app = AfxGetApp();
-    if (!app || !m_hWnd)
-        return;
-    // A reader's request is no input of the user's: it says nothing of the keys held.
-    if (input.kind == Kind::AccessibilityRequested) {
-        OnAccessibilityRequested();
-        return;
-    }
-    app->SetKeyDown(VK_CONTROL, input.ctrl);
-    app->SetKeyDown(VK_MENU, input.alt);
-    app->SetKeyDown(VK_SHIFT, input.shift);
-
-    switch (input.kind) {
-    case Kind::CloseRequest:
-        if (IsWindowEnabled())
-            OnHostCloseRequest();
-        return;
-    case Kind::Exposed:
-        PaintAndPresent(m_frame->Bounds());
-        return;
-    case Kind::FocusOut:
-        for (UINT key = 0; key < 256; ++key)
-            app->SetKeyDown(key, false);
-        return;
-    case Kind::Iconified:
-    case Kind::Restored:
-        // Without this the next SW_MINIMIZE after a restore by the desktop would look like no
-        // change and never reach the host. A hidden window stays hidden whatever the OS says.
-        if (m_visible)
-            m_minimized = input.kind == Kind::Iconified;
-        return;
-    case Kind::ScaleChanged: {
-        if (input.scale == m_scale || input.scale <= 0)
-            return;
-        m_scale = input.scale;
-        auto dpi = static_cast<UINT>(input.scale * 96 + 0.5);
-        CRect suggested { input.rect.x, input.rect.y, input.rect.x + input.rect.width, input.rect.y + input.rect.height };
-        SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        return;
-    }
-    case Kind::AccessibilityRequested:
-        return; // above
-    case Kind::AccessibleAction:
-        // As for a click: nothing reaches a window a modal dialog has disabled.
-        if (IsWindowEnabled())
-            OnAccessibleAction(input.node);
-        return;
-    case Kind::MouseLeave:
-        if (CWnd* old = m_hover) {
-            m_hover = nullptr;
-            old->SendMessage(WM_MOUSELEAVE, 0, 0);
-        }
-        return;
-    case Kind::MouseMove:
-    case Kind::MouseDown:
-    case Kind::MouseUp:
-        if (!IsWindowEnabled())
-            return;
-        RouteMouse(input.kind == Kind::MouseMove ? WM_MOUSEMOVE
-                : input.kind == Kind::MouseDown  ? WM_LBUTTONDOWN
-                                                 : WM_LBUTTONUP,
-            { input.x, input.y });
-        return;
-    case Kind::KeyDown:
-    case Kind::KeyUp: {
-        bool down = input.kind == Kind::KeyDown;
-        if (input.key != VK_CONTROL && input.key != VK_MENU && input.key != VK_SHIFT)
-            app->SetKeyDown(input.key, down);
-        if (!IsWindowEnabled())
-            return;
-        // Alt without Ctrl makes a system key, as on Windows.
-        bool system = input.alt && !input.ctrl;
-        RouteKey(down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP), input.key);
-        return;
-    }
-    }
 }

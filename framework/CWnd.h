@@ -1,6 +1,8 @@
 #pragma once
 
 #include "framework/Framebuffer.h"
+#include "framework/HostWindowLink.h"
+#include "framework/InputRouter.h"
 #include "framework/MessageMap.h"
 #include "framework/Types.h"
 #include "platform/Host.h"
@@ -33,12 +35,14 @@ struct PaintContext {
 
 // A window of the framework: a handle of our own, a message map and a virtual WindowProc.
 // Top-level windows (frames, dialogs) own a framebuffer and, once shown, an OS window of the
-// host; child windows (controls) paint into their top-level window's framebuffer.
+// host (HostWindowLink); child windows (controls) paint into their top-level window's
+// framebuffer. A top-level window's input reaches its children through its InputRouter; every
+// window's handle is in the WindowRegistry.
 // Everything runs on the UI thread except SendMessage and PostMessage.
-class CWnd : private platform::HostWindowListener {
+class CWnd {
 public:
     CWnd();
-    ~CWnd() override;
+    virtual ~CWnd();
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
@@ -108,7 +112,7 @@ public:
 
     void SetForegroundWindow(); // raise the OS window
     Framebuffer* GetFramebuffer() { return m_frame.get(); }
-    platform::HostWindow* GetHostWindow() { return m_hostWindow.get(); }
+    platform::HostWindow* GetHostWindow() const { return m_host.Window(); }
 
     // Sees every message sent to a window just before it is handled (tests, diagnostics).
     using MessageSpy = std::function<void(CWnd& window, UINT message, WPARAM wParam, LPARAM lParam)>;
@@ -123,7 +127,7 @@ public:
     // Top-level windows: the accessibility tree as it now is and what changed, for the host
     // window (now, or once it exists). The last tree is kept.
     void PublishAccessibility(platform::AccessibleTree tree, const std::vector<platform::AccessibleEvent>& events);
-    const platform::AccessibleTree& GetAccessibleTree() const { return m_accessibleTree; }
+    const platform::AccessibleTree& GetAccessibleTree() const { return m_host.AccessibleTree(); }
     // Whether a screen reader reads this window now (the host knows); without one there is no
     // tree to build.
     bool IsAccessibilityWanted() const;
@@ -147,11 +151,9 @@ protected:
     virtual void OnAccessibilityRequested() { }
 
 private:
-    void OnHostInput(const platform::HostInput& input) override;
-    void RouteMouse(UINT message, CPoint point);
-    void RouteKey(UINT message, UINT key);
-    CWnd* ChildAt(CPoint point);
-    void EnsureHostWindow();
+    friend class HostWindowLink;
+    friend class InputRouter;
+
     void PaintTree(CWnd& window, Framebuffer& frame, const CRect& clip, CPoint origin, bool overlay);
     void PaintAndPresent(const CRect& rect);
     CPoint ScreenOrigin() const;
@@ -173,10 +175,8 @@ private:
 
     // Top-level windows only.
     std::unique_ptr<Framebuffer> m_frame;
-    std::unique_ptr<platform::HostWindow> m_hostWindow;
     CRect m_invalid;
     double m_scale = 1.0;
-    CWnd* m_focus = nullptr;
-    CWnd* m_hover = nullptr;
-    platform::AccessibleTree m_accessibleTree;
+    InputRouter m_input;
+    HostWindowLink m_host;
 };

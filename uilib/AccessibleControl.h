@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/Framebuffer.h"
 #include "framework/Types.h"
 #include "platform/HostAccessibility.h"
 

@@ -6,7 +6,6 @@
 #include "platform/Drives.h"
 #include "platform/Process.h"
 #include "platform/files/Utf8.h"
-#include "uilib/AccessibleTreeDiff.h"
 #include "uilib/Color.h"
 #include "uilib/CzButton.h"
 #include "uilib/CzDropList.h"
@@ -31,7 +30,8 @@ std::wstring& SkinFolderOverride()
 
 CzCanvas::CzCanvas(CWnd& window, platform::AccessibleRole role)
     : m_window(window)
-    , m_role(role)
+    , m_focus(*this)
+    , m_accessibility(*this, role)
 {
 }
 
@@ -74,7 +74,7 @@ const Image* CzCanvas::fnAcquireIcon(UINT)
 
 void CzCanvas::DropControls()
 {
-    m_focusId = 0;
+    m_focus.Clear();
     m_readingOrder.clear();
     m_readingOrderIds.clear();
     m_buttons.clear();
@@ -157,76 +157,16 @@ void CzCanvas::BuildReadingOrder()
     }
 }
 
-platform::AccessibleTree CzCanvas::BuildAccessibleTree() const
-{
-    namespace State = platform::AccessibleState;
-    platform::AccessibleTree tree;
-    CRect bounds = m_window.GetWindowRect();
-    platform::AccessibleNode window;
-    window.id = 0;
-    window.role = m_role;
-    window.name = m_window.GetWindowText();
-    window.rect = { bounds.left, bounds.top, bounds.Width(), bounds.Height() };
-    bool visible = m_window.IsWindowVisible() && !m_window.IsMinimized();
-    bool enabled = m_window.IsWindowEnabled();
-    window.states = (visible ? 0 : State::Invisible) | (enabled ? 0 : State::Unavailable)
-        | (visible && enabled ? State::Active : 0);
-    tree.nodes.push_back(std::move(window));
-    // The skin's fixed labels (a dialog's title) are text a user reads too; they lie under the
-    // controls, in the window's header, so they come first.
-    if (m_skin) {
-        const std::vector<Decoration>& decorations = m_skin->Layout().decorations;
-        for (std::size_t index = 0; index < decorations.size(); ++index) {
-            const Decoration& decoration = decorations[index];
-            if (decoration.kind != Decoration::Kind::Label || decoration.text.empty())
-                continue;
-            platform::AccessibleNode label;
-            label.id = kDecorationNodeBase + static_cast<std::uint32_t>(index);
-            label.role = platform::AccessibleRole::Label;
-            label.name = decoration.text;
-            CRect rect = decoration.rect.Offset(bounds.left, bounds.top);
-            label.rect = { rect.left, rect.top, rect.Width(), rect.Height() };
-            label.states = visible ? 0 : State::Invisible;
-            tree.nodes.push_back(std::move(label));
-        }
-    }
-    for (const AccessibleControl* control : m_readingOrder)
-        control->DescribeAccessible(tree, { bounds.left, bounds.top });
-    // A dialog without a caption is known by its first line of text, its title.
-    if (tree.nodes[0].name.empty()) {
-        for (const platform::AccessibleNode& node : tree.nodes) {
-            if (node.role == platform::AccessibleRole::Label && !node.Has(State::Invisible) && !node.name.empty()) {
-                tree.nodes[0].name = node.name;
-                break;
-            }
-        }
-    }
-    return tree;
-}
-
-void CzCanvas::RefreshAccessibility()
-{
-    if (!m_window.IsAccessibilityWanted())
-        return;
-    platform::AccessibleTree tree = BuildAccessibleTree();
-    std::vector<platform::AccessibleEvent> events = DiffAccessibleTrees(m_window.GetAccessibleTree(), tree);
-    m_window.PublishAccessibility(std::move(tree), events);
-}
-
-bool CzCanvas::DoAccessibleAction(std::uint32_t node)
-{
-    for (AccessibleControl* control : std::vector<AccessibleControl*>(m_readingOrder)) {
-        // The action may run a modal dialog or end this window: nothing is touched after it.
-        if (control->DoAccessibleAction(node))
-            return true;
-    }
-    return false;
-}
-
 CzButton* CzCanvas::FindButton(UINT id) const
 {
     auto it = m_buttons.find(id);
     return it == m_buttons.end() ? nullptr : it->second.get();
+}
+
+CzDropList* CzCanvas::FindDropList(UINT id) const
+{
+    auto it = m_dropLists.find(id);
+    return it == m_dropLists.end() ? nullptr : it->second.get();
 }
 
 CzStatic* CzCanvas::FindStatic(UINT id) const
@@ -252,8 +192,8 @@ bool CzCanvas::fnShowBtn(UINT id, bool show, bool redraw)
     if (!button)
         return false;
     button->ShowWindow(show ? SW_SHOW : SW_HIDE);
-    if (!show && m_focusId == id)
-        SetFocusedControl(0);
+    if (!show)
+        m_focus.LoseFrom(id);
     if (redraw)
         m_window.UpdateWindow();
     return true;
@@ -265,8 +205,8 @@ bool CzCanvas::fnEnableBtn(UINT id, bool enable)
     if (!button)
         return false;
     button->EnableWindow(enable);
-    if (!enable && m_focusId == id)
-        SetFocusedControl(0);
+    if (!enable)
+        m_focus.LoseFrom(id);
     return true;
 }
 
@@ -315,11 +255,7 @@ bool CzCanvas::fnShowWindow(int command)
 
 bool CzCanvas::fnSetFocus(UINT id)
 {
-    CWnd* control = m_window.GetDlgItem(id);
-    if (!control || !IsFocusable(*control))
-        return false;
-    SetFocusedControl(id);
-    return true;
+    return m_focus.SetOn(id);
 }
 
 bool CzCanvas::fnSetAccessibleName(UINT id, const std::wstring& name)
@@ -333,28 +269,7 @@ bool CzCanvas::fnSetAccessibleName(UINT id, const std::wstring& name)
 
 void CzCanvas::OnCanvasShown()
 {
-    if (m_focusId) {
-        CWnd* focused = m_window.GetDlgItem(m_focusId);
-        if (focused && IsFocusable(*focused))
-            return;
-    }
-    if (!m_skin)
-        return;
-    int header = m_skin->Layout().headerHeight;
-    UINT first = 0;
-    for (UINT id : m_readingOrderIds) {
-        if (!IsTabStop(id))
-            continue;
-        CWnd* control = m_window.GetDlgItem(id);
-        if (control->GetRelativeRect().top >= header) {
-            first = id;
-            break;
-        }
-        if (!first)
-            first = id; // only the header band has controls: its first one
-    }
-    if (first)
-        SetFocusedControl(first);
+    m_focus.OnWindowShown();
 }
 
 void CzCanvas::RedrawStatic(UINT id)
@@ -402,7 +317,7 @@ void CzCanvas::OnScaleChanged(const CRect& suggested)
 
 void CzCanvas::PaintBackground(PaintContext& context)
 {
-    RefreshAccessibility();
+    m_accessibility.Refresh();
     Painter painter(context.frame);
     Painter::ScopedClip clip(painter, context.clip);
     if (!m_skin) {
@@ -412,91 +327,27 @@ void CzCanvas::PaintBackground(PaintContext& context)
     SkinPainter(painter, *m_skin).PaintBackground();
 }
 
-bool CzCanvas::IsFocusable(CWnd& control) const
-{
-    return control.IsWindowVisible() && control.IsWindowEnabled();
-}
-
-void CzCanvas::SetFocusedControl(UINT id)
-{
-    UINT old = m_focusId;
-    m_focusId = id;
-    if (CWnd* previous = old ? m_window.GetDlgItem(old) : nullptr)
-        previous->InvalidateRect(nullptr);
-    CWnd* control = id ? m_window.GetDlgItem(id) : nullptr;
-    if (control) {
-        control->SetFocus();
-        control->InvalidateRect(nullptr);
-    } else {
-        m_window.SetFocus();
-    }
-    // The focus ring lies just outside a button: repaint the area around it too.
-    for (UINT changed : { old, id }) {
-        if (CzButton* button = FindButton(changed)) {
-            CRect ring = SkinPainter::FocusBounds(*m_skin, button->Layout().rect);
-            m_window.InvalidateRect(&ring);
-        }
-    }
-}
-
-bool CzCanvas::IsTabStop(UINT id) const
-{
-    if (!FindButton(id) && m_dropLists.find(id) == m_dropLists.end())
-        return false;
-    CWnd* control = m_window.GetDlgItem(id);
-    return control && IsFocusable(*control);
-}
-
-// Tab goes through the buttons and lists in reading order, as a screen reader reads them;
-// from a focused static it goes on to the control after (or before) it.
-void CzCanvas::MoveFocus(bool backwards)
-{
-    const std::vector<UINT>& order = m_readingOrderIds;
-    std::size_t count = order.size();
-    if (count == 0) {
-        SetFocusedControl(0);
-        return;
-    }
-    auto current = std::find(order.begin(), order.end(), m_focusId);
-    std::size_t start = 0;
-    if (m_focusId && current != order.end())
-        start = static_cast<std::size_t>(current - order.begin());
-    else
-        start = backwards ? 0 : count - 1; // no focus: Tab takes the first, Shift+Tab the last
-    for (std::size_t step = 1; step <= count; ++step) {
-        std::size_t index = backwards ? (start + count - step) % count : (start + step) % count;
-        if (IsTabStop(order[index])) {
-            SetFocusedControl(order[index]);
-            return;
-        }
-    }
-    SetFocusedControl(0);
-}
-
 bool CzCanvas::HandleCanvasKey(const MSG& msg)
 {
     if (msg.message != WM_KEYDOWN)
         return false;
-    if (m_focusId) {
-        CWnd* focused = m_window.GetDlgItem(m_focusId);
-        if (!focused || !IsFocusable(*focused))
-            m_focusId = 0;
-    }
+    m_focus.ForgetUnfocusable();
     if (msg.wParam == VK_TAB) {
-        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        m_focus.MoveInReadingOrder(GetKeyState(VK_SHIFT) < 0);
         return true;
     }
+    UINT focused = m_focus.Control();
     // Space, and Enter as on a focused Win32 push button, press the focused button.
-    if ((msg.wParam == VK_SPACE || msg.wParam == VK_RETURN) && m_focusId) {
-        if (CzButton* button = FindButton(m_focusId)) {
+    if ((msg.wParam == VK_SPACE || msg.wParam == VK_RETURN) && focused) {
+        if (CzButton* button = FindButton(focused)) {
             button->Activate();
             return true;
         }
     }
     // Space, and F4 as on a Win32 combo box, open a focused list.
-    if ((msg.wParam == VK_SPACE || msg.wParam == VK_F4) && m_focusId) {
-        if (auto it = m_dropLists.find(m_focusId); it != m_dropLists.end()) {
-            it->second->Open();
+    if ((msg.wParam == VK_SPACE || msg.wParam == VK_F4) && focused) {
+        if (CzDropList* list = FindDropList(focused)) {
+            list->Open();
             return true;
         }
     }

@@ -2,11 +2,14 @@
 
 #include "framework/CWnd.h"
 #include "platform/HostAccessibility.h"
+#include "uilib/CanvasAccessibility.h"
+#include "uilib/CanvasFocus.h"
 #include "uilib/WindowSkin.h"
 
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class AccessibleControl;
 class CzButton;
@@ -59,17 +62,19 @@ public:
     CWnd& Window() { return m_window; }
     CzButton* FindButton(UINT id) const;
     CzStatic* FindStatic(UINT id) const;
-    UINT FocusedControl() const { return m_focusId; }
+    CzDropList* FindDropList(UINT id) const;
+    UINT FocusedControl() const { return m_focus.Control(); }
+    // Every control in reading order (top to bottom, then left to right), and their IDs.
+    const std::vector<AccessibleControl*>& ReadingOrder() const { return m_readingOrder; }
+    const std::vector<UINT>& ReadingOrderIds() const { return m_readingOrderIds; }
 
     // The window's accessibility tree from its controls as they are now.
-    platform::AccessibleTree BuildAccessibleTree() const;
-    // Node ids of the skin's fixed labels: this plus the label's index; no control has one.
-    static constexpr std::uint32_t kDecorationNodeBase = 0xF000;
+    platform::AccessibleTree BuildAccessibleTree() const { return m_accessibility.BuildTree(); }
     // Publishes the tree with what changed since the last time; every paint does it, so a
     // change a user can see reaches a screen reader with the frame that shows it.
-    void RefreshAccessibility();
+    void RefreshAccessibility() { m_accessibility.Refresh(); }
     // A screen reader's default action on a node; false when the node has none now.
-    bool DoAccessibleAction(std::uint32_t node);
+    bool DoAccessibleAction(std::uint32_t node) { return m_accessibility.DoAction(node); }
 
     // Where fnParseScript looks for scripts, fonts and images; by default the executable's folder.
     static void SetSkinFolder(const std::wstring& nativeFolder);
@@ -87,14 +92,7 @@ protected:
     void OnCanvasShown();
 
 private:
-    friend class CzButton;
-    friend class CzDropList;
-    void MoveFocus(bool backwards);
     void BuildReadingOrder();
-    void SetFocusedControl(UINT id);
-    bool IsFocusable(CWnd& control) const;
-    // A visible, enabled button or list: what Tab stops at.
-    bool IsTabStop(UINT id) const;
     void DropControls();
 
     CWnd& m_window;
@@ -103,9 +101,8 @@ private:
     std::map<UINT, std::unique_ptr<CzStatic>> m_statics;
     std::map<UINT, std::unique_ptr<CzDropList>> m_dropLists;
     std::map<UINT, std::unique_ptr<CzProgressBar>> m_progressBars;
-    UINT m_focusId = 0;
-    platform::AccessibleRole m_role;
-    // Every control in reading order (top to bottom, then left to right), and their IDs.
+    CanvasFocus m_focus;
+    CanvasAccessibility m_accessibility;
     std::vector<AccessibleControl*> m_readingOrder;
     std::vector<UINT> m_readingOrderIds;
 };

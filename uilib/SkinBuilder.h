@@ -6,7 +6,8 @@
 #include <map>
 #include <string>
 
-// Gives a parsed script tree its meaning: checks every key and value and fills the layouts.
+// Gives a parsed script tree its meaning: shared fonts, styles and windows, each window with
+// its controls (SkinControlReader); checks every key and value and fills the layouts.
 // Errors throw CException(reason, fileName, line of the offending key or block).
 class SkinBuilder {
 public:
@@ -15,28 +16,14 @@ public:
     SkinScript Build(const ScriptNode& root);
 
 private:
-    struct FontUse {
-        int index;
-        int line;
-    };
-
     [[noreturn]] void Fail(const std::wstring& reason, int line) const;
 
     FontSpec ReadFont(const ScriptProperty& property) const;
     WindowLayout BuildWindow(const ScriptNode& node);
-    // The style's properties first, then the node's own; duplicates within one list are errors.
-    std::vector<const ScriptProperty*> EffectiveProperties(const ScriptNode& node) const;
-
-    ButtonLayout BuildButton(const ScriptNode& node);
-    StaticLayout BuildStatic(const ScriptNode& node);
-    DropListLayout BuildDropList(const ScriptNode& node);
-    ProgressLayout BuildProgress(const ScriptNode& node);
-    Decoration BuildDecoration(const ScriptNode& node);
     void CheckPlacement(const WindowLayout& window, const CRect& rect, int line, const std::wstring& what) const;
 
     std::wstring m_fileName;
     int m_lineCount = 0;
     std::map<int, FontSpec> m_sharedFonts;
     std::map<std::wstring, const ScriptNode*> m_styles;
-    std::vector<FontUse> m_fontUses; // font indices the current window refers to
 };

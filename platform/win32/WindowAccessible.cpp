@@ -1,6 +1,8 @@
 #include "platform/win32/WindowAccessible.h"
 
 #include "platform/win32/AccessibilityLibrary.h"
+#include "platform/win32/SelectionEnumerator.h"
+#include "platform/win32/VariantChildIds.h"
 
 #include <new>
 #include <string>
@@ -34,88 +36,6 @@ HRESULT ReturnString(const std::wstring& text, BSTR* out)
     *out = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
 }
-
-void SetChildId(VARIANT* out, LONG id)
-{
-    ::VariantInit(out);
-    out->vt = VT_I4;
-    out->lVal = id;
-}
-
-HRESULT NextIds(const std::vector<LONG>& ids, ULONG& position, ULONG count, VARIANT* items, ULONG* fetched)
-{
-    if (!items)
-        return E_POINTER;
-    ULONG done = 0;
-    while (done < count && position < ids.size())
-        SetChildId(&items[done++], ids[position++]);
-    if (fetched)
-        *fetched = done;
-    return done == count ? S_OK : S_FALSE;
-}
-
-HRESULT SkipIds(const std::vector<LONG>& ids, ULONG& position, ULONG count)
-{
-    ULONG left = position < ids.size() ? static_cast<ULONG>(ids.size()) - position : 0;
-    position += count < left ? count : left;
-    return count <= left ? S_OK : S_FALSE;
-}
-
-// Several selected items, as get_accSelection hands them out: a plain enumeration of their ids,
-// an object of its own.
-class SelectionEnumerator final : public IEnumVARIANT {
-public:
-    SelectionEnumerator(std::vector<LONG> ids, ULONG position)
-        : m_ids(std::move(ids))
-        , m_position(position)
-    {
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (id == IID_IUnknown || id == IID_IEnumVARIANT) {
-            *object = static_cast<IEnumVARIANT*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        ULONG left = --m_references;
-        if (left == 0)
-            delete this; // COM objects end themselves with their last reference
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override
-    {
-        return NextIds(m_ids, m_position, count, items, fetched);
-    }
-    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override { return SkipIds(m_ids, m_position, count); }
-    HRESULT STDMETHODCALLTYPE Reset() override
-    {
-        m_position = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override
-    {
-        if (!copy)
-            return E_POINTER;
-        *copy = new (std::nothrow) SelectionEnumerator(m_ids, m_position);
-        return *copy ? S_OK : E_OUTOFMEMORY;
-    }
-
-private:
-    ~SelectionEnumerator() = default;
-
-    std::atomic<ULONG> m_references { 1 };
-    std::vector<LONG> m_ids;
-    ULONG m_position;
-};
 
 LONG RoleOf(const AccessibleNode& node)
 {
@@ -547,14 +467,14 @@ HRESULT WindowAccessible::Next(ULONG count, VARIANT* items, ULONG* fetched)
         *fetched = 0;
     if (!m_state->window)
         return CO_E_OBJNOTCONNECTED;
-    return NextIds(ChildIds(m_state->tree), m_position, count, items, fetched);
+    return NextChildIds(ChildIds(m_state->tree), m_position, count, items, fetched);
 }
 
 HRESULT WindowAccessible::Skip(ULONG count)
 {
     if (!m_state->window)
         return CO_E_OBJNOTCONNECTED;
-    return SkipIds(ChildIds(m_state->tree), m_position, count);
+    return SkipChildIds(ChildIds(m_state->tree), m_position, count);
 }
 
 HRESULT WindowAccessible::Reset()

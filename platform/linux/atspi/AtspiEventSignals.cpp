@@ -2,6 +2,7 @@
 
 #include "platform/files/Utf8.h"
 #include "platform/linux/atspi/AtspiPaths.h"
+#include "platform/linux/atspi/AtspiRolesAndStates.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
 #include <algorithm>
@@ -15,19 +16,6 @@ namespace State = platform::AccessibleState;
 constexpr const char* kEventObject = "org.a11y.atspi.Event.Object";
 constexpr const char* kEventWindow = "org.a11y.atspi.Event.Window";
 constexpr const char* kEventFocus = "org.a11y.atspi.Event.Focus";
-
-const char* StateNameOf(std::uint32_t state)
-{
-    if (state == State::Focusable) return "focusable";
-    if (state == State::Focused) return "focused";
-    if (state == State::Unavailable) return "enabled";
-    if (state == State::Expanded) return "expanded";
-    if (state == State::Collapsed) return "collapsed";
-    if (state == State::Selectable) return "selectable";
-    if (state == State::Selected) return "selected";
-    if (state == State::Active) return "active";
-    return nullptr;
-}
 
 void NoData(DBusWriter& writer)
 {
@@ -216,7 +204,7 @@ void AtspiEventSignals::EventSignals(std::uint64_t window, const AccessibleTree&
             }
             WindowEvent(window, after, "Deactivate");
         }
-        if (const char* name = StateNameOf(event.state))
+        if (const char* name = StateChangeName(event.state))
             StateEvent(window, node->id, name, event.state == State::Unavailable ? !event.stateSet : event.stateSet);
         if (event.state == State::Unavailable)
             StateEvent(window, node->id, "sensitive", !event.stateSet);

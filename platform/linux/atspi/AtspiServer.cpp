@@ -2,6 +2,7 @@
 
 #include "platform/files/Utf8.h"
 #include "platform/linux/atspi/AtspiEventSignals.h"
+#include "platform/linux/atspi/AtspiRolesAndStates.h"
 #include "platform/linux/atspi/DBusReader.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
@@ -24,58 +25,6 @@ constexpr const char* kApplication = "org.a11y.atspi.Application";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 constexpr const char* kIntrospectable = "org.freedesktop.DBus.Introspectable";
 constexpr const char* kNullPath = AtspiPaths::NullPath;
-
-// AtspiRole and AtspiStateType values.
-enum AtspiRole : std::uint32_t {
-    RoleComboBox = 11,
-    RoleDialog = 16,
-    RoleFrame = 23,
-    RoleLabel = 29,
-    RoleListItem = 32,
-    RoleProgressBar = 42,
-    RolePushButton = 43,
-    RoleApplication = 75,
-};
-enum AtspiState : std::uint32_t {
-    StateActive = 1,
-    StateCollapsed = 5,
-    StateEnabled = 8,
-    StateExpandable = 9,
-    StateExpanded = 10,
-    StateFocusable = 11,
-    StateFocused = 12,
-    StateSelectable = 22,
-    StateSelected = 23,
-    StateSensitive = 24,
-    StateShowing = 25,
-    StateVisible = 30,
-};
-
-const char* RoleName(std::uint32_t role)
-{
-    switch (role) {
-    case RoleComboBox: return "combo box";
-    case RoleDialog: return "dialog";
-    case RoleFrame: return "frame";
-    case RoleLabel: return "label";
-    case RoleListItem: return "list item";
-    case RoleProgressBar: return "progress bar";
-    case RolePushButton: return "push button";
-    default: return "application";
-    }
-}
-
-const char* ActionName(AccessibleAction action)
-{
-    switch (action) {
-    case AccessibleAction::Press: return "press";
-    case AccessibleAction::Open: return "open";
-    case AccessibleAction::Close: return "close";
-    case AccessibleAction::Select: return "select";
-    case AccessibleAction::NoAction: break;
-    }
-    return "";
-}
 
 DBusMessage Reply(const DBusMessage& call, const char* signature, const std::function<void(DBusWriter&)>& write)
 {
@@ -111,127 +60,16 @@ bool IsTextRole(AccessibleRole role)
 
 } // namespace
 
-AtspiServer::Window* AtspiServer::FindWindow(std::uint64_t key)
-{
-    for (Window& window : m_windows) {
-        if (window.key == key)
-            return &window;
-    }
-    return nullptr;
-}
-
-std::string AtspiServer::PathOf(const Window& window, std::uint32_t node) const
-{
-    return AtspiPaths::NodePath(window.key, node);
-}
-
-std::optional<AtspiServer::Target> AtspiServer::Resolve(const std::string& path) const
-{
-    if (path == RootPath)
-        return Target {};
-    auto named = AtspiPaths::ParseNodePath(path);
-    if (!named)
-        return std::nullopt;
-    for (const Window& window : m_windows) {
-        if (window.key != named->first)
-            continue;
-        if (const AccessibleNode* found = window.tree.Find(named->second))
-            return Target { &window, found };
-    }
-    return std::nullopt;
-}
-
-std::vector<std::string> AtspiServer::ChildPaths(const Target& target) const
-{
-    std::vector<std::string> paths;
-    if (!target.window) {
-        for (const Window& window : m_windows) {
-            if (!window.tree.nodes.empty())
-                paths.push_back(PathOf(window, 0));
-        }
-        return paths;
-    }
-    for (const AccessibleNode& node : target.window->tree.nodes) {
-        if (node.id != 0 && node.parent == target.node->id)
-            paths.push_back(PathOf(*target.window, node.id));
-    }
-    return paths;
-}
-
-void AtspiServer::WriteParent(DBusWriter& writer, const Target& target) const
-{
-    if (!target.window) {
-        m_paths.WriteDesktopReference(writer);
-        return;
-    }
-    // A top-level window is a child of the application, as toolkits make it.
-    m_paths.WriteReference(writer, target.node->id == 0 ? std::string(RootPath) : PathOf(*target.window, target.node->parent));
-}
-
-int AtspiServer::IndexInParent(const Target& target) const
-{
-    if (!target.window)
-        return -1;
-    Target parent;
-    if (target.node->id != 0) {
-        parent.window = target.window;
-        parent.node = target.window->tree.Find(target.node->parent);
-        if (!parent.node)
-            return -1;
-    }
-    std::vector<std::string> siblings = ChildPaths(parent);
-    auto it = std::find(siblings.begin(), siblings.end(), PathOf(*target.window, target.node->id));
-    return it == siblings.end() ? -1 : static_cast<int>(it - siblings.begin());
-}
-
 std::uint32_t AtspiServer::Role(const Target& target) const
 {
-    if (!target.window)
-        return RoleApplication;
-    switch (target.node->role) {
-    case AccessibleRole::Frame: return RoleFrame;
-    case AccessibleRole::Dialog: return RoleDialog;
-    case AccessibleRole::PushButton: return RolePushButton;
-    case AccessibleRole::Label: return RoleLabel;
-    case AccessibleRole::ComboBox: return RoleComboBox;
-    case AccessibleRole::ListItem: return RoleListItem;
-    case AccessibleRole::ProgressBar: return RoleProgressBar;
-    }
-    return RoleLabel;
+    return target.window ? RoleOf(target.node->role) : kApplicationRole;
 }
 
 std::vector<std::uint32_t> AtspiServer::States(const Target& target) const
 {
-    std::uint32_t bits = 0;
-    auto set = [&bits](std::uint32_t state) { bits |= 1u << state; };
     if (!target.window)
-        return { bits, 0 };
-    const AccessibleNode& node = *target.node;
-    if (!node.Has(State::Unavailable)) {
-        set(StateEnabled);
-        set(StateSensitive);
-    }
-    if (target.window->shown && !node.Has(State::Invisible)) {
-        set(StateVisible);
-        set(StateShowing);
-        if (node.Has(State::Active))
-            set(StateActive);
-    }
-    if (node.Has(State::Focusable))
-        set(StateFocusable);
-    if (node.Has(State::Focused))
-        set(StateFocused);
-    if (node.role == AccessibleRole::ComboBox)
-        set(StateExpandable);
-    if (node.Has(State::Expanded))
-        set(StateExpanded);
-    if (node.Has(State::Collapsed))
-        set(StateCollapsed);
-    if (node.Has(State::Selectable))
-        set(StateSelectable);
-    if (node.Has(State::Selected))
-        set(StateSelected);
-    return { bits, 0 };
+        return { 0, 0 };
+    return StateSetOf(*target.node, target.window->shown);
 }
 
 std::vector<std::string> AtspiServer::Interfaces(const Target& target) const
@@ -289,9 +127,9 @@ bool AtspiServer::WriteProperty(DBusWriter& writer, const std::string& interface
         text("");
     else if (name == "Parent") {
         writer.BeginVariant("(so)");
-        WriteParent(writer, target);
+        m_objects.WriteParent(m_paths, writer, target);
     } else if (name == "ChildCount")
-        integer(static_cast<std::int32_t>(ChildPaths(target).size()));
+        integer(static_cast<std::int32_t>(m_objects.ChildPaths(target).size()));
     else if (name == "ToolkitName")
         text("Arkeven");
     else if (name == "Version")
@@ -365,7 +203,7 @@ std::optional<DBusMessage> AtspiServer::AnswerAccessible(const DBusMessage& call
     if (member == "GetChildren") {
         return Reply(call, "a(so)", [&](DBusWriter& writer) {
             std::size_t array = writer.BeginArray(8);
-            for (const std::string& path : ChildPaths(target))
+            for (const std::string& path : m_objects.ChildPaths(target))
                 m_paths.WriteReference(writer, path);
             writer.EndArray(array);
         });
@@ -373,12 +211,12 @@ std::optional<DBusMessage> AtspiServer::AnswerAccessible(const DBusMessage& call
     if (member == "GetChildAtIndex" && call.signature == "i") {
         DBusReader reader(call.bytes, call.bodyOffset, call.bytes.size());
         std::int32_t index = reader.Int32();
-        std::vector<std::string> children = ChildPaths(target);
+        std::vector<std::string> children = m_objects.ChildPaths(target);
         std::string path = index >= 0 && static_cast<std::size_t>(index) < children.size() ? children[static_cast<std::size_t>(index)] : kNullPath;
         return Reply(call, "(so)", [&](DBusWriter& writer) { m_paths.WriteReference(writer, path); });
     }
     if (member == "GetIndexInParent")
-        return Reply(call, "i", [&](DBusWriter& writer) { writer.Int32(IndexInParent(target)); });
+        return Reply(call, "i", [&](DBusWriter& writer) { writer.Int32(m_objects.IndexInParent(target)); });
     if (member == "GetRelationSet") {
         return Reply(call, "a(ua(so))", [](DBusWriter& writer) {
             std::size_t array = writer.BeginArray(8);
@@ -587,7 +425,7 @@ std::optional<DBusMessage> AtspiServer::Answer(const DBusMessage& call)
             writer.EndArray(array);
         });
     }
-    auto target = Resolve(call.path);
+    auto target = m_objects.Resolve(call.path);
     if (!target) {
         if (call.flags & DBusMessage::NoReplyExpected)
             return std::nullopt;
@@ -628,58 +466,24 @@ std::vector<AtspiServer::Action> AtspiServer::TakeActions()
     return std::exchange(m_actions, {});
 }
 
-void AtspiServer::Publish(std::uint64_t key, const AccessibleTree& tree, const std::vector<AccessibleEvent>& events, std::vector<DBusMessage>& signals)
+void AtspiServer::Publish(std::uint64_t window, const AccessibleTree& tree, const std::vector<AccessibleEvent>& events, std::vector<DBusMessage>& signals)
 {
-    Window* window = FindWindow(key);
-    bool added = !window;
-    if (added) {
-        m_windows.push_back({ key, {}, false });
-        window = &m_windows.back();
-    }
-    AccessibleTree before = std::move(window->tree);
-    window->tree = tree;
-    if (m_paths.BusName().empty())
-        return;
-    AtspiEventSignals out(m_paths, signals);
-    if (added || before.nodes.empty()) {
-        out.WindowAdded(key, static_cast<int>(m_windows.size()) - 1);
-        return;
-    }
-    // Nothing of a hidden window is told: a reader learns of it when it is shown.
-    if (window->shown)
-        out.Changes(key, before, window->tree, events);
+    m_objects.Publish(m_paths, window, tree, events, signals);
 }
 
-void AtspiServer::SetShown(std::uint64_t key, bool shown, std::vector<DBusMessage>& signals)
+void AtspiServer::SetShown(std::uint64_t window, bool shown, std::vector<DBusMessage>& signals)
 {
-    Window* window = FindWindow(key);
-    if (!window || window->shown == shown)
-        return;
-    window->shown = shown;
-    if (m_paths.BusName().empty() || window->tree.nodes.empty())
-        return;
-    AtspiEventSignals(m_paths, signals).WindowShown(key, window->tree, shown);
+    m_objects.SetShown(m_paths, window, shown, signals);
 }
 
 void AtspiServer::AnnounceShownWindows(std::vector<DBusMessage>& signals)
 {
-    if (m_paths.BusName().empty())
-        return;
-    AtspiEventSignals out(m_paths, signals);
-    for (const Window& window : m_windows) {
-        if (window.shown && !window.tree.nodes.empty())
-            out.WindowShown(window.key, window.tree, true);
-    }
+    m_objects.AnnounceShownWindows(m_paths, signals);
 }
 
-void AtspiServer::Remove(std::uint64_t key, std::vector<DBusMessage>& signals)
+void AtspiServer::Remove(std::uint64_t window, std::vector<DBusMessage>& signals)
 {
-    auto it = std::find_if(m_windows.begin(), m_windows.end(), [key](const Window& window) { return window.key == key; });
-    if (it == m_windows.end())
-        return;
-    if (!m_paths.BusName().empty() && !it->tree.nodes.empty())
-        AtspiEventSignals(m_paths, signals).WindowRemoved(key, it->tree, it->shown, static_cast<int>(it - m_windows.begin()));
-    m_windows.erase(it);
+    m_objects.Remove(m_paths, window, signals);
 }
 
 } // namespace platform::atspi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HostAccessibility.h"
+#include "platform/linux/atspi/AtspiObjects.h"
 #include "platform/linux/atspi/AtspiPaths.h"
 #include "platform/linux/atspi/DBusMessage.h"
 
@@ -45,22 +46,8 @@ public:
     static constexpr const char* RootPath = AtspiPaths::RootPath;
 
 private:
-    struct Window {
-        std::uint64_t key = 0;
-        AccessibleTree tree;
-        bool shown = false;
-    };
-    struct Target {
-        const Window* window = nullptr; // null: the application root
-        const AccessibleNode* node = nullptr;
-    };
+    using Target = AtspiObjects::Target;
 
-    Window* FindWindow(std::uint64_t key);
-    std::optional<Target> Resolve(const std::string& path) const;
-    std::string PathOf(const Window& window, std::uint32_t node) const;
-    std::vector<std::string> ChildPaths(const Target& target) const;
-    void WriteParent(class DBusWriter& writer, const Target& target) const;
-    int IndexInParent(const Target& target) const;
     std::vector<std::uint32_t> States(const Target& target) const;
     std::vector<std::string> Interfaces(const Target& target) const;
     std::uint32_t Role(const Target& target) const;
@@ -77,7 +64,7 @@ private:
 
     AtspiPaths m_paths;
     std::int32_t m_applicationId = 0;
-    std::vector<Window> m_windows; // creation order
+    AtspiObjects m_objects;
     std::vector<Action> m_actions;
 };
 

@@ -5,12 +5,12 @@
 #include "platform/linux/x11/X11Host.h"
 #include "platform/linux/atspi/AtspiBridge.h"
 #include "platform/linux/x11/X11Keys.h"
+#include "platform/linux/x11/X11WindowProperties.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <cstdlib>
-#include <unistd.h>
 
 // Xlib's event type FocusOut is a macro that would swallow HostInput::Kind::FocusOut.
 constexpr int FocusOutEventType = FocusOut;
@@ -19,18 +19,6 @@ constexpr int FocusOutEventType = FocusOut;
 namespace platform::posix {
 
 namespace {
-
-// wchar_t holds UTF-32 here; invalid code points become U+FFFD.
-bool IsLatin1(const std::wstring& text)
-{
-    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return static_cast<std::uint32_t>(c) <= 0xFF; });
-}
-
-void SetStringProperty(Display* display, Window window, Atom property, Atom type, const std::string& value)
-{
-    XChangeProperty(display, window, property, type, 8, PropModeReplace,
-        reinterpret_cast<const unsigned char*>(value.data()), static_cast<int>(value.size()));
-}
 
 HostInput PointerInput(HostInput::Kind kind, int x, int y, unsigned int state)
 {
@@ -71,9 +59,13 @@ X11Window::X11Window(X11Host& host, const HostWindowSpec& spec, HostWindowListen
         InputOutput, format.visual, CWBackPixmap | CWBorderPixel | CWColormap | CWEventMask, &attributes);
     m_host.RegisterWindow(m_window, *this);
 
-    SetStaticProperties(spec);
-    SetFixedSizeHints();
-    SetInitialState(NormalState);
+    m_properties.emplace(m_display, m_window, m_host.Atoms());
+    Window owner = 0;
+    if (auto* ownerWindow = dynamic_cast<X11Window*>(spec.transientFor))
+        owner = ownerWindow->XId();
+    m_properties->SetStatic(m_instanceName, owner);
+    m_properties->SetFixedSize(m_rect);
+    m_properties->SetInitialState(NormalState);
     m_host.Log().Write("create", m_instanceName, HostLog::Position(m_rect.x, m_rect.y) + " " + HostLog::Size(m_rect.width, m_rect.height));
     SetCaption(spec.caption);
     // Started with the first window, so the host knows whether a screen reader listens before
@@ -91,71 +83,10 @@ X11Window::~X11Window()
     XFlush(m_display);
 }
 
-void X11Window::SetStaticProperties(const HostWindowSpec& spec)
-{
-    // WM_CLASS: instance = the window's script section, class = the program.
-    std::string className = "arkeven";
-    XClassHint classHint;
-    classHint.res_name = const_cast<char*>(m_instanceName.c_str());
-    classHint.res_class = const_cast<char*>(className.c_str());
-    XSetClassHint(m_display, m_window, &classHint);
-
-    const X11Atoms& atoms = m_host.Atoms();
-    long pid = static_cast<long>(getpid());
-    XChangeProperty(m_display, m_window, atoms.netWmPid, XA_CARDINAL, 32, PropModeReplace,
-        reinterpret_cast<const unsigned char*>(&pid), 1);
-    char hostName[256] = {};
-    if (gethostname(hostName, sizeof hostName - 1) == 0)
-        SetStringProperty(m_display, m_window, XA_WM_CLIENT_MACHINE, XA_STRING, hostName);
-
-    Atom protocols[] = { atoms.wmDeleteWindow, atoms.netWmPing };
-    XSetWMProtocols(m_display, m_window, protocols, 2);
-
-    Window owner = 0;
-    if (auto* ownerWindow = dynamic_cast<X11Window*>(spec.transientFor))
-        owner = ownerWindow->XId();
-    if (owner)
-        XSetTransientForHint(m_display, m_window, owner);
-    Atom windowType = owner ? atoms.netWmWindowTypeDialog : atoms.netWmWindowTypeNormal;
-    XChangeProperty(m_display, m_window, atoms.netWmWindowType, XA_ATOM, 32, PropModeReplace,
-        reinterpret_cast<const unsigned char*>(&windowType), 1);
-}
-
-void X11Window::SetFixedSizeHints()
-{
-    XSizeHints hints {};
-    // USPosition: a window manager places the window where the program says, not where it likes.
-    hints.flags = USPosition | PPosition | PSize | PMinSize | PMaxSize;
-    hints.x = m_rect.x;
-    hints.y = m_rect.y;
-    hints.width = hints.min_width = hints.max_width = m_rect.width;
-    hints.height = hints.min_height = hints.max_height = m_rect.height;
-    XSetWMNormalHints(m_display, m_window, &hints);
-}
-
-void X11Window::SetInitialState(int state)
-{
-    XWMHints hints {};
-    hints.flags = InputHint | StateHint;
-    hints.input = True;
-    hints.initial_state = state;
-    XSetWMHints(m_display, m_window, &hints);
-}
-
 void X11Window::SetCaption(const std::wstring& caption)
 {
-    std::string utf8 = ToUtf8(caption);
-    m_host.Log().Write("caption", m_instanceName, utf8);
-    const X11Atoms& atoms = m_host.Atoms();
-    SetStringProperty(m_display, m_window, atoms.netWmName, atoms.utf8String, utf8);
-    // WM_NAME for older tools: ISO Latin-1 (STRING) when the caption fits, else UTF-8 as well.
-    if (IsLatin1(caption)) {
-        std::string latin1(caption.begin(), caption.end());
-        std::transform(caption.begin(), caption.end(), latin1.begin(), [](wchar_t c) { return static_cast<char>(c); });
-        SetStringProperty(m_display, m_window, XA_WM_NAME, XA_STRING, latin1);
-    } else {
-        SetStringProperty(m_display, m_window, XA_WM_NAME, atoms.utf8String, utf8);
-    }
+    m_host.Log().Write("caption", m_instanceName, ToUtf8(caption));
+    m_properties->SetCaption(caption);
     XFlush(m_display);
 }
 
@@ -164,7 +95,7 @@ void X11Window::Move(int x, int y)
     m_host.Log().Write("move", m_instanceName, HostLog::Position(x, y));
     m_rect.x = x;
     m_rect.y = y;
-    SetFixedSizeHints();
+    m_properties->SetFixedSize(m_rect);
     XMoveWindow(m_display, m_window, x, y);
     XFlush(m_display);
 }
@@ -183,7 +114,7 @@ void X11Window::Resize(int width, int height)
     m_backing = std::move(backing);
     m_rect.width = width;
     m_rect.height = height;
-    SetFixedSizeHints();
+    m_properties->SetFixedSize(m_rect);
     XResizeWindow(m_display, m_window, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XFlush(m_display);
 }
@@ -202,12 +133,12 @@ void X11Window::Show(ShowState state)
         break;
     case ShowState::Normal:
         // Mapping an iconic window is also how a client asks to have it restored.
-        SetInitialState(NormalState);
+        m_properties->SetInitialState(NormalState);
         XMapWindow(m_display, m_window);
         m_mapRequested = true;
         break;
     case ShowState::Minimised:
-        SetInitialState(IconicState);
+        m_properties->SetInitialState(IconicState);
         if (!m_mapRequested)
             XMapWindow(m_display, m_window);
         m_mapRequested = true;

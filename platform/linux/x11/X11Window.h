@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/Host.h"
+#include "platform/linux/x11/X11WindowProperties.h"
 
 #include <X11/Xlib.h>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,9 +42,6 @@ public:
     bool HandleEvent(const XEvent& event);
 
 private:
-    void SetFixedSizeHints();
-    void SetInitialState(int state);
-    void SetStaticProperties(const HostWindowSpec& spec);
     void PutFromBacking(int x, int y, int width, int height);
     bool HandleKey(const XKeyEvent& event);
     bool ConsumedByScreenReader(const XKeyEvent& event, KeySym keysym);
@@ -55,6 +54,7 @@ private:
     HostWindowListener& m_listener;
     Display* m_display = nullptr;
     Window m_window = 0;
+    std::optional<X11WindowProperties> m_properties; // once the window exists
     std::string m_instanceName;
     HostRect m_rect;
     bool m_mapRequested = false;
