@@ -15,7 +15,7 @@
 
 namespace {
 
-using platform::posix::DriveTable;
+using platform::linux::DriveTable;
 
 constexpr int kDisks = 26;
 

@@ -45,22 +45,22 @@ platform::AccessibleTree Tree()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static platform::atspi::AtspiServer server = [] {
-        platform::atspi::AtspiServer made;
-        std::vector<platform::atspi::DBusMessage> signals;
+    static platform::linux::atspi::AtspiServer server = [] {
+        platform::linux::atspi::AtspiServer made;
+        std::vector<platform::linux::atspi::DBusMessage> signals;
         made.SetBusName(":1.1");
         made.Publish(0x400001, Tree(), {}, signals);
         made.SetShown(0x400001, true, signals);
         return made;
     }();
-    auto length = platform::atspi::DBusMessage::WireLength(data, size);
+    auto length = platform::linux::atspi::DBusMessage::WireLength(data, size);
     if (!length || *length == 0 || *length > size)
         return 0;
-    auto message = platform::atspi::DBusMessage::Decode(std::vector<std::uint8_t>(data, data + *length));
+    auto message = platform::linux::atspi::DBusMessage::Decode(std::vector<std::uint8_t>(data, data + *length));
     if (!message)
         return 0;
     if (auto reply = server.Answer(*message))
-        Check(platform::atspi::DBusMessage::Decode(reply->Encode(1)).has_value());
+        Check(platform::linux::atspi::DBusMessage::Decode(reply->Encode(1)).has_value());
     server.TakeActions();
     return 0;
 }

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 BootLoaderInstaller::BootLoaderInstaller(StickVolume volume, Settings settings)
     : m_volume(std::move(volume))
@@ -86,4 +86,4 @@ bool BootLoaderInstaller::PatchMasterBootRecord(std::string& error)
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

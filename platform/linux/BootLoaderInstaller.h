@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Makes a stick bootable: the Linux syslinux installer puts its loader into the FAT volume
 // (--install --offset), then the master boot record gets syslinux's boot code (its partition
@@ -33,4 +33,4 @@ private:
     Settings m_settings;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

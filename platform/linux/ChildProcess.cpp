@@ -17,7 +17,7 @@
 
 extern char** environ;
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -359,4 +359,4 @@ int ChildProcess::Wait()
     return -1;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

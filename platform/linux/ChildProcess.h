@@ -9,7 +9,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // A tool run with posix_spawn (no shell): optionally fed through its standard input, with its
 // standard output and error merged into lines for the caller. A child still running when the
@@ -73,4 +73,4 @@ private:
     std::function<void(const std::string&)> m_outputSink;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -10,7 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -147,4 +147,4 @@ void DeviceEventWatcher::PollVirtualSticks()
         m_onEvent(kDeviceArrival);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Reports drive arrival and removal from a thread of its own: kernel uevents for whole disks
 // (a NETLINK_KOBJECT_UEVENT socket) and a poll of the virtual sticks' files. Every event
@@ -48,4 +48,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

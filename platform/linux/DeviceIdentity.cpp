@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -74,4 +74,4 @@ std::string DeviceIdentity::OfOpenFile(const std::string& sysfsRoot, int fd)
     return OfStat(sysfsRoot, fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, fd);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

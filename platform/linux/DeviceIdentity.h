@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Identities of the devices behind drive letters: one text never names two devices while the
 // program runs. A disk: the kernel's disk sequence number, new for every disk and every medium
@@ -20,4 +20,4 @@ public:
     static std::string OfOpenFile(const std::string& sysfsRoot, int fd);
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -11,7 +11,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -133,4 +133,4 @@ std::wstring DrivePathTranslator::ToDrivePath(const std::string& nativePath) con
     return drivePath + FromUtf8(rest);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

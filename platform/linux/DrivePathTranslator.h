@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Drive paths ("D:\ISOLINUX\vmlinuz") to the files the system opens, and back, over a drive
 // table. Only the CD root's letter has files: it is matched without regard to ASCII case, as
@@ -26,4 +26,4 @@ private:
     const DriveTable& m_table;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

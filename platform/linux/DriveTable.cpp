@@ -17,7 +17,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -313,4 +313,4 @@ std::vector<bool> DriveTable::VirtualStickFilesPresent() const
     return present;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -13,7 +13,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 struct DriveInfo {
     enum class Kind { CdRoot, BlockDevice, VirtualStick };
@@ -101,4 +101,4 @@ private:
     mutable std::set<std::string> m_namedRefusals;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

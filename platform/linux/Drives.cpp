@@ -8,7 +8,7 @@
 
 namespace platform {
 
-using posix::DriveTable;
+using linux::DriveTable;
 
 std::wstring GetDriveIdentity(wchar_t letter)
 {
@@ -32,7 +32,7 @@ DriveName NameDrive(wchar_t letter)
     DriveName name;
     name.location = FromUtf8(drive->path);
     // A virtual stick is its file; the vendor and model it reports are our own invention.
-    if (drive->kind == posix::DriveInfo::Kind::BlockDevice) {
+    if (drive->kind == linux::DriveInfo::Kind::BlockDevice) {
         std::string model = drive->vendor;
         if (!drive->product.empty())
             model += (model.empty() ? "" : " ") + drive->product;
@@ -43,17 +43,17 @@ DriveName NameDrive(wchar_t letter)
 
 std::unique_ptr<DeviceEventSource> WatchDeviceEvents(std::function<void(std::uint32_t event)> onEvent)
 {
-    return std::make_unique<posix::DeviceEventWatcher>(DriveTable::SharedInstance(), std::move(onEvent), posix::DeviceEventWatcher::Options {});
+    return std::make_unique<linux::DeviceEventWatcher>(DriveTable::SharedInstance(), std::move(onEvent), linux::DeviceEventWatcher::Options {});
 }
 
 std::string ToNativePath(const std::wstring& drivePath)
 {
-    return posix::DrivePathTranslator(DriveTable::Instance()).ToNativePath(drivePath);
+    return linux::DrivePathTranslator(DriveTable::Instance()).ToNativePath(drivePath);
 }
 
 std::wstring ToDrivePath(const std::string& nativePath)
 {
-    return posix::DrivePathTranslator(DriveTable::Instance()).ToDrivePath(nativePath);
+    return linux::DrivePathTranslator(DriveTable::Instance()).ToDrivePath(nativePath);
 }
 
 } // namespace platform

@@ -9,7 +9,7 @@
 #include <regex>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -177,4 +177,4 @@ std::optional<std::uint64_t> FatFileWriter::StoredSize(const std::string& name) 
     return size;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

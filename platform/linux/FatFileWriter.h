@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Writes files into a stick's FAT volume with mtools, without mounting it: our own read loop
 // feeds `mcopy -i disk@@offset - ::/NAME`, so progress follows real byte counts. Reads them back
@@ -45,4 +45,4 @@ private:
     StickVolume m_volume;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -123,4 +123,4 @@ bool HeldDisk::FlushAndForget(std::string& error) const
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

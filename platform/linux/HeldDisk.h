@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // A stick's whole disk, open for a job. A block device is opened exclusively (O_EXCL: nobody
 // mounts it, claims it or re-reads its partition table meanwhile) and every disk is BSD-locked
@@ -42,4 +42,4 @@ private:
     bool m_isBlockDevice = false;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -4,7 +4,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 HelperChannel::HelperChannel(UniqueFd reports)
     : m_reports(std::move(reports))
@@ -38,4 +38,4 @@ void HelperChannel::StopWhenAsked(std::atomic<bool>& stop)
     }).detach();
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // The helper's way back to the program: the reports, a line at a time from any job's thread, on
 // the pipe it was given as standard output; a stop when its standard input ends.
@@ -21,4 +21,4 @@ private:
     UniqueFd m_reports;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -6,7 +6,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -99,4 +99,4 @@ StickHelperProcess::Exit HelperProcess::Wait()
     return exit;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

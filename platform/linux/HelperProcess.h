@@ -7,7 +7,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // The stick job's helper as the program sees it: a child whose standard input and output are
 // the program's pipes. One that was given up on is reaped whenever it ends.
@@ -33,4 +33,4 @@ private:
     std::string m_buffer;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -13,7 +13,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -201,4 +201,4 @@ bool MountTable::Unmount(const std::vector<Mount>& mounts, std::string& error)
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

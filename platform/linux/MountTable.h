@@ -4,7 +4,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // The mounts of this process (/proc/self/mountinfo) and the questions a stick writer asks of
 // them: what is mounted from a disk, is any of it the running system, and unmounting it.
@@ -40,4 +40,4 @@ private:
     std::vector<Mount> m_mounts;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -17,7 +17,7 @@ namespace platform {
 
 namespace {
 
-using posix::UniqueFd;
+using linux::UniqueFd;
 
 // Abstract socket names vanish with their process, so a crashed holder leaves nothing behind.
 socklen_t AddressFor(const std::wstring& name, sockaddr_un& address)

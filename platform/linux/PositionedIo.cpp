@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -35,4 +35,4 @@ bool WriteFully(int fd, const std::uint8_t* data, std::size_t size, std::uint64_
     return TransferFully(fd, data, size, offset, ::pwrite);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -32,7 +32,7 @@ void ShellExecuteW(const std::wstring& path)
     std::string native = ToNativePath(path);
     if (native.empty())
         return;
-    std::string opener = posix::ChildProcess::FindProgram("xdg-open");
+    std::string opener = linux::ChildProcess::FindProgram("xdg-open");
     if (opener.empty())
         return;
     std::vector<char*> arguments = { opener.data(), native.data(), nullptr };

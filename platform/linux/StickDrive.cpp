@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-namespace platform::posix {
+namespace platform::linux {
 
 char StickDrive::LetterOf(const std::wstring& drivePath)
 {
@@ -115,4 +115,4 @@ bool StickDrive::ReleaseFromSystem(const std::string& diskPath, StickHoldError& 
     return false;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // A stick's disk, held, and the volume layout through which it is reached.
 struct StickAccess {
@@ -37,4 +37,4 @@ public:
     static bool ReleaseFromSystem(const std::string& diskPath, StickHoldError& why, std::string& error);
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -22,9 +22,9 @@
 
 namespace platform {
 
-using posix::DriveInfo;
-using posix::DriveTable;
-using posix::UniqueFd;
+using linux::DriveInfo;
+using linux::DriveTable;
+using linux::UniqueFd;
 
 namespace {
 
@@ -45,7 +45,7 @@ bool MayWrite(const DriveInfo& drive)
         return true;
     if (::access(drive.path.c_str(), W_OK) != 0)
         return false;
-    return posix::MountTable::Load().MountsOnDisk(drive.path).empty();
+    return linux::MountTable::Load().MountsOnDisk(drive.path).empty();
 }
 
 } // namespace
@@ -79,7 +79,7 @@ HelperStart StartStickHelper(const std::vector<HelperTarget>& targets)
     }
     words.insert(words.end(), sticks.begin(), sticks.end());
     if (needsRights) {
-        std::string pkexec = posix::ChildProcess::FindProgram("pkexec");
+        std::string pkexec = linux::ChildProcess::FindProgram("pkexec");
         if (pkexec.empty()) {
             start.rightsUnavailable = true;
             start.error = "writing the stick needs root's rights, and pkexec (policykit-1) is missing to ask for them";
@@ -129,7 +129,7 @@ HelperStart StartStickHelper(const std::vector<HelperTarget>& targets)
         start.error = "can't start " + std::string(argv[0]) + ": " + std::strerror(result);
         return start;
     }
-    start.process = std::make_unique<posix::HelperProcess>(pid, std::move(inputWrite), std::move(outputRead), needsRights);
+    start.process = std::make_unique<linux::HelperProcess>(pid, std::move(inputWrite), std::move(outputRead), needsRights);
     return start;
 }
 
@@ -171,7 +171,7 @@ std::unique_ptr<StickHelperChannel> OpenStickHelperChannel()
     if (!reports)
         return nullptr;
     ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    return std::make_unique<posix::HelperChannel>(std::move(reports));
+    return std::make_unique<linux::HelperChannel>(std::move(reports));
 }
 
 } // namespace platform

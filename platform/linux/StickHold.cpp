@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -229,4 +229,4 @@ bool StickHold::ReadBackBootPieces(std::string& detail)
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // A job's hold on the stick behind a drive letter: the whole disk open for the job (HeldDisk).
 // Each operation first checks that the letter still names the held device, then works on the
@@ -32,4 +32,4 @@ private:
     std::shared_ptr<HeldDisk> m_disk;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -128,4 +128,4 @@ std::string StickVolume::MtoolsImage() const
     return diskPath + "@@" + std::to_string(partitionOffset);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

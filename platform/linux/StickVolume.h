@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Where a stick's FAT volume lies: the disk (a block device or an image file) and the byte range
 // of its partition. The same value drives mkfs.fat --offset, mcopy -i disk@@offset and
@@ -42,4 +42,4 @@ struct StickVolume {
 // Size in bytes of an open disk: BLKGETSIZE64 for block devices, the file size for images.
 std::optional<std::uint64_t> DiskSizeOf(int fd, bool* isBlockDevice);
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -14,7 +14,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -246,4 +246,4 @@ std::string SysfsBlockDevices::DeviceNumberOfMountSource(const std::string& path
     return DeviceNumberText(source.st_rdev);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -8,7 +8,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 struct BlockDevice {
     std::string sysName;             // "sdb", "nvme0n1"
@@ -50,4 +50,4 @@ private:
     std::string m_mountInfoPath;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

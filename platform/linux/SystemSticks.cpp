@@ -11,11 +11,11 @@ namespace platform {
 
 Sticks& Sticks::System()
 {
-    static posix::SystemSticks sticks;
+    static linux::SystemSticks sticks;
     return sticks;
 }
 
-namespace posix {
+namespace linux {
 
 namespace {
 
@@ -122,6 +122,6 @@ std::string SystemSticks::SourceFilePath(const std::wstring& drivePath)
     return ToNativePath(drivePath);
 }
 
-} // namespace posix
+} // namespace linux
 
 } // namespace platform

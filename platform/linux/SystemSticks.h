@@ -2,7 +2,7 @@
 
 #include "platform/Sticks.h"
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Linux's sticks: the drive table's USB disks and virtual sticks, held as whole disks.
 class SystemSticks final : public Sticks {
@@ -15,4 +15,4 @@ public:
     std::string SourceFilePath(const std::wstring& drivePath) override;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

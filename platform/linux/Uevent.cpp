@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform::posix {
+namespace platform::linux {
 
 std::optional<Uevent> Uevent::Parse(const char* data, std::size_t size)
 {
@@ -38,4 +38,4 @@ std::string Uevent::Variable(const std::string& name) const
     return it == variables.end() ? std::string() : it->second;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

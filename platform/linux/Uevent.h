@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // One kernel uevent as the NETLINK_KOBJECT_UEVENT socket delivers it:
 // "add@/devices/...\0ACTION=add\0SUBSYSTEM=block\0DEVTYPE=disk\0...".
@@ -21,4 +21,4 @@ struct Uevent {
     bool IsWholeDisk() const { return Variable("SUBSYSTEM") == "block" && Variable("DEVTYPE") == "disk"; }
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 void UniqueFd::Reset(int fd)
 {
@@ -11,4 +11,4 @@ void UniqueFd::Reset(int fd)
     m_fd = fd;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // An owned file descriptor, closed when it goes.
 class UniqueFd {
@@ -30,4 +30,4 @@ private:
     int m_fd = -1;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

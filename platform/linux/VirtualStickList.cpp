@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::vector<VirtualStick> VirtualStickList::Parse(const std::string& spec, const
     return sticks;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

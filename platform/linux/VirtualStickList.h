@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 struct VirtualStick {
     std::string path;   // absolute
@@ -18,4 +18,4 @@ public:
     static std::vector<VirtualStick> Parse(const std::string& spec, const std::string& baseFolder);
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

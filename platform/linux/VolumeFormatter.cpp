@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux {
 
 namespace {
 
@@ -381,4 +381,4 @@ bool VolumeFormatter::CopyFileSystemArea(int scratch, std::string& error)
     return true;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // Formats a stick: a fresh master boot record with one FAT32 partition from 1 MiB to the end,
 // a pass of zeros over the partition (skipped by a quick format), then the file system made by
@@ -49,4 +49,4 @@ private:
     int m_nextPercent = 0;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

@@ -4,7 +4,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 WakeEvent::WakeEvent()
     : m_fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
@@ -30,4 +30,4 @@ bool WakeEvent::Clear()
     return read(m_fd, &count, sizeof count) == static_cast<ssize_t>(sizeof count);
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

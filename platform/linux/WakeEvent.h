@@ -1,6 +1,6 @@
 #pragma once
 
-namespace platform::posix {
+namespace platform::linux {
 
 // An eventfd that any thread (or a signal handler) sets and the UI loop polls and clears.
 class WakeEvent {
@@ -21,4 +21,4 @@ private:
     int m_fd = -1;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

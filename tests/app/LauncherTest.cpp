@@ -226,7 +226,7 @@ TEST(MakeStickCommand, RefusesWhatTheDriveListWouldNotOffer)
     machine.Sysfs().AddScsiDisk("sda", FakeSysfs::kSataDisk, 976773168, false);
     machine.Sysfs().AddScsiDisk("sdb", FakeSysfs::kUsbStick, 4000000, true);
     machine.Apply();
-    auto drives = platform::posix::DriveTable::Instance().Drives();
+    auto drives = platform::linux::DriveTable::Instance().Drives();
     auto letterOf = [&](const std::string& name) {
         auto found = std::find_if(drives.begin(), drives.end(), [&](auto& drive) { return drive.sysName == name; });
         return found == drives.end() ? std::string("?") : std::string(1, found->letter) + ":";

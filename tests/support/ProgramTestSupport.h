@@ -176,7 +176,7 @@ public:
     {
         WriteText(CdRoot() / "AUTORUN" / "arkeven", "");
     }
-    ~FakeMachine() { platform::posix::DriveTable::ResetInstance(); }
+    ~FakeMachine() { platform::linux::DriveTable::ResetInstance(); }
 
     FakeSysfs& Sysfs() { return m_sysfs; }
     fs::path CdRoot() const { return m_temp.Path() / "cd"; }
@@ -186,13 +186,13 @@ public:
     void Apply(const std::string& sticks = {})
     {
         fs::create_directories(m_temp.Path() / "sticks");
-        platform::posix::DriveTable::Options options;
+        platform::linux::DriveTable::Options options;
         options.sysfsRoot = m_sysfs.SysRoot();
         options.devRoot = m_sysfs.DevRoot();
         options.cdRoot = CdRoot().string();
         options.virtualSticks = sticks;
         options.mountInfoPath = (m_temp.Path() / "mountinfo").string();
-        platform::posix::DriveTable::ResetInstance(options);
+        platform::linux::DriveTable::ResetInstance(options);
     }
 
 private:

@@ -40,7 +40,7 @@ bool FormatWithOwnWriter(const fs::path& image, std::string& error)
     std::fstream(image, std::ios::binary | std::ios::in | std::ios::out)
         .write(reinterpret_cast<const char*>(record.Bytes().data()), MasterBootRecord::kSize);
 
-    auto device = platform::posix::FileSectorDevice::Open(image.string(), kVolumeStart, size - kVolumeStart, 512, error);
+    auto device = platform::linux::FileSectorDevice::Open(image.string(), kVolumeStart, size - kVolumeStart, 512, error);
     if (!device)
         return false;
     platform::Fat32Formatter::Settings settings;
@@ -55,13 +55,13 @@ bool FormatWithOwnWriter(const fs::path& image, std::string& error)
 // The virtual stick's letter in a drive table over the CD and the image alone.
 char UseDrives(const std::string& image, const std::string& cd)
 {
-    platform::posix::DriveTable::Options options;
+    platform::linux::DriveTable::Options options;
     options.sysfsRoot = "/nonexistent";
     options.cdRoot = cd;
     options.virtualSticks = image;
-    platform::posix::DriveTable::ResetInstance(options);
-    for (auto& drive : platform::posix::DriveTable::Instance().Drives()) {
-        if (drive.kind == platform::posix::DriveInfo::Kind::VirtualStick)
+    platform::linux::DriveTable::ResetInstance(options);
+    for (auto& drive : platform::linux::DriveTable::Instance().Drives()) {
+        if (drive.kind == platform::linux::DriveInfo::Kind::VirtualStick)
             return drive.letter;
     }
     return 0;

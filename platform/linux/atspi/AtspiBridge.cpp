@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -325,4 +325,4 @@ void AtspiBridge::Serve(DBusConnection& bus)
     }
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 class DBusConnection;
 
@@ -66,7 +66,7 @@ private:
 
     Options m_options;
     std::function<void()> m_wake;
-    posix::WakeEvent m_signal; // stop, or signals to send
+    linux::WakeEvent m_signal; // stop, or signals to send
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_registered { false };
     mutable std::mutex m_mutex;
@@ -83,4 +83,4 @@ private:
     std::thread m_thread;                  // last: it uses everything above
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

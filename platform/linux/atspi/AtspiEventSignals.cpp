@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -224,4 +224,4 @@ void AtspiEventSignals::EventSignals(std::uint64_t window, const AccessibleTree&
     }
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

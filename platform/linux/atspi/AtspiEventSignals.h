@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 class AtspiPaths;
 class DBusWriter;
@@ -43,4 +43,4 @@ private:
     std::vector<DBusMessage>& m_signals;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

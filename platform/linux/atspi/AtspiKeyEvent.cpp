@@ -2,7 +2,7 @@
 
 #include "platform/linux/atspi/DBusWriter.h"
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 DBusMessage AtspiKeyEvent::NotifyListenersCall() const
 {
@@ -24,4 +24,4 @@ DBusMessage AtspiKeyEvent::NotifyListenersCall() const
     return call;
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // A key typed in one of our windows, as the registry's device event controller hands it to the
 // screen readers that listen for keys (NotifyListenersSync). A reader that consumes it (one of
@@ -21,4 +21,4 @@ struct AtspiKeyEvent {
     DBusMessage NotifyListenersCall() const;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

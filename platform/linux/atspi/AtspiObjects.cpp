@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 AtspiObjects::Window* AtspiObjects::FindWindow(std::uint64_t key)
 {
@@ -130,4 +130,4 @@ void AtspiObjects::Remove(const AtspiPaths& paths, std::uint64_t key, std::vecto
     m_windows.erase(it);
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 class AtspiPaths;
 class DBusWriter;
@@ -47,4 +47,4 @@ private:
     std::vector<Window> m_windows; // creation order
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

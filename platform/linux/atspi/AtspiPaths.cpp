@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 constexpr const char* kNodePrefix = "/org/a11y/atspi/accessible/w";
@@ -51,4 +51,4 @@ void AtspiPaths::WriteDesktopReference(DBusWriter& writer) const
     writer.ObjectPath(known ? m_desktopPath : std::string(NullPath));
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 class DBusWriter;
 
@@ -38,4 +38,4 @@ private:
     std::string m_desktopPath = NullPath;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -1,6 +1,6 @@
 #include "platform/linux/atspi/AtspiRolesAndStates.h"
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -118,4 +118,4 @@ const char* ActionName(AccessibleAction action)
     return "";
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // Our roles, states and actions in AT-SPI's terms: its AtspiRole and AtspiStateType numbers,
 // the role and state names its events and readers use, the names of actions.
@@ -23,4 +23,4 @@ const char* StateChangeName(std::uint32_t state);
 
 const char* ActionName(AccessibleAction action);
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

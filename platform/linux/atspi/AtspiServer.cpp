@@ -10,7 +10,7 @@
 #include <functional>
 #include <utility>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -486,4 +486,4 @@ void AtspiServer::Remove(std::uint64_t window, std::vector<DBusMessage>& signals
     m_objects.Remove(m_paths, window, signals);
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

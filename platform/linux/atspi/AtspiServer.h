@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // The program's windows as AT-SPI objects on the accessibility bus: answers the calls of the
 // Accessible, Component, Action, Value, Text and Application interfaces (and Properties) from
@@ -68,4 +68,4 @@ private:
     std::vector<Action> m_actions;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -11,7 +11,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -69,7 +69,7 @@ std::vector<DBusConnection::Endpoint> DBusConnection::ParseAddress(const std::st
     return endpoints;
 }
 
-DBusConnection::DBusConnection(posix::UniqueFd fd)
+DBusConnection::DBusConnection(linux::UniqueFd fd)
     : m_fd(std::move(fd))
 {
 }
@@ -77,7 +77,7 @@ DBusConnection::DBusConnection(posix::UniqueFd fd)
 std::optional<DBusConnection> DBusConnection::Open(const std::string& address, int timeoutMs)
 {
     for (const Endpoint& endpoint : ParseAddress(address)) {
-        posix::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        linux::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         if (!fd)
             return std::nullopt;
         sockaddr_un socketAddress {};
@@ -252,4 +252,4 @@ std::optional<DBusMessage> DBusConnection::Call(const DBusMessage& message, int 
     }
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -9,7 +9,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // A client connection to one D-Bus bus over a Unix socket: EXTERNAL authentication as the
 // thread's effective user, Hello, then messages in both directions. Used from one thread.
@@ -44,17 +44,17 @@ public:
     static std::vector<Endpoint> ParseAddress(const std::string& address);
 
 private:
-    explicit DBusConnection(posix::UniqueFd fd);
+    explicit DBusConnection(linux::UniqueFd fd);
     bool Authenticate(int timeoutMs);
     bool WaitReadable(int timeoutMs);
     bool WriteAll(const std::vector<std::uint8_t>& bytes);
     void TakeMessages();
 
-    posix::UniqueFd m_fd;
+    linux::UniqueFd m_fd;
     std::uint32_t m_nextSerial = 1;
     std::string m_uniqueName;
     std::vector<std::uint8_t> m_incoming;
     std::deque<DBusMessage> m_received;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -3,7 +3,7 @@
 #include "platform/linux/atspi/DBusReader.h"
 #include "platform/linux/atspi/DBusWriter.h"
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::optional<DBusMessage> DBusMessage::Decode(std::vector<std::uint8_t> wire)
     return message;
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // One D-Bus message: its header fields and its body, already marshalled (DBusWriter) or to
 // be read (DBusReader from BodyOffset()).
@@ -44,4 +44,4 @@ struct DBusMessage {
     static std::optional<DBusMessage> Decode(std::vector<std::uint8_t> bytes);
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

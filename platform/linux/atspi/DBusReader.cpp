@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 DBusReader::DBusReader(const std::vector<std::uint8_t>& bytes, std::size_t offset, std::size_t end)
     : m_bytes(bytes)
@@ -193,4 +193,4 @@ void DBusReader::Skip(const std::string& signature)
     --m_depth;
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

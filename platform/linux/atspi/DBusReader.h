@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // Reads values in the D-Bus wire format (little-endian) from a message's bytes. Offsets count
 // from the start of the message, where alignment is reckoned. Reading past the end or a
@@ -45,4 +45,4 @@ private:
     int m_depth = 0;
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

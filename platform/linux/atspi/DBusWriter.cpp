@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 void DBusWriter::Align(std::size_t alignment)
 {
@@ -87,4 +87,4 @@ void DBusWriter::PatchUint32(std::size_t offset, std::uint32_t value)
         m_bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

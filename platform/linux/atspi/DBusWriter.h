@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 
 // Marshals values in the D-Bus wire format, little-endian, each aligned as the format asks
 // (relative to the start of the message, which is where this buffer starts).
@@ -41,4 +41,4 @@ private:
     std::vector<std::size_t> m_arrayStarts; // open arrays, innermost last
 };
 
-} // namespace platform::atspi
+} // namespace platform::linux::atspi

@@ -16,7 +16,7 @@ std::unique_ptr<Host> CreateHostFromEnvironment()
         std::fprintf(stderr, "arkeven: unknown ARKEVEN_HOST '%s', using headless\n", choice);
     if (!wantX11)
         return std::make_unique<HeadlessHost>();
-    return posix::CreateX11Host();
+    return linux::x11::CreateX11Host();
 }
 
 } // namespace platform

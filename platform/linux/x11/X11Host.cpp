@@ -12,7 +12,7 @@
 #include <poll.h>
 #include <sstream>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 namespace {
 
@@ -379,4 +379,4 @@ std::unique_ptr<platform::Host> CreateX11Host()
     return X11Host::Open();
 }
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

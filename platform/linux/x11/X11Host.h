@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-namespace platform::atspi {
+namespace platform::linux::atspi {
 class AtspiBridge;
 }
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 class X11Window;
 
@@ -126,4 +126,4 @@ private:
     std::unique_ptr<atspi::AtspiBridge> m_accessibility; // first to go: its thread wakes us
 };
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

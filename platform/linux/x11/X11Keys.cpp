@@ -2,7 +2,7 @@
 
 #include <X11/keysym.h>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 namespace {
 
@@ -123,4 +123,4 @@ KeyModifiers ModifiersForKeyEvent(unsigned int xState, KeySym keysym, bool press
     return modifiers;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

@@ -3,7 +3,7 @@
 #include <X11/X.h>
 #include <cstdint>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 // The Win32 virtual-key code for an X keysym, or 0 when the program has no use for the key.
 // Letters give 'A'..'Z' whatever the case; keypad keys give their numpad or navigation codes.
@@ -20,4 +20,4 @@ struct KeyModifiers {
 KeyModifiers ModifiersForKeyEvent(unsigned int xState, KeySym keysym, bool pressed);
 KeyModifiers ModifiersFromState(unsigned int xState);
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

@@ -16,7 +16,7 @@
 constexpr int FocusOutEventType = FocusOut;
 #undef FocusOut
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 namespace {
 
@@ -433,4 +433,4 @@ bool X11Window::HandleClientMessage(const XClientMessageEvent& event)
     return false;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 class X11Host;
 
@@ -68,4 +68,4 @@ private:
     std::vector<std::uint32_t> m_backing; // m_rect.width * m_rect.height screen pixels
 };
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 namespace {
 
@@ -95,4 +95,4 @@ void X11WindowProperties::SetCaption(const std::wstring& caption)
     }
 }
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

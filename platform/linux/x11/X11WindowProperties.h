@@ -5,7 +5,7 @@
 #include <X11/Xlib.h>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux::x11 {
 
 struct X11Atoms;
 
@@ -34,4 +34,4 @@ private:
     const X11Atoms& m_atoms;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux::x11

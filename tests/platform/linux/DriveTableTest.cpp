@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 using platform::DriveType;
-using platform::posix::DriveInfo;
-using platform::posix::DrivePathTranslator;
-using platform::posix::DriveTable;
-using platform::posix::SysfsBlockDevices;
-using platform::posix::VirtualStickList;
+using platform::linux::DriveInfo;
+using platform::linux::DrivePathTranslator;
+using platform::linux::DriveTable;
+using platform::linux::SysfsBlockDevices;
+using platform::linux::VirtualStickList;
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 using namespace platform;
-using platform::posix::DriveTable;
+using platform::linux::DriveTable;
 
 namespace {
 
@@ -205,7 +205,7 @@ TEST(UeventTest, ParsesKernelMessagesOnly)
 {
     const char message[] = "add@/devices/pci0000:00/usb1/1-1/1-1:1.0/host6/target6:0:0/6:0:0:0/block/sdb\0"
                            "ACTION=add\0DEVPATH=/devices/x/block/sdb\0SUBSYSTEM=block\0DEVNAME=sdb\0DEVTYPE=disk\0SEQNUM=4321";
-    auto event = posix::Uevent::Parse(message, sizeof(message));
+    auto event = linux::Uevent::Parse(message, sizeof(message));
     ASSERT_TRUE(event);
     EXPECT_EQ(event->action, "add");
     EXPECT_EQ(event->Variable("DEVNAME"), "sdb");
@@ -213,18 +213,18 @@ TEST(UeventTest, ParsesKernelMessagesOnly)
     EXPECT_TRUE(event->IsWholeDisk());
 
     const char partition[] = "remove@/devices/x/block/sdb/sdb1\0ACTION=remove\0SUBSYSTEM=block\0DEVTYPE=partition";
-    auto removed = posix::Uevent::Parse(partition, sizeof(partition) - 1);
+    auto removed = linux::Uevent::Parse(partition, sizeof(partition) - 1);
     ASSERT_TRUE(removed);
     EXPECT_FALSE(removed->IsWholeDisk());
 
     const char udev[] = "libudev\0\xfe\xed\xca\xfe";
-    EXPECT_FALSE(posix::Uevent::Parse(udev, sizeof(udev)));
+    EXPECT_FALSE(linux::Uevent::Parse(udev, sizeof(udev)));
     const char mismatch[] = "add@/devices/x\0ACTION=remove\0SUBSYSTEM=block";
-    EXPECT_FALSE(posix::Uevent::Parse(mismatch, sizeof(mismatch)));
-    EXPECT_FALSE(posix::Uevent::Parse("@", 1));
-    EXPECT_FALSE(posix::Uevent::Parse(nullptr, 0));
+    EXPECT_FALSE(linux::Uevent::Parse(mismatch, sizeof(mismatch)));
+    EXPECT_FALSE(linux::Uevent::Parse("@", 1));
+    EXPECT_FALSE(linux::Uevent::Parse(nullptr, 0));
     const char unterminated[] = { 'c', 'h', 'a', 'n', 'g', 'e', '@', '/', 'x', '\0', 'A', '=' };
-    EXPECT_TRUE(posix::Uevent::Parse(unterminated, sizeof(unterminated)));
+    EXPECT_TRUE(linux::Uevent::Parse(unterminated, sizeof(unterminated)));
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace platform::posix {
+namespace platform::linux {
 
 std::unique_ptr<FileSectorDevice> FileSectorDevice::Open(const std::string& path, std::uint64_t offset,
     std::uint64_t size, std::uint32_t sectorSize, std::string& error)
@@ -55,4 +55,4 @@ bool FileSectorDevice::Flush()
     return ::fdatasync(m_file.Get()) == 0;
 }
 
-} // namespace platform::posix
+} // namespace platform::linux

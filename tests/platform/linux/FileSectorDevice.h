@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace platform::posix {
+namespace platform::linux {
 
 // A byte range of a disk image or block device as a sector device: the partition of a stick.
 class FileSectorDevice : public SectorDevice {
@@ -33,4 +33,4 @@ private:
     std::uint32_t m_sectorSize;
 };
 
-} // namespace platform::posix
+} // namespace platform::linux

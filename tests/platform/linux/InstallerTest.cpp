@@ -93,7 +93,7 @@ TEST_F(InstallerTest, TakesTheCdsToolsBeforeTheSystems)
         std::ofstream(standIn) << "#!/bin/sh\necho " << tool << " >>" << calls.string() << "\nexec /usr/bin/" << tool << " \"$@\"\n";
         fs::permissions(standIn, fs::perms::owner_all);
     }
-    EXPECT_EQ(platform::posix::ChildProcess::FindProgram("mcopy"), (Cd() / "syslinux" / "mcopy").string());
+    EXPECT_EQ(platform::linux::ChildProcess::FindProgram("mcopy"), (Cd() / "syslinux" / "mcopy").string());
 
     EXPECT_EQ(Install(letter), 0);
     std::ifstream recorded(calls);

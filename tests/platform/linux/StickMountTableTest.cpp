@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using platform::posix::MountTable;
+using platform::linux::MountTable;
 
 TEST(StickMountTable, ParsesDevicesAndEscapedMountPoints)
 {

@@ -35,7 +35,7 @@ OwnFormatOutcome FormatWithOwnWriter(const fs::path& image, std::uint64_t offset
     platform::Fat32Formatter::Settings settings, int stopAtPercent)
 {
     OwnFormatOutcome outcome;
-    auto device = platform::posix::FileSectorDevice::Open(image.string(), offset, size, 512, outcome.error);
+    auto device = platform::linux::FileSectorDevice::Open(image.string(), offset, size, 512, outcome.error);
     if (!device)
         return outcome;
     platform::Fat32Formatter::Listener listener;

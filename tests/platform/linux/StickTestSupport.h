@@ -73,7 +73,7 @@ protected:
     }
     void TearDown() override
     {
-        platform::posix::DriveTable::ResetInstance();
+        platform::linux::DriveTable::ResetInstance();
         fs::remove_all(m_root);
     }
 
@@ -89,7 +89,7 @@ protected:
     // Builds the drive table over the CD tree and the images; returns each image's drive letter.
     std::vector<char> UseDrives(const std::vector<fs::path>& images)
     {
-        platform::posix::DriveTable::Options options;
+        platform::linux::DriveTable::Options options;
         options.sysfsRoot = (m_root / "sys").string();
         options.devRoot = (m_root / "dev").string();
         options.cdRoot = (m_root / "cd").string();
@@ -97,13 +97,13 @@ protected:
         for (auto& image : images)
             sticks += (sticks.empty() ? "" : ",") + image.string();
         options.virtualSticks = sticks;
-        platform::posix::DriveTable::ResetInstance(options);
+        platform::linux::DriveTable::ResetInstance(options);
         std::vector<char> letters;
-        auto drives = platform::posix::DriveTable::Instance().Drives();
+        auto drives = platform::linux::DriveTable::Instance().Drives();
         for (auto& image : images) {
             char letter = 0;
             for (auto& drive : drives)
-                if (drive.kind == platform::posix::DriveInfo::Kind::VirtualStick && fs::path(drive.path) == image)
+                if (drive.kind == platform::linux::DriveInfo::Kind::VirtualStick && fs::path(drive.path) == image)
                     letter = drive.letter;
             letters.push_back(letter);
         }

@@ -12,7 +12,7 @@
 namespace {
 
 using namespace platform;
-using namespace platform::atspi;
+using namespace platform::linux::atspi;
 
 constexpr std::uint64_t kWindow = 0x2a00001;
 

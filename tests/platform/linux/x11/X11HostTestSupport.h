@@ -25,8 +25,8 @@ constexpr int FocusOutEventType = FocusOut; // the macro would swallow HostInput
 #undef FocusOut
 
 using namespace platform;
-using platform::posix::X11Host;
-using platform::posix::X11Window;
+using platform::linux::x11::X11Host;
+using platform::linux::x11::X11Window;
 using Clock = std::chrono::steady_clock;
 
 struct RecordingListener final : HostWindowListener {
