@@ -1,10 +1,10 @@
 #include "platform/linux/DriveTable.h"
 
 #include "platform/linux/DeviceIdentity.h"
+#include "platform/linux/OwnExecutable.h"
 #include "platform/linux/SysfsBlockDevices.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -92,10 +92,7 @@ DriveTable::Options DriveTable::DefaultOptions()
     if (const char* cdRoot = std::getenv("ARKEVEN_CD_ROOT"); cdRoot && *cdRoot) {
         options.cdRoot = cdRoot;
     } else {
-        char buffer[PATH_MAX];
-        ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-        if (length > 0)
-            options.cdRoot = fs::path(std::string(buffer, length)).parent_path().parent_path().string();
+        options.cdRoot = ProgramCdRoot();
     }
     if (const char* sticks = std::getenv("ARKEVEN_VIRTUAL_STICKS"))
         options.virtualSticks = sticks;
@@ -106,6 +103,12 @@ DriveTable::Options DriveTable::DefaultOptions()
         options.elevatedFor = *end == '\0' ? static_cast<uid_t>(value) : static_cast<uid_t>(-1);
     }
     return options;
+}
+
+std::string DriveTable::ProgramCdRoot()
+{
+    std::string executable = OwnExecutablePath();
+    return executable.empty() ? std::string() : fs::path(executable).parent_path().parent_path().string();
 }
 
 std::shared_ptr<DriveTable> DriveTable::SharedInstance()

@@ -62,6 +62,8 @@ public:
     // ARKEVEN_CD_ROOT or the folder above the executable's folder, ARKEVEN_VIRTUAL_STICKS
     // (relative files taken from the current folder), /sys and /dev.
     static Options DefaultOptions();
+    // The CD the program runs from: the folder above the executable's folder.
+    static std::string ProgramCdRoot();
 
     // Process-wide table, built on first use from DefaultOptions().
     static DriveTable& Instance();

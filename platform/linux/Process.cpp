@@ -2,9 +2,9 @@
 #include "platform/Process.h"
 
 #include "platform/linux/ChildProcess.h"
+#include "platform/linux/OwnExecutable.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -20,11 +20,10 @@ namespace platform {
 
 std::wstring GetModuleFileNameW()
 {
-    char path[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
+    std::string path = linux::OwnExecutablePath();
+    if (path.empty())
         return {};
-    return ToDrivePath(std::string(path, static_cast<size_t>(length)));
+    return ToDrivePath(path);
 }
 
 void ShellExecuteW(const std::wstring& path)

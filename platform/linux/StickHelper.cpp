@@ -8,14 +8,13 @@
 #include "platform/linux/HelperChannel.h"
 #include "platform/linux/HelperProcess.h"
 #include "platform/linux/MountTable.h"
+#include "platform/linux/OwnExecutable.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <set>
 #include <spawn.h>
 #include <unistd.h>
@@ -29,13 +28,6 @@ using linux::UniqueFd;
 namespace {
 
 constexpr const char* kVirtualStickWord = "--virtual-stick=";
-
-std::string OwnExecutable()
-{
-    char path[PATH_MAX];
-    ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
-}
 
 // Whether this process may do to the drive what a job does: open its disk for writing, and
 // unmount what the system mounted from it (which only root may).
@@ -58,7 +50,7 @@ bool StickJobsRunInHelper()
 HelperStart StartStickHelper(const std::vector<HelperTarget>& targets)
 {
     HelperStart start;
-    std::string self = OwnExecutable();
+    std::string self = linux::OwnExecutablePath();
     if (self.empty()) {
         start.error = "can't find the program's own executable";
         return start;
@@ -156,8 +148,7 @@ std::optional<std::vector<HelperTarget>> AdoptStickHelperArguments(const std::ve
         return std::nullopt;
     DriveTable::Options options = DriveTable::DefaultOptions();
     // The CD is the one the helper itself lies on, whatever the environment says.
-    std::filesystem::path self = OwnExecutable();
-    options.cdRoot = self.empty() ? std::string() : self.parent_path().parent_path().string();
+    options.cdRoot = DriveTable::ProgramCdRoot();
     options.virtualSticks = sticks;
     DriveTable::ResetInstance(options);
     return targets;
